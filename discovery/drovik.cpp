@@ -1,0 +1,184 @@
+#include "drovik.h"
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+
+#include "debug_trace.h"
+#include "drovik_wire.h"
+#include "platform/links.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr int kQuietMs = 500;             // a collection or flush ends after this long without a datagram
+constexpr milliseconds kFlushBound{1000};  // a flush ends this long after it began at the latest
+constexpr milliseconds kPassBound{3000};   // a pass collects this long after its request at the latest
+constexpr int kReceiveBuffer = 750000;
+
+bool SetInt(int fd, int level, int option, int value) {
+    return setsockopt(fd, level, option, &value, sizeof value) == 0;
+}
+
+sockaddr_in AnyAddress(uint16_t port) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    return addr;
+}
+
+int MsLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Each request quarter of the hardware addresses' last byte.
+constexpr uint8_t kRanges[4][2] = {{0, 63}, {64, 127}, {128, 191}, {192, 255}};
+
+}  // namespace
+
+CDrovik::CDrovik() {
+    sendSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    recvSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    bool ok = sendSocket >= 0 && recvSocket >= 0;
+
+    destAddr = AnyAddress(drovik::kRequestPort);
+    ok = ok && SetInt(sendSocket, SOL_SOCKET, SO_REUSEADDR, 1);
+    ok = ok && bind(sendSocket, reinterpret_cast<sockaddr*>(&destAddr), sizeof destAddr) == 0;
+    destAddr.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    ok = ok && SetInt(sendSocket, SOL_SOCKET, SO_BROADCAST, 1);
+
+    recvAddr = AnyAddress(drovik::kReplyPort);
+    timeval timeout{0, kQuietMs * 1000};
+    ok = ok && setsockopt(recvSocket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) == 0;
+    ok = ok && SetInt(recvSocket, SOL_SOCKET, SO_REUSEADDR, 1);
+    if (ok) {
+        // The forced size needs CAP_NET_ADMIN; the plain one is capped by net.core.rmem_max.
+        if (!SetInt(recvSocket, SOL_SOCKET, SO_RCVBUFFORCE, kReceiveBuffer))
+            SetInt(recvSocket, SOL_SOCKET, SO_RCVBUF, kReceiveBuffer);
+        int obtained = 0;
+        socklen_t size = sizeof obtained;
+        getsockopt(recvSocket, SOL_SOCKET, SO_RCVBUF, &obtained, &size);
+        DebugTrace("Drovik: receive buffer %d bytes", obtained);
+    }
+    ok = ok && bind(recvSocket, reinterpret_cast<sockaddr*>(&recvAddr), sizeof recvAddr) == 0;
+
+    if (!ok) {
+        DebugTrace("Drovik: socket setup failed: %s", std::strerror(errno));
+        if (sendSocket >= 0) close(sendSocket);
+        if (recvSocket >= 0) close(recvSocket);
+        sendSocket = recvSocket = -1;
+    }
+}
+
+CDrovik::~CDrovik() {
+    if (sendSocket >= 0) close(sendSocket);
+    if (recvSocket >= 0) close(recvSocket);
+}
+
+long CDrovik::ReadDatagram(uint8_t* buffer, std::size_t capacity, int timeoutMs) {
+    if (recvSocket < 0) return -1;
+    const auto deadline = Clock::now() + milliseconds(timeoutMs);
+    pollfd waiting{recvSocket, POLLIN, 0};
+    for (;;) {
+        int ready = poll(&waiting, 1, MsLeft(deadline));
+        if (ready > 0) break;
+        if (ready == 0 || errno != EINTR) return -1;
+    }
+    socklen_t fromSize = sizeof recvAddr;
+    // A larger datagram is cut to `capacity` bytes.
+    ssize_t n = recvfrom(recvSocket, buffer, capacity, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&recvAddr),
+                         &fromSize);
+    return n < 0 ? -1 : static_cast<long>(n);
+}
+
+void CDrovik::Flush() {
+    uint8_t scratch[drovik::kReplyBytes];
+    const auto deadline = Clock::now() + kFlushBound;
+    for (;;) {
+        const int left = MsLeft(deadline);
+        if (left == 0) {
+            DebugTrace("Drovik: flush ended by its 1 s bound");
+            return;
+        }
+        if (ReadDatagram(scratch, sizeof scratch, left < kQuietMs ? left : kQuietMs) <= 0) return;
+    }
+}
+
+int CDrovik::SendToEveryLink(const uint8_t* request, std::size_t length) {
+    if (sendSocket < 0) return 0;
+    int sent = 0;
+    for (const platform::Link& link : platform::ListLinks()) {
+        if (!platform::CanBroadcast(link)) continue;
+        // IP_PKTINFO picks the outgoing link, so the broadcast also reaches a
+        // link without a default route or without an IPv4 address.
+        iovec data{const_cast<uint8_t*>(request), length};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+        msghdr message{};
+        message.msg_name = &destAddr;
+        message.msg_namelen = sizeof destAddr;
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = IPPROTO_IP;
+        header->cmsg_type = IP_PKTINFO;
+        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_ifindex = static_cast<int>(link.index);
+        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+        if (sendmsg(sendSocket, &message, 0) == static_cast<ssize_t>(length))
+            ++sent;
+        else
+            DebugTrace("Drovik: send on %s failed: %s", link.name.c_str(), std::strerror(errno));
+    }
+    return sent;
+}
+
+int CDrovik::Discover(CameraRecord* table) {
+    auto replies = std::make_unique<drovik::Reply[]>(drovik::kMaxReplies);
+    int held = 0;
+
+    for (int pass = 0; pass < 4 && held < drovik::kMaxReplies; ++pass) {
+        Flush();
+        const drovik::DiscoveryRequest request = drovik::MakeDiscoveryRequest(kRanges[pass][0], kRanges[pass][1]);
+        if (SendToEveryLink(request.data(), request.size()) == 0) {
+            DebugTrace("Drovik: request %d left through no link", pass + 1);
+            return 0;
+        }
+        const auto deadline = Clock::now() + kPassBound;
+        while (held < drovik::kMaxReplies) {
+            const int left = MsLeft(deadline);
+            if (left == 0) {
+                DebugTrace("Drovik: pass %d collection ended by its 3 s bound", pass + 1);
+                break;
+            }
+            drovik::Reply& slot = replies[held];
+            const long n = ReadDatagram(slot.bytes, sizeof slot.bytes, left < kQuietMs ? left : kQuietMs);
+            if (n < 0) {
+                if (left < kQuietMs) DebugTrace("Drovik: pass %d collection ended by its 3 s bound", pass + 1);
+                break;
+            }
+            if (static_cast<std::size_t>(n) < drovik::kFixedPart) continue;  // too short to be a reply
+            slot.length = static_cast<std::size_t>(n);
+            slot.from = recvAddr;
+            slot.duplicate = false;
+            ++held;
+        }
+        if (held == drovik::kMaxReplies) DebugTrace("Drovik: reply table full in pass %d", pass + 1);
+    }
+
+    DebugTrace("Got %d drovik replies", held);
+    drovik::MarkDuplicates(replies.get(), held);
+    return drovik::BuildRecords(replies.get(), held, table);
+}

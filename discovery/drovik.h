@@ -1,0 +1,35 @@
+#pragma once
+// Client of the maker's broadcast protocol: two UDP sockets kept open for the
+// program's life, the flush step and the discovery exchange.
+#include <netinet/in.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "camera_record.h"
+
+class CDrovik {
+public:
+    CDrovik();  // sets up the sockets; on failure both stay invalid (-1)
+    ~CDrovik();
+    CDrovik(const CDrovik&) = delete;
+    CDrovik& operator=(const CDrovik&) = delete;
+
+    // Writes the records of the maker's cameras that answer from `table`
+    // onward; returns their number, 0 to 500.
+    int Discover(CameraRecord* table);
+
+    // Reads and drops every datagram waiting on the receive socket.
+    void Flush();
+
+    int sendSocket = -1;   // bound to 43282, sends every request
+    int recvSocket = -1;   // bound to 43283, receives every reply
+    sockaddr_in destAddr{};  // 255.255.255.255:43282 once set up
+    sockaddr_in recvAddr{};  // sender of the last datagram read
+
+private:
+    // Sends `request` out of every link that can broadcast; returns how many took it.
+    int SendToEveryLink(const uint8_t* request, std::size_t length);
+    // Waits at most `timeoutMs` for one datagram; its length, or -1 when none came.
+    long ReadDatagram(uint8_t* buffer, std::size_t capacity, int timeoutMs);
+};

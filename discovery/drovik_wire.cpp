@@ -1,0 +1,137 @@
+#include "drovik_wire.h"
+
+#include <arpa/inet.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "debug_trace.h"
+
+namespace drovik {
+namespace {
+
+constexpr std::size_t kHwAddrAt = 6;
+constexpr std::size_t kNonceAt = 12;
+constexpr std::size_t kOptionHeader = 4;
+
+void DottedText(char* field, std::size_t fieldSize, const uint8_t* value) {
+    std::snprintf(field, fieldSize, "%u.%u.%u.%u", value[0], value[1], value[2], value[3]);
+}
+
+void ApplyOption(uint8_t type, const uint8_t* value, std::size_t length, CameraRecord& record) {
+    switch (type) {
+    case kOptionIpAddr:
+        if (length < 4) return;
+        std::memcpy(&record.ipAddr, value, 4);
+        DottedText(record.ipAddrText, sizeof record.ipAddrText, value);
+        return;
+    case kOptionSubnet:
+        if (length < 4) return;
+        DottedText(record.subnetText, sizeof record.subnetText, value);
+        return;
+    case kOptionGateway:
+        if (length < 4) return;
+        DottedText(record.gatewayText, sizeof record.gatewayText, value);
+        return;
+    case kOptionName:
+        CopyTextField(record.name, sizeof record.name, value, length);
+        return;
+    case kOptionProductCode:
+        record.productCode = ReadProductCode(value, length);
+        return;
+    case kOptionProductName:
+        CopyTextField(record.productName, sizeof record.productName, value, length);
+        return;
+    case kOptionDhcp:
+        if (length < 1) return;
+        record.dhcp = value[0];
+        return;
+    case kOptionHttpPort:
+        if (length < 2) return;
+        record.httpPort = (value[0] << 8) | value[1];
+        return;
+    default:
+        return;  // types this program does not use
+    }
+}
+
+}  // namespace
+
+DiscoveryRequest MakeDiscoveryRequest(uint8_t rangeLow, uint8_t rangeHigh) {
+    DiscoveryRequest request{};
+    request[0] = 1;
+    request[1] = kCodeDiscoveryRequest;
+    request[4] = rangeLow;
+    request[5] = rangeHigh;
+    return request;
+}
+
+int32_t ReadProductCode(const unsigned char* value, std::size_t length) {
+    char text[kReplyBytes + 1];
+    CopyTextField(text, sizeof text, value, length);
+    errno = 0;
+    long code = std::strtol(text, nullptr, 16);
+    // Cameras were read with a 32-bit long: out-of-range texts saturate.
+    if (code > INT32_MAX) return INT32_MAX;
+    if (code < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(code);
+}
+
+bool ReadReply(const uint8_t* data, std::size_t length, CameraRecord& record) {
+    if (length < kFixedPart) return false;
+    std::memset(&record, 0, sizeof record);
+    record.httpPort = 80;
+    std::memcpy(record.hwAddr, data + kHwAddrAt, 6);
+    std::memcpy(record.nonce, data + kNonceAt, 16);
+    const uint8_t* hw = record.hwAddr;
+    std::snprintf(record.hwAddrText, sizeof record.hwAddrText, "%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x", hw[0], hw[1],
+                  hw[2], hw[3], hw[4], hw[5]);
+
+    std::size_t at = kFixedPart;
+    while (length - at >= kOptionHeader) {
+        const uint8_t type = data[at];
+        if (type == kOptionEnd) break;
+        const std::size_t valueLength = (std::size_t{data[at + 2]} << 8) | data[at + 3];
+        if (length - at - kOptionHeader < valueLength) break;  // value runs past the datagram
+        ApplyOption(type, data + at + kOptionHeader, valueLength, record);
+        at += kOptionHeader + valueLength;
+    }
+    return true;
+}
+
+bool HasMakerOui(const unsigned char hwAddr[6]) { return std::memcmp(hwAddr, kMakerOui, 3) == 0; }
+
+void MarkDuplicates(Reply* replies, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (replies[i].duplicate || replies[i].length < kFixedPart) continue;
+        const uint8_t* hw = replies[i].bytes + kHwAddrAt;
+        for (int j = i + 1; j < count; ++j) {
+            Reply& later = replies[j];
+            if (later.duplicate || later.length < kFixedPart) continue;
+            if (std::memcmp(later.bytes + kHwAddrAt, hw, 6) != 0) continue;
+            later.duplicate = true;
+            const uint8_t* d = later.bytes + kHwAddrAt;
+            DebugTrace("entry %d/%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x is a duplicate", j, d[0], d[1], d[2], d[3], d[4],
+                       d[5]);
+        }
+    }
+}
+
+int BuildRecords(const Reply* replies, int count, CameraRecord* out) {
+    int written = 0;
+    for (int i = 0; i < count; ++i) {
+        if (replies[i].duplicate) continue;
+        CameraRecord record;
+        if (!ReadReply(replies[i].bytes, replies[i].length, record)) continue;
+        if (!HasMakerOui(record.hwAddr)) continue;  // another maker's device: dropped silently
+        record.foundByDrovik = 1;
+        FormWebAddr(record);
+        out[written++] = record;
+    }
+    return written;
+}
+
+}  // namespace drovik

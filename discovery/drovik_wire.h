@@ -1,0 +1,70 @@
+#pragma once
+// The maker's broadcast protocol, discovery side: request bytes and reply
+// parsing as pure functions over byte buffers.
+#include <netinet/in.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "camera_record.h"
+
+namespace drovik {
+
+inline constexpr uint16_t kRequestPort = 43282;  // requests go from and to this port
+inline constexpr uint16_t kReplyPort = 43283;    // cameras answer to this port of the PC
+inline constexpr std::size_t kReplyBytes = 1000;  // a reply is read up to this size
+inline constexpr std::size_t kFixedPart = 28;     // header, hardware address, nonce
+inline constexpr int kMaxReplies = 500;
+inline constexpr unsigned char kMakerOui[3] = {0x02, 0xE5, 0xA1};
+
+// Packet header, byte 1.
+inline constexpr uint8_t kCodeDiscoveryRequest = 1;
+inline constexpr uint8_t kCodeAssignRequest = 3;
+inline constexpr uint8_t kCodeAssignReply = 5;
+
+// Option types of a discovery reply.
+inline constexpr uint8_t kOptionEnd = 0;
+inline constexpr uint8_t kOptionIpAddr = 1;       // 4 bytes, network order
+inline constexpr uint8_t kOptionSubnet = 2;       // 4 bytes
+inline constexpr uint8_t kOptionGateway = 3;      // 4 bytes
+inline constexpr uint8_t kOptionName = 4;         // text
+inline constexpr uint8_t kOptionProductCode = 5;  // hexadecimal text
+inline constexpr uint8_t kOptionProductName = 7;  // text
+inline constexpr uint8_t kOptionDhcp = 8;         // 1 byte
+inline constexpr uint8_t kOptionHttpPort = 11;    // 2 bytes, big-endian
+
+// Discovery request, 8 bytes:
+//   0 packet ID 1 | 1 code 1 | 2-3 zero | 4 range low | 5 range high | 6-7 zero
+using DiscoveryRequest = std::array<uint8_t, 8>;
+DiscoveryRequest MakeDiscoveryRequest(uint8_t rangeLow, uint8_t rangeHigh);
+
+// One collected reply datagram.
+struct Reply {
+    std::size_t length;  // bytes held, at most kReplyBytes
+    sockaddr_in from;
+    bool duplicate;
+    uint8_t bytes[kReplyBytes];
+};
+
+// Reply layout:
+//   0-5 not read | 6-11 hardware address | 12-27 nonce | 28.. options
+// Option: type (1) | not read (1) | value length (2, big-endian) | value
+// Fills an empty record (httpPort 80) from one reply; false when the reply is
+// shorter than the fixed part. Does not apply the OUI filter.
+bool ReadReply(const uint8_t* data, std::size_t length, CameraRecord& record);
+
+// The product code option: base-16 text read as strtol reads it, within 32 bits.
+int32_t ReadProductCode(const unsigned char* value, std::size_t length);
+
+bool HasMakerOui(const unsigned char hwAddr[6]);
+
+// Marks every later reply with an earlier one's hardware address as a
+// duplicate (the first reply wins) and traces each.
+void MarkDuplicates(Reply* replies, int count);
+
+// Turns the unmarked replies of the maker's cameras into records, in order of
+// arrival; returns the number written to `out`.
+int BuildRecords(const Reply* replies, int count, CameraRecord* out);
+
+}  // namespace drovik

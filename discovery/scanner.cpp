@@ -1,0 +1,63 @@
+#include "scanner.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "drovik.h"
+
+namespace {
+
+const char* const kResultTexts[] = {
+    "Success",       "Bad Packet ID", "Incorrect Response Code", "Assignment Failure", "Invalid Password",
+    "Send Error",    "Receive Error",
+};
+
+// Byte-wise unsigned comparison up to the first NUL: no locale, no case folding.
+int CompareText(const char* a, const char* b, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) {
+        const unsigned char x = a[i], y = b[i];
+        if (x != y) return x < y ? -1 : 1;
+        if (x == 0) return 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int CompareRecords(const CameraRecord& a, const CameraRecord& b, uint8_t sortMode) {
+    switch (sortMode) {
+    case 0: return CompareText(a.name, b.name, sizeof a.name);
+    case 1: return CompareText(a.productName, b.productName, sizeof a.productName);
+    case 2: return CompareText(a.hwAddrText, b.hwAddrText, sizeof a.hwAddrText);
+    default: {
+        // ipAddr is in network order: comparing its bytes first to last is numeric order.
+        return std::memcmp(&a.ipAddr, &b.ipAddr, sizeof a.ipAddr);
+    }
+    }
+}
+
+CScanner::CScanner()
+    : drovik(std::make_unique<CDrovik>()), table(std::make_unique<CameraRecord[]>(kCapacity)) {}
+
+CScanner::~CScanner() = default;
+
+void CScanner::Scan() {
+    std::thread worker([this] { ScanWork(); });
+    worker.join();
+}
+
+void CScanner::ScanWork() {
+    count = 0;
+    count = drovik->Discover(table.get());
+}
+
+void CScanner::Sort() {
+    const uint8_t mode = sortMode;
+    std::sort(table.get(), table.get() + count,
+              [mode](const CameraRecord& a, const CameraRecord& b) { return CompareRecords(a, b, mode) < 0; });
+}
+
+const char* CScanner::ResultText(uint8_t code) {
+    return code < std::size(kResultTexts) ? kResultTexts[code] : "";
+}

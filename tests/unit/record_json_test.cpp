@@ -1,0 +1,43 @@
+// What vantrel-cli prints of a record.
+#include "tools/record_json.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+TEST(RecordJson, EveryFieldAndItsForm) {
+    CameraRecord r{};
+    std::strcpy(r.name, "Caf\xe9");
+    std::strcpy(r.hwAddrText, "02:e5:a1:0a:0b:0c");
+    const unsigned char hw[6] = {0x02, 0xe5, 0xa1, 0x0a, 0x0b, 0x0c};
+    std::memcpy(r.hwAddr, hw, 6);
+    std::strcpy(r.ipAddrText, "10.1.2.3");
+    inet_pton(AF_INET, "10.1.2.3", &r.ipAddr);
+    std::strcpy(r.subnetText, "255.0.0.0");
+    std::strcpy(r.productName, "ZC-100");
+    r.productCode = 60;
+    r.dhcp = 2;
+    r.foundByDrovik = 1;
+    r.httpPort = 80;
+    FormWebAddr(r);
+    inet_pton(AF_INET, "10.1.2.100", &r.ifaceAddr.sin_addr);
+
+    nlohmann::json j = RecordToJson(r);
+    EXPECT_EQ(j["name"], "Caf\xc3\xa9");  // Latin-1 byte as UTF-8
+    EXPECT_EQ(j["hwAddr"], "02e5a10a0b0c");
+    EXPECT_EQ(j["ipAddr"], "10.1.2.3");
+    EXPECT_EQ(j["gatewayText"], "");
+    EXPECT_EQ(j["productCode"], 60);
+    EXPECT_EQ(j["dhcp"], 2);
+    EXPECT_EQ(j["foundByDrovik"], 1);
+    EXPECT_EQ(j["httpPortText"], "80");
+    EXPECT_EQ(j["webAddr"], "10.1.2.3:80");
+    EXPECT_EQ(j["ifaceAddr"], "10.1.2.100");
+    EXPECT_EQ(j.size(), 15u);
+    EXPECT_EQ(RecordToRow(r), "Caf\xc3\xa9\tZC-100\t02:e5:a1:0a:0b:0c\t10.1.2.3");
+}
+
+}  // namespace

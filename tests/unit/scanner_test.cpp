@@ -1,0 +1,80 @@
+// Sorting and the result texts of the scanner.
+#include "discovery/scanner.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A scanner whose table the test fills.
+class FilledScanner : public CScanner {
+public:
+    void Fill(const std::vector<CameraRecord>& records) {
+        for (std::size_t i = 0; i < records.size(); ++i) Table()[i] = records[i];
+        SetCount(static_cast<int>(records.size()));
+    }
+};
+
+CameraRecord Camera(const char* name, const char* type, const char* hw, const char* ip) {
+    CameraRecord r{};
+    std::strcpy(r.name, name);
+    std::strcpy(r.productName, type);
+    std::strcpy(r.hwAddrText, hw);
+    std::strcpy(r.ipAddrText, ip);
+    inet_pton(AF_INET, ip, &r.ipAddr);
+    return r;
+}
+
+std::vector<std::string> Names(const CScanner& s) {
+    std::vector<std::string> names;
+    for (int i = 0; i < s.Count(); ++i) names.emplace_back(s.RecordAt(i).name);
+    return names;
+}
+
+TEST(ScannerSort, IpOrderIsNumeric) {
+    FilledScanner s;
+    s.Fill({Camera("a", "", "", "10.0.0.10"), Camera("b", "", "", "10.0.0.9"), Camera("c", "", "", "10.0.0.0"),
+            Camera("d", "", "", "9.255.255.255"), Camera("e", "", "", "0.0.0.0")});
+    EXPECT_EQ(s.sortMode, 3);
+    s.Sort();
+    EXPECT_EQ(Names(s), (std::vector<std::string>{"e", "d", "c", "b", "a"}));
+}
+
+TEST(ScannerSort, TextOrderIsBytewiseWithoutCaseOrLocale) {
+    FilledScanner s;
+    s.Fill({Camera("abc", "Z", "02:e5:a1:00:00:0a", "1.1.1.1"), Camera("Cam1", "a", "02:e5:a1:00:00:09", "1.1.1.2"),
+            Camera("Cam", "\xe9t\xe9", "02:E5:A1:00:00:0b", "1.1.1.3"), Camera("Zed", "", "02:e5:a1:00:00:0A", "1.1.1.4")});
+    s.sortMode = 0;
+    s.Sort();
+    EXPECT_EQ(Names(s), (std::vector<std::string>{"Cam", "Cam1", "Zed", "abc"}));
+    s.sortMode = 1;  // empty first, byte 0xe9 after every ASCII letter
+    s.Sort();
+    EXPECT_EQ(Names(s), (std::vector<std::string>{"Zed", "abc", "Cam1", "Cam"}));
+    s.sortMode = 2;  // digits, then capital letters, then small ones
+    s.Sort();
+    EXPECT_EQ(Names(s), (std::vector<std::string>{"Cam", "Cam1", "Zed", "abc"}));
+}
+
+TEST(ScannerSort, EmptyAndSingleTablesAndTheRestUntouched) {
+    FilledScanner s;
+    s.Fill({Camera("z", "", "", "10.0.0.2"), Camera("a", "", "", "10.0.0.1")});
+    s.Fill({Camera("z", "", "", "10.0.0.2")});  // count 1, entry 1 still holds "a"
+    s.Sort();
+    EXPECT_EQ(Names(s), (std::vector<std::string>{"z"}));
+    s.Fill({});
+    s.Sort();
+    EXPECT_EQ(s.Count(), 0);
+}
+
+TEST(ScannerResult, TextsOfTheSevenCodes) {
+    const char* expected[] = {"Success",          "Bad Packet ID", "Incorrect Response Code", "Assignment Failure",
+                              "Invalid Password", "Send Error",    "Receive Error"};
+    for (int code = 0; code < 7; ++code) EXPECT_STREQ(CScanner::ResultText(code), expected[code]);
+    EXPECT_STREQ(CScanner::ResultText(7), "");  // never an out-of-table read
+}
+
+}  // namespace
