@@ -110,7 +110,12 @@ void CDrovik::Flush() {
             DebugTrace("Drovik: flush ended by its 1 s bound");
             return;
         }
-        if (ReadDatagram(scratch, sizeof scratch, left < kQuietMs ? left : kQuietMs) <= 0) return;
+        const long n = ReadDatagram(scratch, sizeof scratch, left < kQuietMs ? left : kQuietMs);
+        if (n < 0 && left < kQuietMs) {
+            DebugTrace("Drovik: flush ended by its 1 s bound");
+            return;
+        }
+        if (n <= 0) return;
     }
 }
 

@@ -1,0 +1,24 @@
+#pragma once
+// Reads the emulator's JSON config into a camera list.
+
+#include "camera.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace camsim {
+
+struct CameraConfig {
+    std::vector<Camera> cameras;
+    std::string error;  // empty on success; otherwise says which field is wrong and why
+    bool ok() const { return error.empty(); }
+};
+
+// Parses the JSON text of a config. Never throws.
+CameraConfig parseCameraConfig(std::string_view jsonText);
+
+// Reads and parses a config file; a read failure is reported like a bad field.
+CameraConfig loadCameraConfigFile(const std::string& path);
+
+}  // namespace camsim

@@ -1,0 +1,140 @@
+#include "drovik_responder.h"
+
+#include "udp_send.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace camsim {
+namespace {
+
+constexpr int kBatch = 64;              // requests handled per wake-up
+constexpr std::size_t kReadSize = 2048;  // requests are 8 bytes; anything longer is not ours anyway
+// How long one reply may wait for room in the send queue before it is given up.
+constexpr std::chrono::seconds kSendPatience{2};
+
+std::string text(const Ipv4& a) {
+    char buf[INET_ADDRSTRLEN];
+    std::snprintf(buf, sizeof(buf), "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
+    return buf;
+}
+
+}  // namespace
+
+DrovikResponder::DrovikResponder(std::vector<Camera> cameras, const std::vector<Ipv4>& localAddresses,
+                                 DrovikPorts ports)
+    : cameras_(std::move(cameras)), ports_(ports) {
+    for (const Camera& cam : cameras_) {
+        bool local = std::find(localAddresses.begin(), localAddresses.end(), cam.ip) != localAddresses.end();
+        sourceOf_.push_back(local ? cam.ip : Ipv4{});
+    }
+}
+
+DrovikResponder::~DrovikResponder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool DrovikResponder::open(std::string& error) {
+    auto fail = [&](const char* what) {
+        error = std::string(what) + ": " + std::strerror(errno);
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        return false;
+    };
+    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) return fail("socket");
+    int on = 1;
+    // Shares the port with a PC's own send socket on the same host.
+    if (setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) != 0) return fail("SO_REUSEADDR");
+    if (setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) return fail("SO_BROADCAST");
+    // The arrival link is where the replies must leave.
+    if (setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &on, sizeof(on)) != 0) return fail("IP_PKTINFO");
+
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(ports_.listen);
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) return fail("bind");
+    socklen_t len = sizeof(addr);
+    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return fail("getsockname");
+    boundPort_ = ntohs(addr.sin_port);
+    return true;
+}
+
+void DrovikResponder::onReadable() {
+    for (int i = 0; i < kBatch; ++i) {
+        std::uint8_t buf[kReadSize];
+        sockaddr_in from{};
+        iovec iov{buf, sizeof(buf)};
+        alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
+        msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof(from);
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof(control);
+
+        ssize_t n = ::recvmsg(fd_, &msg, 0);
+        if (n < 0) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                std::fprintf(stderr, "vantrel-camsim: discovery socket read failed: %s\n", std::strerror(errno));
+            }
+            return;
+        }
+
+        unsigned ifindex = 0;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO &&
+                c->cmsg_len >= CMSG_LEN(sizeof(in_pktinfo))) {
+                in_pktinfo info;
+                std::memcpy(&info, CMSG_DATA(c), sizeof(info));
+                ifindex = static_cast<unsigned>(info.ipi_ifindex);
+            }
+        }
+        Ipv4 source{};
+        if (msg.msg_namelen >= sizeof(sockaddr_in)) std::memcpy(source.data(), &from.sin_addr.s_addr, source.size());
+        answer(std::span<const std::uint8_t>(buf, static_cast<std::size_t>(n)), source, ifindex);
+    }
+}
+
+void DrovikResponder::answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex) {
+    auto request = drovik::parseDiscoveryRequest(datagram);
+    if (!request) return;  // noise, or another host's reply to a camera
+    ++stats_.requests;
+
+    std::uint64_t sent = 0;
+    for (std::size_t i = 0; i < cameras_.size(); ++i) {
+        const Camera& cam = cameras_[i];
+        if (!drovik::answersRequest(cam, *request)) continue;
+        std::vector<std::uint8_t> reply = drovik::buildDiscoveryReply(cam, request->packetId, nonces_.next());
+        Destination to{drovik::replyDestination(cam, from), ports_.reply};
+        Route route{ifindex, sourceOf_[i]};
+        auto deadline = std::chrono::steady_clock::now() + kSendPatience;
+        SendResult result = sendDatagram(fd_, to, route, reply, deadline);
+        if (result == SendResult::Sent) {
+            ++sent;
+            continue;
+        }
+        ++stats_.sendFailures;
+        std::fprintf(stderr, "vantrel-camsim: reply of %s to %s on link %u not sent: %s\n", cam.name.c_str(),
+                     text(to.addr).c_str(), ifindex,
+                     result == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
+    }
+    stats_.replies += sent;
+    if (verbose_) {
+        std::fprintf(stderr, "vantrel-camsim: request id %u range %u-%u from %s on link %u: %llu replies\n",
+                     request->packetId, request->rangeLow, request->rangeHigh, text(from).c_str(), ifindex,
+                     static_cast<unsigned long long>(sent));
+    }
+}
+
+}  // namespace camsim

@@ -1,0 +1,63 @@
+#pragma once
+// Socket loop of the cameras' broadcast discovery: one UDP socket on port
+// 43282 receives the PC's requests and sends every camera's reply out of the
+// link the request came in on.
+
+#include "camera.h"
+#include "drovik_responder_wire.h"
+#include "nonce_source.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace camsim {
+
+struct DrovikPorts {
+    std::uint16_t listen = drovik::kRequestPort;  // 0 picks a free port (tests)
+    std::uint16_t reply = drovik::kReplyPort;    // PC port that replies go to
+};
+
+class DrovikResponder {
+public:
+    struct Stats {
+        std::uint64_t requests = 0;      // discovery requests received
+        std::uint64_t replies = 0;       // replies sent
+        std::uint64_t sendFailures = 0;  // replies the kernel refused or that timed out
+    };
+
+    // localAddresses are this host's IPv4 addresses: a camera whose address is
+    // one of them sends from it.
+    DrovikResponder(std::vector<Camera> cameras, const std::vector<Ipv4>& localAddresses,
+                    DrovikPorts ports = {});
+    ~DrovikResponder();
+    DrovikResponder(const DrovikResponder&) = delete;
+    DrovikResponder& operator=(const DrovikResponder&) = delete;
+
+    // Creates and binds the socket. On failure returns false and says why.
+    bool open(std::string& error);
+    int fd() const { return fd_; }
+    std::uint16_t boundPort() const { return boundPort_; }
+
+    // Answers the requests waiting on the socket; reads a bounded batch so a
+    // flood cannot starve the rest of the event loop.
+    void onReadable();
+
+    void setVerbose(bool verbose) { verbose_ = verbose; }
+    const Stats& stats() const { return stats_; }
+
+private:
+    void answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex);
+
+    std::vector<Camera> cameras_;
+    std::vector<Ipv4> sourceOf_;  // per camera: its own address if local, else 0.0.0.0
+    DrovikPorts ports_;
+    NonceSource nonces_;
+    int fd_ = -1;
+    std::uint16_t boundPort_ = 0;
+    bool verbose_ = false;
+    Stats stats_;
+};
+
+}  // namespace camsim

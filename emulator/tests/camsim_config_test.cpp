@@ -1,0 +1,140 @@
+// The emulator's JSON config: fields, defaults, and the errors that must stop
+// it before it plays a camera different from the one a test meant.
+
+#include "camera_config.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace camsim {
+namespace {
+
+TEST(Config, ReadsEveryField) {
+    CameraConfig config = parseCameraConfig(R"({ "cameras": [
+      { "name": "Lobby", "hwAddr": "02:E5:a1:00:00:01", "ip": "10.77.0.11", "subnet": "255.255.255.0",
+        "gateway": "10.77.0.1", "productName": "ZC-100", "productCode": "3c", "dhcp": 2,
+        "httpPort": 8080, "answer": "every",
+        "extraOptions": [ {"type": 9, "hex": "0102"}, {"type": 255, "hex": "", "length": 300} ],
+        "noEndMarker": true, "rawReplyHex": "01 02 0a" } ] })");
+    ASSERT_TRUE(config.ok()) << config.error;
+    ASSERT_EQ(config.cameras.size(), 1u);
+    const Camera& cam = config.cameras[0];
+    EXPECT_EQ(cam.name, "Lobby");
+    EXPECT_EQ(cam.hwAddr, (HwAddr{0x02, 0xe5, 0xa1, 0x00, 0x00, 0x01}));
+    EXPECT_EQ(cam.ip, (Ipv4{10, 77, 0, 11}));
+    EXPECT_EQ(cam.subnet, (Ipv4{255, 255, 255, 0}));
+    EXPECT_EQ(cam.gateway, (Ipv4{10, 77, 0, 1}));
+    EXPECT_EQ(cam.productName, "ZC-100");
+    EXPECT_EQ(cam.productCode, "3c");
+    EXPECT_EQ(cam.dhcp, 2);
+    EXPECT_EQ(cam.httpPort, 8080);
+    EXPECT_EQ(cam.answer, AnswerMode::Every);
+    ASSERT_EQ(cam.extraOptions.size(), 2u);
+    EXPECT_EQ(cam.extraOptions[0].type, 9);
+    EXPECT_EQ(cam.extraOptions[0].value, (std::vector<std::uint8_t>{0x01, 0x02}));
+    EXPECT_FALSE(cam.extraOptions[0].declaredLength);
+    EXPECT_EQ(cam.extraOptions[1].type, 255);
+    EXPECT_TRUE(cam.extraOptions[1].value.empty());
+    EXPECT_EQ(cam.extraOptions[1].declaredLength, 300);
+    EXPECT_TRUE(cam.noEndMarker);
+    EXPECT_EQ(cam.rawReply, (std::vector<std::uint8_t>{0x01, 0x02, 0x0a}));
+}
+
+TEST(Config, DefaultsWhenOnlyHwAddrIsGiven) {
+    CameraConfig config = parseCameraConfig(R"({"cameras": [
+        {"hwAddr": "02:e5:a1:00:00:02"},
+        {"hwAddr": "02:e5:a1:00:00:03", "productCode": "", "httpPort": null, "rawReplyHex": null}]})");
+    ASSERT_TRUE(config.ok()) << config.error;
+    ASSERT_EQ(config.cameras.size(), 2u);
+    const Camera& bare = config.cameras[0];
+    EXPECT_EQ(bare.name, "");
+    EXPECT_EQ(bare.ip, (Ipv4{0, 0, 0, 0}));
+    EXPECT_EQ(bare.subnet, (Ipv4{0, 0, 0, 0}));
+    EXPECT_EQ(bare.gateway, (Ipv4{0, 0, 0, 0}));
+    EXPECT_EQ(bare.productName, "");
+    EXPECT_FALSE(bare.productCode);  // absent: option left out
+    EXPECT_EQ(bare.dhcp, 0);
+    EXPECT_FALSE(bare.httpPort);
+    EXPECT_EQ(bare.answer, AnswerMode::Range);
+    EXPECT_TRUE(bare.extraOptions.empty());
+    EXPECT_FALSE(bare.noEndMarker);
+    EXPECT_FALSE(bare.rawReply);
+    // Present but empty is not the same as absent.
+    EXPECT_EQ(config.cameras[1].productCode, "");
+    EXPECT_FALSE(config.cameras[1].httpPort);
+    EXPECT_FALSE(config.cameras[1].rawReply);
+}
+
+TEST(Config, EmptyCameraListIsValid) {
+    CameraConfig config = parseCameraConfig(R"({"cameras": []})");
+    EXPECT_TRUE(config.ok()) << config.error;
+    EXPECT_TRUE(config.cameras.empty());
+}
+
+TEST(Config, RejectsBadInputNamingTheField) {
+    struct Case {
+        const char* json;
+        const char* mustMention;
+    };
+    const Case cases[] = {
+        {R"({"cameras": [)", "not valid JSON"},
+        {R"([])", "cameras"},
+        {R"({})", "cameras"},
+        {R"({"cameras": {}})", "cameras"},
+        {R"({"cameras": [], "camera": []})", "camera: unknown field"},
+        {R"({"cameras": [7]})", "cameras[0]"},
+        {R"({"cameras": [{"name": "x"}]})", "cameras[0].hwAddr: missing"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00"}]})", "cameras[0].hwAddr"},
+        {R"({"cameras": [{"hwAddr": "02-e5-a1-00-00-01"}]})", "cameras[0].hwAddr"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:0g"}]})", "cameras[0].hwAddr"},
+        {R"({"cameras": [{"hwAddr": 12}]})", "cameras[0].hwAddr"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01"}, {"hwAddr": "02:e5:a1:00:00:02", "ip": "10.0.0.256"}]})",
+         "cameras[1].ip"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "subnet": "255.255.255"}]})", "cameras[0].subnet"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "gateway": 167772161}]})", "cameras[0].gateway"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "name": 5}]})", "cameras[0].name"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "productCode": 60}]})", "cameras[0].productCode"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "dhcp": 256}]})", "cameras[0].dhcp"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "dhcp": true}]})", "cameras[0].dhcp"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "httpPort": 65536}]})", "cameras[0].httpPort"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "httpPort": -1}]})", "cameras[0].httpPort"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "httpPort": "80"}]})", "cameras[0].httpPort"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "httpPort": 80.5}]})", "cameras[0].httpPort"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "httpPort": 18446744073709551615}]})",
+         "cameras[0].httpPort"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "answer": "sometimes"}]})", "cameras[0].answer"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "noEndMarker": 1}]})", "cameras[0].noEndMarker"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "httpport": 80}]})", "cameras[0].httpport: unknown"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "rawReplyHex": "0102x3"}]})", "cameras[0].rawReplyHex"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "rawReplyHex": "010"}]})", "cameras[0].rawReplyHex"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "extraOptions": {"type": 9}}]})",
+         "cameras[0].extraOptions"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "extraOptions": [{"hex": "01"}]}]})",
+         "cameras[0].extraOptions[0].type"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "extraOptions": [{"type": 256, "hex": ""}]}]})",
+         "cameras[0].extraOptions[0].type"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "extraOptions": [{"type": 9, "hex": "1"}]}]})",
+         "cameras[0].extraOptions[0].hex"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "extraOptions": [{"type": 9, "length": 65536}]}]})",
+         "cameras[0].extraOptions[0].length"},
+        {R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "extraOptions": [{"type": 9, "lenght": 2}]}]})",
+         "cameras[0].extraOptions[0].lenght: unknown"},
+    };
+    for (const Case& c : cases) {
+        CameraConfig config = parseCameraConfig(c.json);
+        EXPECT_FALSE(config.ok()) << c.json;
+        EXPECT_NE(config.error.find(c.mustMention), std::string::npos)
+            << c.json << "\n  error: " << config.error << "\n  should mention: " << c.mustMention;
+        EXPECT_TRUE(config.cameras.empty()) << c.json;
+    }
+}
+
+TEST(Config, UnreadableFileIsAnError) {
+    CameraConfig config = loadCameraConfigFile("/nonexistent/camsim.json");
+    EXPECT_FALSE(config.ok());
+}
+
+}  // namespace
+}  // namespace camsim

@@ -1,0 +1,200 @@
+// Camera-side discovery wire code against byte arrays written out by hand
+// from the wire layout: header, hardware address, nonce, then
+// type / 0 / length (big-endian) / value options ending with type 0.
+
+#include "drovik_responder_wire.h"
+#include "nonce_source.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace camsim::drovik {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const Nonce kNonce{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,
+                   0x18, 0x19, 0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f};
+
+Camera lobby() {
+    Camera cam;
+    cam.name = "Lobby";
+    cam.hwAddr = {0x02, 0xe5, 0xa1, 0x00, 0x00, 0x01};
+    cam.ip = {10, 77, 0, 11};
+    cam.subnet = {255, 255, 255, 0};
+    cam.gateway = {10, 77, 0, 1};
+    cam.productName = "ZC-100";
+    cam.productCode = "3c";
+    cam.dhcp = 0;
+    cam.httpPort = 8080;
+    return cam;
+}
+
+Camera withLastByte(std::uint8_t last, AnswerMode mode = AnswerMode::Range) {
+    Camera cam;
+    cam.hwAddr = {0x02, 0xe5, 0xa1, 0x00, 0x00, last};
+    cam.answer = mode;
+    return cam;
+}
+
+TEST(DiscoveryReply, FullCameraGivesEveryOptionInOrder) {
+    const Bytes expected = {
+        0x01, 0x02, 0x00, 0x00, 0x00, 0x00,                          // packet ID, reply code, zeros
+        0x02, 0xe5, 0xa1, 0x00, 0x00, 0x01,                          // hardware address
+        0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,              // nonce
+        0x18, 0x19, 0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f,              //
+        0x01, 0x00, 0x00, 0x04, 10, 77, 0, 11,                       // IP address
+        0x02, 0x00, 0x00, 0x04, 255, 255, 255, 0,                    // subnet mask
+        0x03, 0x00, 0x00, 0x04, 10, 77, 0, 1,                        // gateway
+        0x04, 0x00, 0x00, 0x05, 'L', 'o', 'b', 'b', 'y',             // name, no NUL
+        0x05, 0x00, 0x00, 0x02, '3', 'c',                            // product code as hex text
+        0x07, 0x00, 0x00, 0x06, 'Z', 'C', '-', '1', '0', '0',        // product name
+        0x08, 0x00, 0x00, 0x01, 0x00,                                // dhcp
+        0x0b, 0x00, 0x00, 0x02, 0x1f, 0x90,                          // HTTP port 8080
+        0x00, 0x00, 0x00, 0x00,                                      // end
+    };
+    EXPECT_EQ(buildDiscoveryReply(lobby(), 1, kNonce), expected);
+}
+
+TEST(DiscoveryReply, BareCameraOmitsProductCodeAndHttpPort) {
+    Camera cam;
+    cam.hwAddr = {0x02, 0xe5, 0xa1, 0xaa, 0xbb, 0xcc};
+    const Bytes expected = {
+        0x07, 0x02, 0x00, 0x00, 0x00, 0x00,  // packet ID echoed from the request
+        0x02, 0xe5, 0xa1, 0xaa, 0xbb, 0xcc,
+        0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,
+        0x18, 0x19, 0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f,
+        0x01, 0x00, 0x00, 0x04, 0, 0, 0, 0,
+        0x02, 0x00, 0x00, 0x04, 0, 0, 0, 0,
+        0x03, 0x00, 0x00, 0x04, 0, 0, 0, 0,
+        0x04, 0x00, 0x00, 0x00,              // empty name
+        0x07, 0x00, 0x00, 0x00,              // empty product name
+        0x08, 0x00, 0x00, 0x01, 0x00,
+        0x00, 0x00, 0x00, 0x00,
+    };
+    EXPECT_EQ(buildDiscoveryReply(cam, 7, kNonce), expected);
+}
+
+TEST(DiscoveryReply, OptionalFieldsWhenPresent) {
+    Camera cam = withLastByte(0x01);
+    cam.productCode = "";  // present but empty: still sent
+    cam.httpPort = 0x0102;
+    cam.dhcp = 2;
+    Bytes reply = buildDiscoveryReply(cam, 1, kNonce);
+    const Bytes tail = {
+        0x05, 0x00, 0x00, 0x00,              // empty product code
+        0x07, 0x00, 0x00, 0x00,
+        0x08, 0x00, 0x00, 0x01, 0x02,        // dhcp byte as is
+        0x0b, 0x00, 0x00, 0x02, 0x01, 0x02,  // port, big-endian
+        0x00, 0x00, 0x00, 0x00,
+    };
+    ASSERT_GE(reply.size(), tail.size());
+    EXPECT_EQ(Bytes(reply.end() - tail.size(), reply.end()), tail);
+}
+
+TEST(DiscoveryReply, LengthIsBigEndianForLongText) {
+    Camera cam = withLastByte(0x01);
+    cam.name = std::string(300, 'n');
+    Bytes reply = buildDiscoveryReply(cam, 1, kNonce);
+    // Options 1-3 take 24 bytes after the 28-byte fixed part.
+    ASSERT_GT(reply.size(), 28u + 24u + 4u + 300u);
+    EXPECT_EQ(Bytes(reply.begin() + 52, reply.begin() + 56), (Bytes{0x04, 0x00, 0x01, 0x2c}));
+    EXPECT_EQ(reply[56 + 299], 'n');
+    EXPECT_EQ(reply[56 + 300], 0x07);  // next option right after the value
+}
+
+TEST(DiscoveryReply, ExtrasFollowRegularOptionsAndEndMarkerCanBeDropped) {
+    Camera cam = withLastByte(0x01);
+    cam.extraOptions.push_back({9, {0x01, 0x02}, std::nullopt});
+    cam.extraOptions.push_back({1, {192, 168, 0, 9}, std::nullopt});   // a second IP option
+    cam.extraOptions.push_back({12, {0xaa}, std::uint16_t{0x0100}});   // claims more than it holds
+    cam.noEndMarker = true;
+    Bytes reply = buildDiscoveryReply(cam, 1, kNonce);
+    const Bytes tail = {
+        0x08, 0x00, 0x00, 0x01, 0x00,
+        0x09, 0x00, 0x00, 0x02, 0x01, 0x02,
+        0x01, 0x00, 0x00, 0x04, 192, 168, 0, 9,
+        0x0c, 0x00, 0x01, 0x00, 0xaa,        // and no end marker after it
+    };
+    ASSERT_GE(reply.size(), tail.size());
+    EXPECT_EQ(Bytes(reply.end() - tail.size(), reply.end()), tail);
+}
+
+TEST(DiscoveryReply, RawReplyIsSentAsIs) {
+    Camera cam = lobby();
+    cam.rawReply = Bytes{0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x02, 0xe5, 0xa1, 0x00};
+    EXPECT_EQ(buildDiscoveryReply(cam, 1, kNonce), *cam.rawReply);
+}
+
+TEST(DiscoveryRequest, ParsesOnlyDiscoveryRequestsOfEightBytesOrMore) {
+    const Bytes request = {0x01, 0x01, 0x00, 0x00, 0x40, 0x7f, 0x00, 0x00};
+    auto parsed = parseDiscoveryRequest(request);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->packetId, 0x01);
+    EXPECT_EQ(parsed->rangeLow, 64);
+    EXPECT_EQ(parsed->rangeHigh, 127);
+
+    Bytes longer = request;
+    longer.push_back(0xff);
+    EXPECT_TRUE(parseDiscoveryRequest(longer));
+
+    EXPECT_FALSE(parseDiscoveryRequest(Bytes(request.begin(), request.end() - 1)));
+    EXPECT_FALSE(parseDiscoveryRequest(Bytes{}));
+    // Assignment request and reply codes are not discovery.
+    EXPECT_FALSE(parseDiscoveryRequest(Bytes{0x01, 0x03, 0, 0, 0, 255, 0, 0}));
+    EXPECT_FALSE(parseDiscoveryRequest(Bytes{0x01, 0x05, 0, 0, 0, 255, 0, 0}));
+}
+
+TEST(DiscoveryRequest, RangeModeAnswersOnlyTheQuarterHoldingTheLastByte) {
+    const DiscoveryRequest q1{1, 0, 63}, q2{1, 64, 127}, q3{1, 128, 191}, q4{1, 192, 255};
+    EXPECT_TRUE(answersRequest(withLastByte(63), q1));
+    EXPECT_FALSE(answersRequest(withLastByte(63), q2));
+    EXPECT_FALSE(answersRequest(withLastByte(64), q1));
+    EXPECT_TRUE(answersRequest(withLastByte(64), q2));
+    EXPECT_TRUE(answersRequest(withLastByte(0), q1));
+    EXPECT_TRUE(answersRequest(withLastByte(191), q3));
+    EXPECT_TRUE(answersRequest(withLastByte(255), q4));
+    EXPECT_FALSE(answersRequest(withLastByte(255), q3));
+    // Only the last byte counts.
+    Camera cam = withLastByte(5);
+    cam.hwAddr[4] = 200;
+    EXPECT_TRUE(answersRequest(cam, q1));
+    EXPECT_FALSE(answersRequest(cam, q4));
+    // An inverted range holds nothing.
+    EXPECT_FALSE(answersRequest(withLastByte(100), DiscoveryRequest{1, 127, 64}));
+}
+
+TEST(DiscoveryRequest, EveryModeAnswersEachQuarter) {
+    Camera cam = withLastByte(200, AnswerMode::Every);
+    for (const DiscoveryRequest& q : {DiscoveryRequest{1, 0, 63}, DiscoveryRequest{1, 64, 127},
+                                      DiscoveryRequest{1, 128, 191}, DiscoveryRequest{1, 192, 255}}) {
+        EXPECT_TRUE(answersRequest(cam, q));
+    }
+}
+
+TEST(DiscoveryReply, DestinationIsRequesterUnlessCameraHasNoAddress) {
+    const Ipv4 requester{10, 77, 0, 2};
+    const Ipv4 broadcast{255, 255, 255, 255};
+    Camera cam = lobby();
+    EXPECT_EQ(replyDestination(cam, requester), requester);
+    cam.ip = {0, 0, 0, 0};
+    EXPECT_EQ(replyDestination(cam, requester), broadcast);
+    // A requester without an address cannot be answered by unicast.
+    EXPECT_EQ(replyDestination(lobby(), Ipv4{0, 0, 0, 0}), broadcast);
+}
+
+TEST(Nonce, EveryNonceIsFresh) {
+    NonceSource a, b;
+    std::set<Nonce> seen;
+    for (int i = 0; i < 100; ++i) {
+        seen.insert(a.next());
+        seen.insert(b.next());  // two sources are seeded differently
+    }
+    EXPECT_EQ(seen.size(), 200u);
+}
+
+}  // namespace
+}  // namespace camsim::drovik

@@ -1,0 +1,56 @@
+#include "udp_send.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace camsim {
+
+SendResult sendDatagram(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes,
+                        std::chrono::steady_clock::time_point deadline) {
+    sockaddr_in dst{};
+    dst.sin_family = AF_INET;
+    dst.sin_port = htons(to.port);
+    std::memcpy(&dst.sin_addr.s_addr, to.addr.data(), to.addr.size());
+
+    iovec iov{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
+
+    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr msg{};
+    msg.msg_name = &dst;
+    msg.msg_namelen = sizeof(dst);
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof(control);
+
+    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
+    cmsg->cmsg_level = IPPROTO_IP;
+    cmsg->cmsg_type = IP_PKTINFO;
+    cmsg->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_ifindex = static_cast<int>(route.ifindex);
+    std::memcpy(&info.ipi_spec_dst.s_addr, route.source.data(), route.source.size());
+    std::memcpy(CMSG_DATA(cmsg), &info, sizeof(info));
+
+    for (;;) {
+        if (sendmsg(fd, &msg, MSG_DONTWAIT) >= 0) return SendResult::Sent;
+        if (errno == EINTR) continue;
+        if (errno != ENOBUFS && errno != EAGAIN && errno != EWOULDBLOCK) return SendResult::Failed;
+
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return SendResult::TimedOut;
+        // EAGAIN: the socket's send buffer is full and POLLOUT marks when it
+        // drains. ENOBUFS (a full device queue) has no event of its own, so
+        // POLLOUT returns at once and the loop retries until the deadline.
+        pollfd pfd{fd, POLLOUT, 0};
+        int timeoutMs = static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count() + 1, 60'000));
+        if (poll(&pfd, 1, timeoutMs) < 0 && errno != EINTR) return SendResult::Failed;
+    }
+}
+
+}  // namespace camsim

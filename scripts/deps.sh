@@ -1,0 +1,24 @@
+#!/bin/sh
+# Installs the Debian packages Vantrel needs to build and test, when they are
+# missing. As root it installs them; otherwise it prints the exact line to run.
+set -eu
+
+PACKAGES="cmake make g++ pkg-config libgtest-dev nlohmann-json3-dev libcli11-dev iproute2 util-linux"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing:$missing"
+    apt-get update -q
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
+else
+    echo "Missing Debian packages. Run this, then try again:" >&2
+    echo "  sudo apt-get install -y$missing" >&2
+    exit 1
+fi

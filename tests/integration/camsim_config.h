@@ -1,0 +1,52 @@
+#pragma once
+// Emulated cameras for the integration tests, written as vantrel-camsim's JSON.
+#include <nlohmann/json.hpp>
+#include <string>
+
+struct EmulatedCamera {
+    std::string name;
+    std::string hwAddr;  // "02:e5:a1:00:00:05"
+    std::string ip = "0.0.0.0";
+    std::string subnet = "255.255.255.0";
+    std::string gateway = "0.0.0.0";
+    std::string productName = "ZC-100";
+    std::string productCode = "3c";
+    int dhcp = 0;
+    int httpPort = 0;  // 0: the camera sends no port option
+    bool everyPass = false;
+
+    nlohmann::json Json() const {
+        nlohmann::json j = {{"name", name},         {"hwAddr", hwAddr},           {"ip", ip},
+                            {"subnet", subnet},     {"gateway", gateway},         {"productName", productName},
+                            {"productCode", productCode}, {"dhcp", dhcp},
+                            {"answer", everyPass ? "every" : "range"}};
+        if (httpPort) j["httpPort"] = httpPort;
+        return j;
+    }
+
+    // The record vantrel-cli prints for this camera.
+    nlohmann::json Expected() const {
+        std::string hw;
+        for (char c : hwAddr)
+            if (c != ':') hw += c;
+        const int port = httpPort ? httpPort : 80;
+        return {{"name", name},
+                {"hwAddrText", hwAddr},
+                {"hwAddr", hw},
+                {"ipAddrText", ip},
+                {"subnetText", subnet},
+                {"gatewayText", gateway},
+                {"productName", productName},
+                {"productCode", std::stoi(productCode, nullptr, 16)},
+                {"dhcp", dhcp},
+                {"ipAddr", ip},
+                {"foundByDrovik", 1},
+                {"httpPort", port},
+                {"httpPortText", std::to_string(port)},
+                {"webAddr", ip + ":" + std::to_string(port)},
+                {"ifaceAddr", "0.0.0.0"}};
+    }
+};
+
+// Writes {"cameras": [...]} to `path`.
+bool WriteCamsimConfig(const std::string& path, const nlohmann::json& cameras);

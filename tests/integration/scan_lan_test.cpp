@@ -1,0 +1,218 @@
+// Broadcast discovery over real sockets: the scanner and vantrel-cli in a
+// namespace LAN against emulated cameras.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "camsim_config.h"
+#include "discovery/scanner.h"
+#include "test_lan.h"
+#include "trace_capture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+class ScanLan : public testing::Test {
+protected:
+    void SetUp() override { SKIP_WITHOUT_TEST_LAN(); }
+
+    // Starts vantrel-camsim in `host` playing `cameras`; fails the test unless it gets ready.
+    std::unique_ptr<LanProcess> StartCameras(const std::string& host, const std::vector<EmulatedCamera>& cameras) {
+        json list = json::array();
+        for (const EmulatedCamera& c : cameras) list.push_back(c.Json());
+        return StartCameraJson(host, list);
+    }
+    std::unique_ptr<LanProcess> StartCameraJson(const std::string& host, const json& list) {
+        const std::string path = "/tmp/" + lan.Namespace(host) + ".json";
+        configs.push_back(path);
+        EXPECT_TRUE(WriteCamsimConfig(path, list));
+        auto process = lan.Start(host, {VANTREL_CAMSIM, "--config", path, "--duration-s", "300"});
+        EXPECT_TRUE(process && process->WaitForLine("ready", 20s)) << "vantrel-camsim did not start in " << host;
+        return process;
+    }
+
+    // vantrel-cli scan --json in the pc namespace.
+    json CliScan(bool unprivileged, const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> argv = {unprivileged ? lan.Executable(VANTREL_CLI) : VANTREL_CLI, "scan", "--json"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        std::string out;
+        EXPECT_EQ(lan.Run("pc", argv, &out, unprivileged), 0);
+        json parsed = json::parse(out, nullptr, false);
+        EXPECT_FALSE(parsed.is_discarded()) << out;
+        return parsed;
+    }
+
+    void TearDown() override {
+        for (const std::string& path : configs) std::remove(path.c_str());
+    }
+
+    TestLan lan;
+    std::vector<std::string> configs;
+};
+
+// One LAN: the pc (no default route) and two camera hosts.
+std::vector<EmulatedCamera> BasicCameras() {
+    EmulatedCamera lobby{.name = "Lobby", .hwAddr = "02:e5:a1:00:00:05", .ip = "10.77.0.10",
+                         .gateway = "10.77.0.1"};
+    EmulatedCamera gate{.name = "Gate West", .hwAddr = "02:e5:a1:00:00:85", .ip = "10.77.0.11",
+                        .productName = "ZD-2", .productCode = "1a0", .dhcp = 1, .httpPort = 8080};
+    EmulatedCamera every{.name = "Every", .hwAddr = "02:e5:a1:00:00:c1", .ip = "10.77.0.12", .everyPass = true};
+    EmulatedCamera other{.name = "Other maker", .hwAddr = "00:11:22:33:44:55", .ip = "10.77.0.13"};
+    EmulatedCamera noAddress{.name = "New", .hwAddr = "02:e5:a1:00:00:40", .subnet = "0.0.0.0"};
+    return {lobby, gate, every, other, noAddress};
+}
+
+EmulatedCamera Yard() {
+    return {.name = "Yard", .hwAddr = "02:e5:a1:00:00:f0", .ip = "10.77.0.20", .productName = "ZC-7",
+            .productCode = "7"};
+}
+
+void BuildBasicLan(TestLan& lan) {
+    lan.AddLan("lan");
+    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24", "10.77.0.12/24", "10.77.0.13/24"});
+    lan.AddHost("cams2", "lan", "eth0", {"10.77.0.20/24"});
+}
+
+json ExpectedBasic() {
+    std::vector<EmulatedCamera> cams = BasicCameras();
+    // In IP order: the camera without address first; the other maker's camera is not listed.
+    return json::array({cams[4].Expected(), cams[0].Expected(), cams[1].Expected(), cams[2].Expected(),
+                        Yard().Expected()});
+}
+
+TEST_F(ScanLan, CliListsExactlyTheMakersCameras) {
+    BuildBasicLan(lan);
+    ASSERT_TRUE(lan.Ok());
+    auto cams = StartCameras("cams", BasicCameras());
+    auto cams2 = StartCameras("cams2", {Yard()});
+
+    EXPECT_EQ(CliScan(false), ExpectedBasic());
+
+    // The same scan from an ordinary user.
+    EXPECT_EQ(CliScan(true), ExpectedBasic());
+
+    // The text list, by name.
+    std::string out;
+    ASSERT_EQ(lan.Run("pc", {VANTREL_CLI, "scan", "--sort", "name"}, &out), 0);
+    EXPECT_EQ(out,
+              "Camera Name\tType\tHardware Address\tIP Address\n"
+              "Every\tZC-100\t02:e5:a1:00:00:c1\t10.77.0.12\n"
+              "Gate West\tZD-2\t02:e5:a1:00:00:85\t10.77.0.11\n"
+              "Lobby\tZC-100\t02:e5:a1:00:00:05\t10.77.0.10\n"
+              "New\tZC-100\t02:e5:a1:00:00:40\t0.0.0.0\n"
+              "Yard\tZC-7\t02:e5:a1:00:00:f0\t10.77.0.20\n");
+}
+
+TEST_F(ScanLan, ScannerTracesRepliesAndDuplicates) {
+    BuildBasicLan(lan);
+    ASSERT_TRUE(lan.Ok());
+    auto cams = StartCameras("cams", BasicCameras());
+    auto cams2 = StartCameras("cams2", {Yard()});
+
+    TraceCapture trace;
+    int count = -1;
+    std::string firstName;
+    ASSERT_TRUE(lan.RunInside("pc", [&] {
+        CScanner scanner;
+        scanner.Scan();
+        count = scanner.Count();
+        firstName = scanner.RecordAt(0).name;  // arrival order before any sort
+    }));
+    EXPECT_EQ(count, 5);
+    EXPECT_EQ(firstName, "Lobby");
+    // Passes 1-4 draw 2, 3, 2 and 2 replies; "Every" answers each of them.
+    EXPECT_TRUE(trace.Contains("Got 9 drovik replies"));
+    int duplicates = 0;
+    for (const std::string& line : trace.Lines())
+        if (line.find("/02:e5:a1:00:00:c1 is a duplicate") != std::string::npos) ++duplicates;
+    EXPECT_EQ(duplicates, 3);
+    EXPECT_TRUE(trace.Contains("Drovik: receive buffer "));
+}
+
+TEST_F(ScanLan, SecondLanWithoutAddressOrDefaultRoute) {
+    lan.AddLan("office");
+    lan.AddLan("cameras");
+    lan.AddHost("pc", "office", "eth0", {"10.77.1.2/24"});
+    lan.Route("pc", {"add", "default", "via", "10.77.1.1"});
+    lan.AddHost("pc", "cameras", "eth1", {});  // the pc is not configured for the camera LAN
+    lan.AddHost("officecam", "office", "eth0", {"10.77.1.10/24"});
+    // Camera LAN hosts answer the pc's borrowed source address on their own link.
+    lan.AddHost("camlan", "cameras", "eth0", {"192.168.50.10/24"});
+    lan.Route("camlan", {"add", "default", "dev", "eth0"});
+    ASSERT_TRUE(lan.Ok());
+
+    EmulatedCamera office{.name = "Office", .hwAddr = "02:e5:a1:00:01:01", .ip = "10.77.1.10"};
+    EmulatedCamera configured{.name = "Configured", .hwAddr = "02:e5:a1:00:02:02", .ip = "192.168.50.10"};
+    EmulatedCamera fresh{.name = "Fresh", .hwAddr = "02:e5:a1:00:02:c3", .subnet = "0.0.0.0"};
+    auto a = StartCameras("officecam", {office});
+    auto b = StartCameras("camlan", {configured, fresh});
+
+    json expected = json::array({fresh.Expected(), office.Expected(), configured.Expected()});
+    EXPECT_EQ(CliScan(false), expected);
+    EXPECT_EQ(CliScan(true), expected);
+}
+
+TEST_F(ScanLan, ReplyTableHolds500AndEndsTheCollection) {
+    lan.AddLan("lan");
+    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24"});
+    ASSERT_TRUE(lan.Ok());
+    std::vector<EmulatedCamera> many;
+    for (int i = 0; i < 510; ++i) {
+        char hw[18], ip[16];
+        std::snprintf(hw, sizeof hw, "02:e5:a1:00:%02x:%02x", i >> 8, i & 0xff);
+        std::snprintf(ip, sizeof ip, "10.78.%d.%d", i >> 8, i & 0xff);
+        many.push_back({.name = "Cam" + std::to_string(i), .hwAddr = hw, .ip = ip, .everyPass = true});
+    }
+    auto cams = StartCameras("cams", many);
+
+    TraceCapture trace;
+    int count = -1;
+    ASSERT_TRUE(lan.RunInside("pc", [&] {
+        CScanner scanner;
+        scanner.Scan();
+        count = scanner.Count();
+    }));
+    EXPECT_EQ(count, 500);
+    EXPECT_TRUE(trace.Contains("Got 500 drovik replies"));
+    EXPECT_TRUE(trace.Contains("Drovik: reply table full in pass 1"));
+    EXPECT_FALSE(trace.Contains("is a duplicate"));  // no second request went out
+}
+
+TEST_F(ScanLan, ChatteringHostCannotHoldTheScan) {
+    BuildBasicLan(lan);
+    lan.AddHost("chatter", "lan", "eth0", {"10.77.0.99/24"});
+    ASSERT_TRUE(lan.Ok());
+    auto cams = StartCameras("cams", BasicCameras());
+    auto cams2 = StartCameras("cams2", {Yard()});
+    // 60 seconds of a datagram every 100 ms unless stopped.
+    auto chatter = lan.Start("chatter", {VANTREL_CAMSIM, "noise", "--port", "43283", "--interval-ms", "100",
+                                         "--count", "600"});
+    ASSERT_TRUE(chatter && chatter->WaitForLine("ready", 20s));
+
+    TraceCapture trace;
+    std::vector<std::string> listed;
+    std::chrono::steady_clock::duration took{};
+    ASSERT_TRUE(lan.RunInside("pc", [&] {
+        CScanner scanner;
+        const auto start = std::chrono::steady_clock::now();
+        scanner.Scan();
+        took = std::chrono::steady_clock::now() - start;
+        scanner.Sort();
+        for (int i = 0; i < scanner.Count(); ++i) listed.emplace_back(scanner.RecordAt(i).ipAddrText);
+    }));
+    EXPECT_EQ(listed, (std::vector<std::string>{"0.0.0.0", "10.77.0.10", "10.77.0.11", "10.77.0.12", "10.77.0.20"}));
+    // Four passes of at most 1 s flush and 3 s collection; the chatter alone would last 60 s.
+    EXPECT_LT(took, 40s);
+    EXPECT_TRUE(trace.Contains("Drovik: flush ended by its 1 s bound"));
+    EXPECT_TRUE(trace.Contains("Drovik: pass 4 collection ended by its 3 s bound"));
+}
+
+}  // namespace

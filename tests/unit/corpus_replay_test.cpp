@@ -1,0 +1,44 @@
+// Replays the committed fuzz corpora (valid, edge and malformed seeds, and
+// every crash reproducer) through the readers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "discovery/drovik_wire.h"
+#include "trace_capture.h"
+
+namespace {
+
+std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool Terminated(const char* field, std::size_t size) { return std::memchr(field, 0, size) != nullptr; }
+
+TEST(CorpusReplay, DrovikReplies) {
+    TraceCapture quiet;
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(VANTREL_CORPUS "/drovik_reply")) {
+        std::vector<uint8_t> data = ReadFile(entry.path());
+        drovik::Reply reply{};
+        reply.length = std::min(data.size(), drovik::kReplyBytes);
+        std::memcpy(reply.bytes, data.data(), reply.length);
+        CameraRecord out{};
+        const int n = drovik::BuildRecords(&reply, 1, &out);
+        ++files;
+        if (n == 0) continue;
+        const CameraRecord& r = out;
+        SCOPED_TRACE(entry.path().filename().string());
+        EXPECT_TRUE(Terminated(r.name, sizeof r.name) && Terminated(r.productName, sizeof r.productName) &&
+                    Terminated(r.ipAddrText, sizeof r.ipAddrText) && Terminated(r.webAddr, sizeof r.webAddr));
+        EXPECT_EQ(std::string(r.webAddr), std::string(r.ipAddrText) + ":" + r.httpPortText);
+    }
+    EXPECT_GE(files, 10);
+}
+
+}  // namespace
