@@ -75,7 +75,7 @@ int Bench(int runs, int cameras, const std::string& rmemMax, const std::string& 
         lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24"});
         json list = json::array();
         for (int i = 0; i < cameras; ++i) {
-            char hw[18], ip[16];
+            char hw[32], ip[32];
             // Spread the last byte over the four request ranges.
             std::snprintf(hw, sizeof hw, "02:e5:a1:%02x:%02x:%02x", i >> 16, (i >> 8) & 0xff, (i * 37) & 0xff);
             std::snprintf(ip, sizeof ip, "10.78.%d.%d", i >> 8, i & 0xff);

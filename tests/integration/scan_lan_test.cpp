@@ -166,7 +166,7 @@ TEST_F(ScanLan, ReplyTableHolds500AndEndsTheCollection) {
     ASSERT_TRUE(lan.Ok());
     std::vector<EmulatedCamera> many;
     for (int i = 0; i < 510; ++i) {
-        char hw[18], ip[16];
+        char hw[32], ip[32];
         std::snprintf(hw, sizeof hw, "02:e5:a1:00:%02x:%02x", i >> 8, i & 0xff);
         std::snprintf(ip, sizeof ip, "10.78.%d.%d", i >> 8, i & 0xff);
         many.push_back({.name = "Cam" + std::to_string(i), .hwAddr = hw, .ip = ip, .everyPass = true});

@@ -132,6 +132,10 @@ std::string TestLan::Unavailable() {
 
 TestLan::TestLan() {
     prefix_ = "vt" + std::to_string(getpid()) + "x" + std::to_string(lanCounter++) + "-";
+    if (!Unavailable().empty()) {
+        ok_ = false;
+        return;
+    }
     Script({"sweep"});  // namespaces of earlier test processes that were killed
     char dir[] = "/tmp/vantrel-lan-XXXXXX";
     if (mkdtemp(dir)) {
@@ -141,7 +145,7 @@ TestLan::TestLan() {
 }
 
 TestLan::~TestLan() {
-    Script({"down", prefix_});
+    if (Unavailable().empty()) Script({"down", prefix_});
     if (!copies_.empty()) std::filesystem::remove_all(copies_);
 }
 
