@@ -40,15 +40,28 @@ int CompareRecords(const CameraRecord& a, const CameraRecord& b, uint8_t sortMod
 CScanner::CScanner()
     : drovik(std::make_unique<CDrovik>()), table(std::make_unique<CameraRecord[]>(kCapacity)) {}
 
+CScanner::CScanner(Discovery discovery)
+    : replacement(std::move(discovery)), table(std::make_unique<CameraRecord[]>(kCapacity)) {}
+
 CScanner::~CScanner() = default;
 
-void CScanner::Scan() {
-    std::thread worker([this] { ScanWork(); });
+void CScanner::Scan(const WorkerRunner& runWorker) {
+    const std::function<void()> work = [this] { ScanWork(); };
+    if (runWorker) {
+        runWorker(work);
+        return;
+    }
+    std::thread worker(work);
     worker.join();
 }
 
 void CScanner::ScanWork() {
     count = 0;
+    if (replacement) {
+        const int n = replacement(table.get(), kCapacity);
+        count = n < 0 ? 0 : (n > kCapacity ? kCapacity : n);
+        return;
+    }
     count = drovik->Discover(table.get());
 }
 

@@ -2,6 +2,7 @@
 // The scanner owns the camera table: it runs the discoveries on a worker
 // thread, keeps their records in one table and sorts it for display.
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "camera_record.h"
@@ -12,13 +13,23 @@ class CScanner {
 public:
     static constexpr int kCapacity = 500;  // the limit of the whole camera list
 
+    // Writes records from `table` on, at most `room` of them; returns their number.
+    using Discovery = std::function<int(CameraRecord* table, int room)>;
+    // Runs `work` on a worker thread and returns when it has ended.
+    using WorkerRunner = std::function<void(const std::function<void()>& work)>;
+
     CScanner();
+    // A scanner whose scans run `discovery` instead of the network protocols:
+    // for tests and demonstrations without a network.
+    explicit CScanner(Discovery discovery);
     ~CScanner();
     CScanner(const CScanner&) = delete;
     CScanner& operator=(const CScanner&) = delete;
 
-    // Runs the discoveries; returns when all are done. Does not sort.
-    void Scan();
+    // Runs the discoveries on a worker thread; returns when all are done. Does
+    // not sort. `runWorker` lets a window keep painting while it waits; by
+    // default the calling thread simply joins the worker.
+    void Scan(const WorkerRunner& runWorker = {});
     // Sorts the first `count` records ascending by the key of `sortMode`.
     void Sort();
     int Count() const { return count; }
@@ -31,15 +42,11 @@ public:
     // 0 name, 1 product name, 2 hardware address text, 3 IP address.
     uint8_t sortMode = 3;
 
-protected:
-    // For tests and tools that fill the table without a network.
-    CameraRecord* Table() { return table.get(); }
-    void SetCount(int n) { count = n; }
-
 private:
     void ScanWork();
 
     std::unique_ptr<CDrovik> drovik;
+    Discovery replacement;
     int count = 0;
     std::unique_ptr<CameraRecord[]> table;
 };

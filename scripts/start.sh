@@ -4,4 +4,4 @@ set -eu
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh
 sh scripts/build.sh
-exec build/tools/vantrel-cli scan
+exec build/app/vantrel

@@ -6,17 +6,32 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
-// A scanner whose table the test fills.
-class FilledScanner : public CScanner {
+// A scanner whose scans find `records`, set by the test.
+class FilledScanner {
 public:
-    void Fill(const std::vector<CameraRecord>& records) {
-        for (std::size_t i = 0; i < records.size(); ++i) Table()[i] = records[i];
-        SetCount(static_cast<int>(records.size()));
+    FilledScanner()
+        : scanner([this](CameraRecord* table, int room) {
+              int n = 0;
+              for (; n < room && n < static_cast<int>(records.size()); ++n) table[n] = records[n];
+              return n;
+          }) {}
+    void Fill(const std::vector<CameraRecord>& found) {
+        records = found;
+        scanner.Scan();
     }
+    void Sort() { scanner.Sort(); }
+    int Count() const { return scanner.Count(); }
+    const CameraRecord& RecordAt(int i) const { return scanner.RecordAt(i); }
+    uint8_t& sortMode = scanner.sortMode;
+
+private:
+    std::vector<CameraRecord> records;
+    CScanner scanner;
 };
 
 CameraRecord Camera(const char* name, const char* type, const char* hw, const char* ip) {
@@ -29,7 +44,7 @@ CameraRecord Camera(const char* name, const char* type, const char* hw, const ch
     return r;
 }
 
-std::vector<std::string> Names(const CScanner& s) {
+std::vector<std::string> Names(const FilledScanner& s) {
     std::vector<std::string> names;
     for (int i = 0; i < s.Count(); ++i) names.emplace_back(s.RecordAt(i).name);
     return names;
@@ -68,6 +83,25 @@ TEST(ScannerSort, EmptyAndSingleTablesAndTheRestUntouched) {
     s.Fill({});
     s.Sort();
     EXPECT_EQ(s.Count(), 0);
+}
+
+TEST(ScannerScan, ReplacementDiscoveryIsBoundedAndRunsOnAWorker) {
+    std::thread::id worker;
+    CScanner scanner([&](CameraRecord*, int room) {
+        worker = std::this_thread::get_id();
+        return room + 7;  // more than there is room for
+    });
+    scanner.Scan();
+    EXPECT_EQ(scanner.Count(), CScanner::kCapacity);
+    EXPECT_NE(worker, std::this_thread::get_id());
+
+    bool ranByRunner = false;
+    scanner.Scan([&](const std::function<void()>& work) {
+        ranByRunner = true;
+        std::thread t(work);
+        t.join();
+    });
+    EXPECT_TRUE(ranByRunner);
 }
 
 TEST(ScannerResult, TextsOfTheSevenCodes) {

@@ -1,0 +1,242 @@
+#include "form1.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <cstring>
+
+#include "busy_wait.h"
+
+namespace {
+
+QFont PixelFont(const char* family, int pixels, bool bold) {
+    QFont font(family);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, QRect where, const char* hint) {
+    auto* button = new QPushButton(QString::fromLatin1(text), parent);
+    button->setObjectName(name);
+    button->setGeometry(where);
+    if (hint) button->setToolTip(QString::fromLatin1(hint));
+    return button;
+}
+
+// Record texts are 8-bit characters.
+QString Text(const char* field) { return QString::fromLatin1(field); }
+
+constexpr int kColumns = 4;
+constexpr int kColumnWidth = 140;
+
+}  // namespace
+
+TForm1::TForm1(ScannerFactory factory, QWidget* parent) : QWidget(parent), makeScanner(std::move(factory)) {
+    setObjectName("Form1");
+    setWindowTitle("Vantrel Version 2.6");
+    setFont(PixelFont("MS Sans Serif", 11, false));
+    setFixedSize(659, 375);
+    move(336, 151);
+
+    LabelCamFound = new QLabel("0 cameras found", this);
+    LabelCamFound->setObjectName("LabelCamFound");
+    LabelCamFound->setFont(PixelFont("Arial", 12, true));
+    LabelCamFound->setGeometry(24, 8, 96, 15);
+
+    StringGrid1 = new QTableWidget(1, kColumns, this);
+    StringGrid1->setObjectName("StringGrid1");
+    StringGrid1->setGeometry(24, 32, 610, 281);
+    StringGrid1->setFont(PixelFont("Arial", 13, true));
+    StringGrid1->setToolTip("double-click to open browser");
+    StringGrid1->verticalHeader()->hide();  // no heading column
+    StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(22);
+    QHeaderView* heading = StringGrid1->horizontalHeader();  // the heading row
+    heading->setFont(PixelFont("Arial", 13, true));
+    heading->setSectionResizeMode(QHeaderView::Fixed);
+    heading->setSectionsMovable(false);
+    heading->setSectionsClickable(false);  // heading clicks are handled on release, any button
+    heading->setHighlightSections(false);
+    heading->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    heading->setFixedHeight(22);
+    for (int c = 0; c < kColumns; ++c) StringGrid1->setColumnWidth(c, kColumnWidth);
+    StringGrid1->setShowGrid(true);
+    StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    StringGrid1->setWordWrap(false);
+    StringGrid1->horizontalHeader()->viewport()->installEventFilter(this);
+    StringGrid1->viewport()->installEventFilter(this);
+
+    ButtonEdit = MakeButton(this, "ButtonEdit", "Assign IP", {24, 326, 80, 27}, "Assign IP address");
+    ButtonOpen = MakeButton(this, "ButtonOpen", "Web Page", {200, 326, 81, 27}, nullptr);
+    ButtonRescan = MakeButton(this, "ButtonRescan", "Refresh", {554, 326, 80, 27}, "Rescan the network");
+    ButtonAdv = MakeButton(this, "ButtonAdv", "Edit", {112, 327, 75, 25}, nullptr);
+    setTabOrder(StringGrid1, ButtonEdit);
+    setTabOrder(ButtonEdit, ButtonOpen);
+    setTabOrder(ButtonOpen, ButtonRescan);
+    setTabOrder(ButtonRescan, ButtonAdv);
+
+    LabelPleaseWait = new QLabel(this);
+    LabelPleaseWait->setObjectName("LabelPleaseWait");
+    LabelPleaseWait->setGeometry(178, 326, 371, 28);
+    LabelPleaseWait->setFont(PixelFont("Arial Black", 20, true));
+    QPalette black = LabelPleaseWait->palette();
+    black.setColor(QPalette::WindowText, Qt::black);
+    LabelPleaseWait->setPalette(black);
+    LabelPleaseWait->hide();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(1000);
+    Timer1->setSingleShot(true);
+
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(ButtonRescan, &QPushButton::clicked, this, &TForm1::ButtonRescanClick);
+    connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { StringGrid1Click(); });
+
+    FormCreate();
+    Timer1->start();
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::FormCreate() {
+    ascending = true;
+    scanner = makeScanner ? makeScanner() : std::make_unique<CScanner>();
+    StringGrid1->setHorizontalHeaderLabels({"Camera Name", "Type", "Hardware Address", "IP Address"});
+    StringGrid1->setCurrentCell(0, 0);  // the empty row stands selected, as row 1 will
+    scanner->sortMode = 3;
+}
+
+void TForm1::FormDestroy() { scanner.reset(); }
+
+void TForm1::Timer1Timer() {
+    Timer1->stop();
+    RunScan();
+}
+
+void TForm1::ButtonRescanClick() { RunScan(); }
+
+void TForm1::StringGrid1Click() { UpdateButtons(); }
+
+void TForm1::ShowWait(const QString& text) {
+    ButtonEdit->hide();
+    ButtonAdv->hide();
+    ButtonOpen->hide();
+    ButtonRescan->hide();
+    LabelPleaseWait->setText(text);
+    LabelPleaseWait->show();
+    repaint();
+}
+
+void TForm1::HideWait() {
+    ButtonEdit->show();
+    ButtonAdv->show();
+    ButtonOpen->show();
+    ButtonRescan->show();
+    LabelPleaseWait->hide();
+    repaint();
+}
+
+void TForm1::RunScan() {
+    const QString caption = ButtonRescan->text();
+    ShowWait("Scanning.  Please wait...");
+    ButtonRescan->setText("Scanning...");
+    repaint();
+    scanner->Scan(&BusyWait::Run);
+    HideWait();
+    scanner->Sort();
+    FillGrid();
+    ButtonRescan->setText(caption);
+    LabelCamFound->setText(QString("%1 cameras found").arg(scanner->Count()));
+    LabelCamFound->adjustSize();  // grows to the right, as the count needs
+    if (isVisible() && isEnabled()) StringGrid1->setFocus();
+    UpdateButtons();
+}
+
+void TForm1::FillGrid() {
+    const int count = scanner->Count();
+    StringGrid1->setRowCount(count);  // the heading row is the grid's own
+    for (int i = 0; i < count; ++i) {
+        const CameraRecord& r = scanner->RecordAt(ascending ? i : count - 1 - i);
+        const char* texts[kColumns] = {r.name, r.productName, r.hwAddrText, r.ipAddrText};
+        for (int c = 0; c < kColumns; ++c) {
+            QTableWidgetItem* item = StringGrid1->item(i, c);
+            if (!item) {
+                item = new QTableWidgetItem;
+                StringGrid1->setItem(i, c, item);
+            }
+            item->setText(Text(texts[c]));
+        }
+    }
+    // Like the grid it stands for, a non-empty list always has a selected row.
+    if (count > 0 && StringGrid1->currentRow() < 0) StringGrid1->setCurrentCell(0, 0);
+}
+
+int TForm1::SelectedRow() const {
+    const int row = StringGrid1->currentRow();
+    return row < 0 ? 0 : row + 1;
+}
+
+bool TForm1::SelectedRecord(CameraRecord& copy) const {
+    const int r = SelectedRow();
+    const int count = scanner->Count();
+    if (r <= 0 || r > count) return false;
+    copy = scanner->RecordAt(ascending ? r - 1 : count - r);
+    return true;
+}
+
+void TForm1::UpdateButtons() {
+    CameraRecord selected;
+    bool enable = true;
+    if (SelectedRecord(selected)) enable = std::strcmp(selected.ipAddrText, "0.0.0.0") != 0;
+    ButtonAdv->setEnabled(enable);
+    ButtonOpen->setEnabled(enable);
+}
+
+void TForm1::CellAt(const QPoint& pos, int& row, int& column) const {
+    row = column = -1;
+    QHeaderView* heading = StringGrid1->horizontalHeader();
+    if (heading->isVisible() && heading->geometry().contains(pos)) {
+        const QPoint at = heading->viewport()->mapFrom(StringGrid1, pos);
+        column = heading->logicalIndexAt(at);
+        if (column >= 0) row = 0;
+        return;
+    }
+    const QPoint at = StringGrid1->viewport()->mapFrom(StringGrid1, pos);
+    const QModelIndex index = StringGrid1->indexAt(at);
+    if (!index.isValid() || !StringGrid1->viewport()->rect().contains(at)) return;
+    row = index.row() + 1;
+    column = index.column();
+}
+
+void TForm1::StringGrid1MouseUp(Qt::MouseButton, const QPoint& pos) {
+    int row, column;
+    CellAt(pos, row, column);
+    if (row != 0) return;  // a camera row, or outside every cell
+    if (scanner->sortMode == column) {
+        ascending = !ascending;
+    } else {
+        scanner->sortMode = static_cast<uint8_t>(column);
+        ascending = true;
+    }
+    scanner->Sort();
+    FillGrid();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        auto* widget = static_cast<QWidget*>(watched);
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        StringGrid1MouseUp(mouse->button(), widget->mapTo(StringGrid1, mouse->position().toPoint()));
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The main window: the camera grid, the scan command and sorting.
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "discovery/scanner.h"
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+class TForm1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using ScannerFactory = std::function<std::unique_ptr<CScanner>()>;
+
+    // `makeScanner` gives the window its scanner; by default one that scans the network.
+    explicit TForm1(ScannerFactory makeScanner = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    void RunScan();
+    void ShowWait(const QString& text);
+    void HideWait();
+    void FillGrid();
+    void UpdateButtons();
+
+    // The selected grid row: 0 for none, 1 to count for a camera row.
+    int SelectedRow() const;
+    // Row-to-record rule: copies the selected camera's record; false when no camera is selected.
+    bool SelectedRecord(CameraRecord& copy) const;
+
+    std::unique_ptr<CScanner> scanner;
+    bool ascending = true;
+    char lastError[100] = {};
+    std::string cameraAddr;
+    std::string cameraWebAddr;
+
+    QLabel* LabelCamFound;
+    QTableWidget* StringGrid1;
+    QPushButton* ButtonEdit;
+    QPushButton* ButtonOpen;
+    QPushButton* ButtonRescan;
+    QPushButton* ButtonAdv;
+    QLabel* LabelPleaseWait;
+    QTimer* Timer1;
+
+    void FormCreate();
+    void FormDestroy();
+    void Timer1Timer();
+    void ButtonRescanClick();
+    void StringGrid1Click();
+    // A mouse button released at `pos` (grid coordinates).
+    void StringGrid1MouseUp(Qt::MouseButton button, const QPoint& pos);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Grid cell under `pos`: row 0 is the heading row; -1 when outside every cell.
+    void CellAt(const QPoint& pos, int& row, int& column) const;
+    ScannerFactory makeScanner;
+};

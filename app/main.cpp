@@ -1,0 +1,27 @@
+// Vantrel: finds the maker's cameras on the local network segments and lists them.
+#include <QMessageBox>
+#include <exception>
+#include <memory>
+
+#include "fonts.h"
+#include "form1.h"
+#include "vantrel_application.h"
+
+int main(int argc, char** argv) {
+    VantrelApplication application(argc, argv);
+    QString message;
+    try {
+        application.setApplicationName("Vantrel");
+        InstallFontSubstitutes();
+        auto form1 = std::make_unique<TForm1>();
+        form1->show();
+        application.exec();
+        message = application.escaped;
+    } catch (const std::exception& e) {
+        message = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        message = "Unknown exception";
+    }
+    if (!message.isEmpty()) QMessageBox::critical(nullptr, "Vantrel", message);
+    return 0;
+}

@@ -1,0 +1,36 @@
+#!/bin/sh
+# Makes docs/main-window.png: the window under Xvfb listing emulated cameras
+# in a namespace LAN. Needs root, Xvfb and ImageMagick; run after a build.
+set -eu
+cd "$(dirname "$0")/.."
+P="vtshot$$x0-"
+LAN=tests/lan/testlan.sh
+cleanup() {
+    [ -n "${XVFB:-}" ] && kill "$XVFB" 2>/dev/null || true
+    sh $LAN down "$P"
+    rm -f "/tmp/${P}cams.json"
+}
+trap cleanup EXIT
+sh $LAN lan "$P" lan
+sh $LAN host "$P" pc lan eth0 10.77.0.2/24
+sh $LAN host "$P" cams lan eth0 10.77.0.10/24 10.77.0.11/24 10.77.0.12/24 10.77.0.13/24 10.77.0.14/24
+cat > "/tmp/${P}cams.json" <<'JSON'
+{"cameras": [
+ {"name": "Lobby entrance", "hwAddr": "02:e5:a1:10:20:05", "ip": "10.77.0.10", "subnet": "255.255.255.0", "productName": "ZC-100", "productCode": "3c"},
+ {"name": "Loading dock", "hwAddr": "02:e5:a1:10:20:47", "ip": "10.77.0.11", "subnet": "255.255.255.0", "productName": "ZD-220", "productCode": "1a0"},
+ {"name": "Parking level 2", "hwAddr": "02:e5:a1:10:20:8c", "ip": "10.77.0.12", "subnet": "255.255.255.0", "productName": "ZC-100", "productCode": "3c", "httpPort": 8080},
+ {"name": "Server room", "hwAddr": "02:e5:a1:10:20:c3", "ip": "10.77.0.13", "subnet": "255.255.255.0", "productName": "ZV-4", "productCode": "4"},
+ {"name": "", "hwAddr": "02:e5:a1:10:20:f1", "ip": "0.0.0.0", "productName": "ZC-100", "productCode": "3c"}
+]}
+JSON
+ip netns exec "${P}cams" build/emulator/vantrel-camsim --config "/tmp/${P}cams.json" --duration-s 60 >/dev/null &
+Xvfb :97 -screen 0 1024x600x24 -nolisten tcp >/dev/null 2>&1 &
+XVFB=$!
+sleep 1
+ip netns exec "${P}pc" env DISPLAY=:97 build/app/vantrel &
+APP=$!
+# The first scan starts a second after start-up and takes four and a half.
+sleep 8
+import -display :97 -window root -crop 659x375+336+151 docs/main-window.png
+kill $APP
+echo "docs/main-window.png written"
