@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "drovik.h"
+#include "mdns.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ int CompareRecords(const CameraRecord& a, const CameraRecord& b, uint8_t sortMod
 }
 
 CScanner::CScanner()
-    : drovik(std::make_unique<CDrovik>()), table(std::make_unique<CameraRecord[]>(kCapacity)) {}
+    : drovik(std::make_unique<CDrovik>()), mdns(std::make_unique<CMdns>()), table(std::make_unique<CameraRecord[]>(kCapacity)) {}
 
 CScanner::CScanner(Discovery discovery)
     : replacement(std::move(discovery)), table(std::make_unique<CameraRecord[]>(kCapacity)) {}
@@ -62,7 +63,10 @@ void CScanner::ScanWork() {
         count = n < 0 ? 0 : (n > kCapacity ? kCapacity : n);
         return;
     }
-    count = drovik->Discover(table.get());
+    const int n = drovik->Discover(table.get());
+    count = n;
+    // Multicast DNS answers go after the broadcast ones, in the room left.
+    count = n + mdns->Discover(table.get() + n, kCapacity - n);
 }
 
 void CScanner::Sort() {

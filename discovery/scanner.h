@@ -8,6 +8,7 @@
 #include "camera_record.h"
 
 class CDrovik;
+class CMdns;
 
 class CScanner {
 public:
@@ -46,6 +47,7 @@ private:
     void ScanWork();
 
     std::unique_ptr<CDrovik> drovik;
+    std::unique_ptr<CMdns> mdns;
     Discovery replacement;
     int count = 0;
     std::unique_ptr<CameraRecord[]> table;

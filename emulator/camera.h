@@ -30,6 +30,13 @@ struct ExtraOption {
     std::optional<std::uint16_t> declaredLength;
 };
 
+// Records a camera's mDNS answer carries after its PTR record.
+enum class MdnsRecord { Srv, Txt, A, Aaaa, Nsec };
+
+// Where the records after the PTR go: the additional section (the usual
+// shape) or, like some responders do, the answer section with the PTR.
+enum class MdnsSection { Additional, Answer };
+
 struct Camera {
     std::string name;
     HwAddr hwAddr{};
@@ -45,6 +52,17 @@ struct Camera {
     bool noEndMarker = false;
     // When set, the camera sends exactly these bytes instead of a built reply.
     std::optional<std::vector<std::uint8_t>> rawReply;
+
+    bool drovik = true;  // answers the broadcast discovery
+    bool mdns = false;   // answers mDNS queries for _http._tcp.local
+    // Service instance label; absent: "<name>-<12 hex digits of hwAddr>".
+    std::optional<std::string> instance;
+    std::vector<MdnsRecord> mdnsOrder{MdnsRecord::Srv, MdnsRecord::Txt, MdnsRecord::A};
+    MdnsSection mdnsSection = MdnsSection::Additional;
+    bool mdnsCompression = true;
+    // When set, the TXT record carries exactly these strings.
+    std::optional<std::vector<std::string>> txt;
+    unsigned mdnsDelayMs = 0;
 };
 
 }  // namespace camsim

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
@@ -18,9 +19,20 @@ using nlohmann::json;
 // Keys a camera entry may carry; anything else is most likely a typo, which
 // would otherwise silently give a camera different from the one intended.
 const std::set<std::string> kCameraKeys = {
-    "name",         "hwAddr",     "ip",           "subnet",      "gateway",
+    "name",         "hwAddr",      "ip",          "subnet",      "gateway",
     "productName",  "productCode", "dhcp",        "httpPort",    "answer",
-    "extraOptions", "noEndMarker", "rawReplyHex",
+    "extraOptions", "noEndMarker", "rawReplyHex", "drovik",
+    // mDNS
+    "mdns", "instance", "mdnsOrder", "mdnsSection", "mdnsCompression", "txt", "mdnsDelayMs",
+};
+
+constexpr std::size_t kMaxMdnsRecords = 32;  // more would only repeat records
+constexpr std::size_t kMaxLabel = 63;         // DNS label
+constexpr std::size_t kMaxTxtString = 255;    // DNS character-string
+
+const std::pair<const char*, MdnsRecord> kMdnsRecordNames[] = {
+    {"srv", MdnsRecord::Srv}, {"txt", MdnsRecord::Txt}, {"a", MdnsRecord::A},
+    {"aaaa", MdnsRecord::Aaaa}, {"nsec", MdnsRecord::Nsec},
 };
 
 int hexDigit(char c) {
@@ -143,6 +155,25 @@ public:
         }
     }
 
+    // An array of strings; nothing when absent.
+    std::optional<std::vector<std::string>> texts(const std::string& key) {
+        const json* v = find(key);
+        if (!v) return std::nullopt;
+        if (!v->is_array()) {
+            fail(key, "expected an array of strings");
+            return std::nullopt;
+        }
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < v->size(); ++i) {
+            if (!(*v)[i].is_string()) {
+                fail(key + "[" + std::to_string(i) + "]", "expected a string");
+                return std::nullopt;
+            }
+            out.push_back((*v)[i].get<std::string>());
+        }
+        return out;
+    }
+
     void unknownKeys(const std::set<std::string>& known) {
         for (auto it = object_.begin(); it != object_.end(); ++it) {
             if (!known.count(it.key())) return fail(it.key(), "unknown field");
@@ -186,6 +217,44 @@ void readExtraOptions(const json& list, const std::string& path, std::vector<Ext
     }
 }
 
+// The keys that shape the camera's mDNS answer.
+void readMdns(FieldReader& r, Camera& cam) {
+    r.flag("mdns", cam.mdns);
+    r.optionalText("instance", cam.instance);
+    if (cam.instance && (cam.instance->empty() || cam.instance->size() > kMaxLabel)) {
+        r.fail("instance", "expected 1 to 63 bytes (one DNS label)");
+    }
+
+    if (auto order = r.texts("mdnsOrder")) {
+        if (order->size() > kMaxMdnsRecords) r.fail("mdnsOrder", "more than 32 records");
+        cam.mdnsOrder.clear();
+        for (std::size_t i = 0; i < order->size(); ++i) {
+            const std::string& name = (*order)[i];
+            auto it = std::find_if(std::begin(kMdnsRecordNames), std::end(kMdnsRecordNames),
+                                   [&](const auto& known) { return name == known.first; });
+            if (it == std::end(kMdnsRecordNames)) {
+                r.fail("mdnsOrder[" + std::to_string(i) + "]",
+                       "expected \"srv\", \"txt\", \"a\", \"aaaa\" or \"nsec\"");
+                break;
+            }
+            cam.mdnsOrder.push_back(it->second);
+        }
+    }
+
+    std::string section = "additional";
+    r.text("mdnsSection", section);
+    if (section == "additional") cam.mdnsSection = MdnsSection::Additional;
+    else if (section == "answer") cam.mdnsSection = MdnsSection::Answer;
+    else r.fail("mdnsSection", "expected \"additional\" or \"answer\"");
+
+    r.flag("mdnsCompression", cam.mdnsCompression);
+    cam.txt = r.texts("txt");
+    for (std::size_t i = 0; cam.txt && i < cam.txt->size(); ++i) {
+        if ((*cam.txt)[i].size() > kMaxTxtString) r.fail("txt[" + std::to_string(i) + "]", "longer than 255 bytes");
+    }
+    if (auto delay = r.integer("mdnsDelayMs", 0, 500)) cam.mdnsDelayMs = static_cast<unsigned>(*delay);
+}
+
 void readCamera(const json& entry, const std::string& path, Camera& cam, std::string& error) {
     if (!entry.is_object()) {
         error = path + ": expected an object";
@@ -219,6 +288,9 @@ void readCamera(const json& entry, const std::string& path, Camera& cam, std::st
         readExtraOptions(*extras, path + ".extraOptions", cam.extraOptions, error);
     }
     r.flag("noEndMarker", cam.noEndMarker);
+
+    r.flag("drovik", cam.drovik);
+    readMdns(r, cam);
 
     std::string rawHex;
     if (r.find("rawReplyHex")) {

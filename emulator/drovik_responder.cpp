@@ -1,5 +1,6 @@
 #include "drovik_responder.h"
 
+#include "udp_receive.h"
 #include "udp_send.h"
 
 #include <arpa/inet.h>
@@ -72,37 +73,14 @@ bool DrovikResponder::open(std::string& error) {
 void DrovikResponder::onReadable() {
     for (int i = 0; i < kBatch; ++i) {
         std::uint8_t buf[kReadSize];
-        sockaddr_in from{};
-        iovec iov{buf, sizeof(buf)};
-        alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof(from);
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof(control);
-
-        ssize_t n = ::recvmsg(fd_, &msg, 0);
-        if (n < 0) {
-            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                std::fprintf(stderr, "vantrel-camsim: discovery socket read failed: %s\n", std::strerror(errno));
-            }
+        Arrival arrival;
+        ReceiveResult result = receiveDatagram(fd_, buf, arrival);
+        if (result == ReceiveResult::Empty) return;
+        if (result == ReceiveResult::Failed) {
+            std::fprintf(stderr, "vantrel-camsim: discovery socket read failed: %s\n", std::strerror(errno));
             return;
         }
-
-        unsigned ifindex = 0;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO &&
-                c->cmsg_len >= CMSG_LEN(sizeof(in_pktinfo))) {
-                in_pktinfo info;
-                std::memcpy(&info, CMSG_DATA(c), sizeof(info));
-                ifindex = static_cast<unsigned>(info.ipi_ifindex);
-            }
-        }
-        Ipv4 source{};
-        if (msg.msg_namelen >= sizeof(sockaddr_in)) std::memcpy(source.data(), &from.sin_addr.s_addr, source.size());
-        answer(std::span<const std::uint8_t>(buf, static_cast<std::size_t>(n)), source, ifindex);
+        answer(std::span<const std::uint8_t>(buf, arrival.length), arrival.from, arrival.ifindex);
     }
 }
 

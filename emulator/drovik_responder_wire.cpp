@@ -33,6 +33,7 @@ std::optional<DiscoveryRequest> parseDiscoveryRequest(std::span<const std::uint8
 }
 
 bool answersRequest(const Camera& cam, const DiscoveryRequest& request) {
+    if (!cam.drovik) return false;
     if (cam.answer == AnswerMode::Every) return true;
     std::uint8_t last = cam.hwAddr.back();
     return request.rangeLow <= last && last <= request.rangeHigh;

@@ -59,7 +59,8 @@ struct DiscoveryRequest {
 // another code.
 std::optional<DiscoveryRequest> parseDiscoveryRequest(std::span<const std::uint8_t> datagram);
 
-// Whether the camera answers this request (see AnswerMode).
+// Whether the camera answers this request: never when it does not take part
+// in the broadcast discovery, else as its AnswerMode says.
 bool answersRequest(const Camera& cam, const DiscoveryRequest& request);
 
 // The reply datagram for a camera: its raw reply when it has one, otherwise

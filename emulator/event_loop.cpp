@@ -11,15 +11,34 @@ void EventLoop::watch(int fd, Handler onReadable) {
     watches_.push_back({fd, std::move(onReadable)});
 }
 
+void EventLoop::at(Clock::time_point when, Handler onDue) {
+    // A multimap keeps equal keys in insertion order.
+    timers_.emplace(when, std::move(onDue));
+}
+
+void EventLoop::runDueTimers() {
+    const auto now = Clock::now();
+    // Only timers due now: one that a handler sets for now runs on the next turn.
+    while (!stopped_ && !timers_.empty() && timers_.begin()->first <= now) {
+        Handler due = std::move(timers_.begin()->second);
+        timers_.erase(timers_.begin());
+        due();
+    }
+}
+
 EventLoop::End EventLoop::run(Clock::time_point deadline) {
     std::vector<pollfd> fds;
     for (const Watch& w : watches_) fds.push_back({w.fd, POLLIN, 0});
 
     while (!stopped_) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return End::DeadlineReached;
-        // Round up so the loop does not wake just before the deadline and spin.
-        int timeoutMs = static_cast<int>(std::min<decltype(left)>(left + 1, 60'000));
+        runDueTimers();
+        if (stopped_) break;
+        auto now = Clock::now();
+        if (now >= deadline) return End::DeadlineReached;
+        auto wakeAt = timers_.empty() ? deadline : std::min(deadline, timers_.begin()->first);
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - now).count();
+        // Round up so the loop does not wake just before its time and spin.
+        int timeoutMs = static_cast<int>(std::clamp<decltype(left)>(left + 1, 0, 60'000));
         int ready = poll(fds.data(), fds.size(), timeoutMs);
         if (ready < 0) {
             if (errno == EINTR) continue;

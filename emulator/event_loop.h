@@ -1,9 +1,11 @@
 #pragma once
-// A poll() loop over the emulator's descriptors: every camera service
-// registers its socket here, and the loop ends on stop() or at a deadline.
+// A poll() loop over the emulator's descriptors and one-shot timers: every
+// camera service registers its socket here, and the loop ends on stop() or
+// at a deadline.
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace camsim {
@@ -18,17 +20,25 @@ public:
     // Calls onReadable whenever fd has data (or an error) waiting.
     void watch(int fd, Handler onReadable);
 
+    // Calls onDue once, as soon as the loop runs at or after `when`. Timers
+    // due at the same time run in the order they were set. May be called
+    // from a handler.
+    void at(Clock::time_point when, Handler onDue);
+
     End run(Clock::time_point deadline);
 
     // Makes run() return after the current handler.
     void stop() { stopped_ = true; }
 
 private:
+    void runDueTimers();
+
     struct Watch {
         int fd;
         Handler onReadable;
     };
     std::vector<Watch> watches_;
+    std::multimap<Clock::time_point, Handler> timers_;
     bool stopped_ = false;
 };
 

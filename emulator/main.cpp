@@ -6,6 +6,9 @@
 #include "drovik_responder_wire.h"
 #include "event_loop.h"
 #include "local_addresses.h"
+#include "mdns_answer_wire.h"
+#include "mdns_responder.h"
+#include "mdns_wire.h"
 #include "noise.h"
 #include "signal_watch.h"
 
@@ -15,8 +18,11 @@
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -26,39 +32,77 @@ constexpr int kExitUsage = 2;    // bad command line or config
 constexpr std::size_t kMaxUdpPayload = 65507;
 constexpr std::uint64_t kMaxNoiseMs = 600'000;  // noise always ends within ten minutes
 
+// Every camera's replies must fit what it sends them in; false (and says
+// which camera) otherwise.
+bool repliesFit(const std::string& configPath, const std::vector<camsim::Camera>& cameras) {
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+        std::size_t size = camsim::drovik::buildDiscoveryReply(cameras[i], 1, {}).size();
+        if (size > kMaxUdpPayload) {
+            std::fprintf(stderr, "vantrel-camsim: %s: cameras[%zu]: its discovery reply would be %zu bytes, "
+                         "more than one UDP datagram holds\n", configPath.c_str(), i, size);
+            return false;
+        }
+        if (!cameras[i].mdns) continue;
+        camsim::mdns::Answer answer = camsim::mdns::buildAnswer(cameras[i]);
+        if (!answer.ok()) {
+            std::fprintf(stderr, "vantrel-camsim: %s: cameras[%zu]: its mDNS answer cannot be built: %s\n",
+                         configPath.c_str(), i, answer.error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<camsim::Ipv4> addressesOf(const std::vector<camsim::LocalAddress>& local) {
+    std::vector<camsim::Ipv4> out;
+    for (const camsim::LocalAddress& l : local) out.push_back(l.addr);
+    return out;
+}
+
 int runCameras(const std::string& configPath, double durationS, bool verbose, camsim::SignalWatch& signals) {
     camsim::CameraConfig config = camsim::loadCameraConfigFile(configPath);
     if (!config.ok()) {
         std::fprintf(stderr, "vantrel-camsim: %s: %s\n", configPath.c_str(), config.error.c_str());
         return kExitUsage;
     }
-    for (std::size_t i = 0; i < config.cameras.size(); ++i) {
-        std::size_t size = camsim::drovik::buildDiscoveryReply(config.cameras[i], 1, {}).size();
-        if (size > kMaxUdpPayload) {
-            std::fprintf(stderr, "vantrel-camsim: %s: cameras[%zu]: its discovery reply would be %zu bytes, "
-                         "more than one UDP datagram holds\n", configPath.c_str(), i, size);
-            return kExitUsage;
-        }
-    }
+    if (!repliesFit(configPath, config.cameras)) return kExitUsage;
 
     auto local = camsim::localIpv4Addresses();
     if (!local) {
         std::fprintf(stderr, "vantrel-camsim: cannot read the interfaces: %s\n", std::strerror(errno));
         return kExitRuntime;
     }
-    camsim::DrovikResponder drovik(config.cameras, *local);
+    camsim::EventLoop loop;
+    loop.watch(signals.fd(), [&] {
+        if (signals.consume()) loop.stop();
+    });
+
+    camsim::DrovikResponder drovik(config.cameras, addressesOf(*local));
     drovik.setVerbose(verbose);
     std::string error;
     if (!drovik.open(error)) {
         std::fprintf(stderr, "vantrel-camsim: discovery port %u: %s\n", camsim::drovik::kRequestPort, error.c_str());
         return kExitRuntime;
     }
-
-    camsim::EventLoop loop;
-    loop.watch(signals.fd(), [&] {
-        if (signals.consume()) loop.stop();
-    });
     loop.watch(drovik.fd(), [&] { drovik.onReadable(); });
+
+    // The mDNS port is only taken when some camera answers there.
+    std::unique_ptr<camsim::MdnsResponder> mdns;
+    if (std::any_of(config.cameras.begin(), config.cameras.end(), [](const camsim::Camera& c) { return c.mdns; })) {
+        mdns = std::make_unique<camsim::MdnsResponder>(config.cameras, *local, loop);
+        mdns->setVerbose(verbose);
+        for (std::size_t i : mdns->notLocal()) {
+            const camsim::Camera& cam = config.cameras[i];
+            std::fprintf(stderr, "vantrel-camsim: warning: cameras[%zu] (%s): %u.%u.%u.%u is not an address of "
+                         "this host, so it cannot answer mDNS from it; it answers no mDNS\n", i, cam.name.c_str(),
+                         cam.ip[0], cam.ip[1], cam.ip[2], cam.ip[3]);
+        }
+        if (!mdns->open(error)) {
+            std::fprintf(stderr, "vantrel-camsim: mDNS port %u: %s\n", camsim::mdns::kPort, error.c_str());
+            return kExitRuntime;
+        }
+        loop.watch(mdns->fd(), [&] { mdns->onReadable(); });
+    }
 
     std::printf("ready\n");
     std::fflush(stdout);
@@ -71,12 +115,26 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
         std::fprintf(stderr, "vantrel-camsim: %llu requests, %llu replies, %llu replies not sent\n",
                      static_cast<unsigned long long>(s.requests), static_cast<unsigned long long>(s.replies),
                      static_cast<unsigned long long>(s.sendFailures));
+        if (mdns) {
+            const auto& m = mdns->stats();
+            std::fprintf(stderr, "vantrel-camsim: %llu mDNS queries, %llu answers, %llu answers not sent\n",
+                         static_cast<unsigned long long>(m.queries), static_cast<unsigned long long>(m.answers),
+                         static_cast<unsigned long long>(m.sendFailures));
+        }
     }
     if (end == camsim::EventLoop::End::PollFailed) {
         std::fprintf(stderr, "vantrel-camsim: poll failed: %s\n", std::strerror(errno));
         return kExitRuntime;
     }
     return 0;
+}
+
+// Dotted-decimal text to an address; false when it is none.
+bool parseAddress(const std::string& text, camsim::Ipv4& out) {
+    in_addr addr{};
+    if (inet_pton(AF_INET, text.c_str(), &addr) != 1) return false;
+    std::memcpy(out.data(), &addr.s_addr, out.size());
+    return true;
 }
 
 }  // namespace
@@ -96,17 +154,27 @@ int main(int argc, char** argv) {
 
     camsim::NoiseOptions noise;
     std::string noiseTo = "255.255.255.255";
-    auto* noiseCommand = app.add_subcommand("noise", "send junk datagrams, as a misbehaving host would");
+    auto* noiseCommand = app.add_subcommand(
+        "noise", "send junk datagrams, or other hosts' mDNS, as a misbehaving or busy host would");
     noiseCommand->add_option("--port", noise.port, "destination UDP port")->required()->check(CLI::Range(1, 65535));
     noiseCommand->add_option("--interval-ms", noise.intervalMs, "time between rounds; 0 sends back to back")
         ->required()
         ->check(CLI::Range(0, 60'000));
-    noiseCommand->add_option("--count", noise.count, "number of rounds (one datagram per link each)")
+    noiseCommand
+        ->add_option("--count", noise.count, "number of rounds (one datagram per link, or per --from address, each)")
         ->required()
         ->check(CLI::Range(1, 1'000'000));
-    noiseCommand->add_option("--to", noiseTo, "destination IPv4 address (default 255.255.255.255)");
-    noiseCommand->add_option("--size", noise.size, "bytes per datagram (default 40)")
+    auto* toOption = noiseCommand->add_option(
+        "--to", noiseTo, "destination IPv4 address (default 255.255.255.255, with --mdns 224.0.0.251)");
+    auto* sizeOption = noiseCommand->add_option("--size", noise.size, "bytes of junk per datagram (default 40)")
         ->check(CLI::Range(std::size_t{0}, kMaxUdpPayload));
+    noiseCommand->add_flag("--mdns", noise.mdns,
+                           "send other hosts' well-formed mDNS (a printer's announcement, a query for IPP "
+                           "printers, by turns) from the destination port instead of junk");
+    std::vector<std::string> noiseFrom;
+    noiseCommand->add_option("--from", noiseFrom,
+                             "sender address, local; repeat for several: each round sends one datagram "
+                             "from each, out of its link");
 
     try {
         app.parse(argc, argv);
@@ -120,12 +188,21 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vantrel-camsim: --config does not go with noise\n");
             return kExitUsage;
         }
-        in_addr to{};
-        if (inet_pton(AF_INET, noiseTo.c_str(), &to) != 1) {
+        if (noise.mdns && *sizeOption) {
+            std::fprintf(stderr, "vantrel-camsim noise: --size does not go with --mdns\n");
+            return kExitUsage;
+        }
+        if (noise.mdns && !*toOption) noiseTo = "224.0.0.251";
+        if (!parseAddress(noiseTo, noise.to)) {
             std::fprintf(stderr, "vantrel-camsim noise: --to: not an IPv4 address: %s\n", noiseTo.c_str());
             return kExitUsage;
         }
-        std::memcpy(noise.to.data(), &to.s_addr, noise.to.size());
+        for (const std::string& text : noiseFrom) {
+            if (!parseAddress(text, noise.from.emplace_back())) {
+                std::fprintf(stderr, "vantrel-camsim noise: --from: not an IPv4 address: %s\n", text.c_str());
+                return kExitUsage;
+            }
+        }
         if (static_cast<std::uint64_t>(noise.intervalMs) * noise.count > kMaxNoiseMs) {
             std::fprintf(stderr, "vantrel-camsim noise: --interval-ms times --count must not exceed %llu ms\n",
                          static_cast<unsigned long long>(kMaxNoiseMs));

@@ -1,6 +1,9 @@
 #include "noise.h"
 
 #include "event_loop.h"
+#include "local_addresses.h"
+#include "mdns_noise_wire.h"
+#include "multicast_links.h"
 #include "udp_send.h"
 
 #include "platform/links.h"
@@ -14,11 +17,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace camsim {
 namespace {
 
 constexpr Ipv4 kLimitedBroadcast{255, 255, 255, 255};
+constexpr int kExitRuntime = 1;
+constexpr int kExitUsage = 2;
+
+bool isMulticast(const Ipv4& a) { return a[0] >= 224 && a[0] <= 239; }
 
 // A closed-on-exit descriptor.
 struct Fd {
@@ -38,22 +46,75 @@ std::vector<std::uint8_t> makeJunk(std::size_t size, std::mt19937_64& engine) {
     return junk;
 }
 
-int runNoise(const NoiseOptions& options, SignalWatch& signals) {
-    Fd sock{::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)};
-    int on = 1;
-    if (sock.fd < 0 || setsockopt(sock.fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) {
-        std::fprintf(stderr, "vantrel-camsim noise: cannot set up the socket: %s\n", std::strerror(errno));
-        return 1;
-    }
+namespace {
 
-    std::vector<unsigned> links{0};  // 0: the routing table decides
-    if (options.to == kLimitedBroadcast) {
-        // Without a chosen link the limited broadcast leaves only by the default route, if any.
-        links.clear();
-        for (const platform::Link& link : platform::ListLinks()) {
-            if (platform::CanBroadcast(link)) links.push_back(link.index);
+// Where each datagram of a round leaves: from each sender address out of its
+// link, or else out of every link that suits the destination. Nothing when a
+// sender address is not local.
+std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const std::vector<LocalAddress>& local) {
+    std::vector<Route> routes;
+    for (const Ipv4& from : options.from) {
+        auto link = linkOf(local, from);
+        if (!link) {
+            std::fprintf(stderr, "vantrel-camsim noise: --from %u.%u.%u.%u: no local link has this address\n",
+                         from[0], from[1], from[2], from[3]);
+            return std::nullopt;
         }
-        if (links.empty()) std::fprintf(stderr, "vantrel-camsim noise: no broadcast link is up; sending nothing\n");
+        routes.push_back({*link, from});
+    }
+    if (!options.from.empty()) return routes;
+
+    // Without a chosen link the limited broadcast and multicast leave only by
+    // the default route, if any.
+    if (options.to == kLimitedBroadcast) {
+        for (const platform::Link& link : platform::ListLinks()) {
+            if (platform::CanBroadcast(link)) routes.push_back({link.index, {}});
+        }
+    } else if (isMulticast(options.to)) {
+        for (unsigned link : multicastLinks(local)) routes.push_back({link, {}});
+    } else {
+        routes.push_back({0, {}});  // the routing table decides
+    }
+    if (routes.empty()) std::fprintf(stderr, "vantrel-camsim noise: no suitable link is up; sending nothing\n");
+    return routes;
+}
+
+// False on failure, with errno telling why.
+bool setUpSocket(int fd, const NoiseOptions& options) {
+    int on = 1;
+    int off = 0;
+    int ttl = 255;
+    if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) return false;
+    // Like any mDNS host, the noise host does not hear its own datagrams.
+    if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &off, sizeof(off)) != 0) return false;
+    if (!options.mdns) return true;
+
+    // mDNS is sent from its own port, with TTL 255. The socket joins no
+    // group, and IP_MULTICAST_ALL 0 keeps other sockets' groups out of it.
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(options.port);
+    return setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) == 0 &&
+           setsockopt(fd, IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof(off)) == 0 &&
+           setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof(ttl)) == 0 &&
+           ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+}
+
+}  // namespace
+
+int runNoise(const NoiseOptions& options, SignalWatch& signals) {
+    auto local = localIpv4Addresses();
+    if (!local) {
+        std::fprintf(stderr, "vantrel-camsim noise: cannot read the interfaces: %s\n", std::strerror(errno));
+        return kExitRuntime;
+    }
+    auto routes = noiseRoutes(options, *local);
+    if (!routes) return kExitUsage;
+
+    Fd sock{::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)};
+    if (sock.fd < 0 || !setUpSocket(sock.fd, options)) {
+        std::fprintf(stderr, "vantrel-camsim noise: cannot set up the socket: %s\n", std::strerror(errno));
+        return kExitRuntime;
     }
 
     Fd timer;
@@ -65,7 +126,7 @@ int runNoise(const NoiseOptions& options, SignalWatch& signals) {
         timing.it_interval.tv_nsec = static_cast<long>(options.intervalMs % 1000) * 1'000'000;
         if (timer.fd < 0 || timerfd_settime(timer.fd, 0, &timing, nullptr) != 0) {
             std::fprintf(stderr, "vantrel-camsim noise: cannot set up the timer: %s\n", std::strerror(errno));
-            return 1;
+            return kExitRuntime;
         }
     }
 
@@ -77,10 +138,12 @@ int runNoise(const NoiseOptions& options, SignalWatch& signals) {
     unsigned rounds = 0;
     unsigned failures = 0;
     auto sendRound = [&] {
-        for (unsigned ifindex : links) {
-            std::vector<std::uint8_t> junk = makeJunk(options.size, engine);
+        for (const Route& route : *routes) {
+            std::vector<std::uint8_t> datagram = !options.mdns      ? makeJunk(options.size, engine)
+                                                 : rounds % 2 == 0 ? mdns::printerAnnouncement()
+                                                                   : mdns::ippQuery();
             auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-            if (sendDatagram(sock.fd, {options.to, options.port}, {ifindex, {}}, junk, deadline) == SendResult::Sent) {
+            if (sendDatagram(sock.fd, {options.to, options.port}, route, datagram, deadline) == SendResult::Sent) {
                 ++sent;
             } else {
                 ++failures;

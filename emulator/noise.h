@@ -1,6 +1,7 @@
 #pragma once
-// A misbehaving host: sends junk datagrams at a steady pace, to test that
-// both sides of discovery shrug them off.
+// A misbehaving or merely busy host: sends junk datagrams, or other hosts'
+// well-formed multicast DNS, at a steady pace, to test that both sides of
+// discovery shrug them off.
 
 #include "camera.h"
 #include "signal_watch.h"
@@ -15,9 +16,15 @@ namespace camsim {
 struct NoiseOptions {
     std::uint16_t port = 0;
     unsigned intervalMs = 0;  // 0: back to back
-    unsigned count = 0;       // rounds; a round sends one datagram per link
+    unsigned count = 0;       // rounds; a round sends one datagram per link or sender address
     Ipv4 to{255, 255, 255, 255};
-    std::size_t size = 40;
+    std::size_t size = 40;    // of junk
+    // Instead of junk, a printer's announcement and a query for IPP
+    // printers by turns, sent from the destination port as mDNS is.
+    bool mdns = false;
+    // Sender addresses, each local: every round sends one datagram from each,
+    // out of its link. Empty: the kernel picks the address.
+    std::vector<Ipv4> from;
 };
 
 // Random bytes that never read as a discovery request (byte 1 is no request
@@ -25,9 +32,11 @@ struct NoiseOptions {
 // 0xff, never a maker's OUI), so tests stay deterministic.
 std::vector<std::uint8_t> makeJunk(std::size_t size, std::mt19937_64& engine);
 
-// Sends the junk; the limited broadcast goes out of every link that is up,
-// broadcast-capable and not loopback, any other address by the routing table.
-// Prints "ready" once the socket is set up. Returns the process exit code.
+// Sends the datagrams. Without sender addresses the limited broadcast goes
+// out of every link that is up, broadcast-capable and not loopback, a
+// multicast group out of every multicast link, any other address by the
+// routing table. Prints "ready" once the socket is set up. Returns the
+// process exit code.
 int runNoise(const NoiseOptions& options, SignalWatch& signals);
 
 }  // namespace camsim

@@ -131,6 +131,77 @@ TEST(Config, RejectsBadInputNamingTheField) {
     }
 }
 
+TEST(Config, ReadsMdnsFieldsAndTheirDefaults) {
+    CameraConfig config = parseCameraConfig(R"({"cameras": [
+        {"hwAddr": "02:e5:a1:00:00:01", "drovik": false, "mdns": true, "instance": "Gate-02e5a1",
+         "mdnsOrder": ["nsec", "aaaa", "a", "txt", "srv", "txt"], "mdnsSection": "answer",
+         "mdnsCompression": false, "txt": ["server name", "", "k=v"], "mdnsDelayMs": 500},
+        {"hwAddr": "02:e5:a1:00:00:02", "mdnsOrder": [], "txt": [], "mdnsSection": "additional"},
+        {"hwAddr": "02:e5:a1:00:00:03"}]})");
+    ASSERT_TRUE(config.ok()) << config.error;
+    ASSERT_EQ(config.cameras.size(), 3u);
+    const Camera& full = config.cameras[0];
+    EXPECT_FALSE(full.drovik);
+    EXPECT_TRUE(full.mdns);
+    EXPECT_EQ(full.instance, "Gate-02e5a1");
+    EXPECT_EQ(full.mdnsOrder, (std::vector<MdnsRecord>{MdnsRecord::Nsec, MdnsRecord::Aaaa, MdnsRecord::A,
+                                                       MdnsRecord::Txt, MdnsRecord::Srv, MdnsRecord::Txt}));
+    EXPECT_EQ(full.mdnsSection, MdnsSection::Answer);
+    EXPECT_FALSE(full.mdnsCompression);
+    EXPECT_EQ(full.txt, (std::vector<std::string>{"server name", "", "k=v"}));
+    EXPECT_EQ(full.mdnsDelayMs, 500u);
+
+    // Empty lists are kept: a PTR alone, a TXT record without strings.
+    EXPECT_TRUE(config.cameras[1].mdnsOrder.empty());
+    EXPECT_EQ(config.cameras[1].txt, std::vector<std::string>{});
+    EXPECT_EQ(config.cameras[1].mdnsSection, MdnsSection::Additional);
+
+    const Camera& bare = config.cameras[2];
+    EXPECT_TRUE(bare.drovik);
+    EXPECT_FALSE(bare.mdns);
+    EXPECT_FALSE(bare.instance);
+    EXPECT_EQ(bare.mdnsOrder, (std::vector<MdnsRecord>{MdnsRecord::Srv, MdnsRecord::Txt, MdnsRecord::A}));
+    EXPECT_EQ(bare.mdnsSection, MdnsSection::Additional);
+    EXPECT_TRUE(bare.mdnsCompression);
+    EXPECT_FALSE(bare.txt);
+    EXPECT_EQ(bare.mdnsDelayMs, 0u);
+}
+
+TEST(Config, RejectsBadMdnsFieldsNamingTheField) {
+    const std::string hw = R"("hwAddr": "02:e5:a1:00:00:01", )";
+    std::string thirtyThreeRecords = R"("mdnsOrder": ["a")";
+    for (int i = 1; i < 33; ++i) thirtyThreeRecords += R"(, "a")";
+    thirtyThreeRecords += "]";
+    const std::pair<std::string, const char*> cases[] = {
+        {R"("drovik": "no")", "cameras[0].drovik"},
+        {R"("mdns": 1)", "cameras[0].mdns"},
+        {R"("instance": "")", "cameras[0].instance"},
+        {R"("instance": ")" + std::string(64, 'i') + "\"", "cameras[0].instance"},
+        {R"("instance": 7)", "cameras[0].instance"},
+        {R"("mdnsOrder": "srv")", "cameras[0].mdnsOrder"},
+        {R"("mdnsOrder": ["srv", "ptr"])", "cameras[0].mdnsOrder[1]"},
+        {R"("mdnsOrder": ["SRV"])", "cameras[0].mdnsOrder[0]"},
+        {R"("mdnsOrder": [33])", "cameras[0].mdnsOrder[0]"},
+        {thirtyThreeRecords, "cameras[0].mdnsOrder"},
+        {R"("mdnsSection": "authority")", "cameras[0].mdnsSection"},
+        {R"("mdnsCompression": "yes")", "cameras[0].mdnsCompression"},
+        {R"("txt": "k=v")", "cameras[0].txt"},
+        {R"("txt": ["k=v", 5])", "cameras[0].txt[1]"},
+        {R"("txt": [")" + std::string(256, 't') + "\"]", "cameras[0].txt[0]"},
+        {R"("mdnsDelayMs": 501)", "cameras[0].mdnsDelayMs"},
+        {R"("mdnsDelayMs": -1)", "cameras[0].mdnsDelayMs"},
+        {R"("mdnsDelayMs": 1.5)", "cameras[0].mdnsDelayMs"},
+        {R"("mdnsdelayms": 1)", "cameras[0].mdnsdelayms: unknown"},
+    };
+    for (const auto& [fields, mustMention] : cases) {
+        std::string json = R"({"cameras": [{)" + hw + fields + "}]}";
+        CameraConfig config = parseCameraConfig(json);
+        EXPECT_FALSE(config.ok()) << json;
+        EXPECT_NE(config.error.find(mustMention), std::string::npos)
+            << json << "\n  error: " << config.error << "\n  should mention: " << mustMention;
+    }
+}
+
 TEST(Config, UnreadableFileIsAnError) {
     CameraConfig config = loadCameraConfigFile("/nonexistent/camsim.json");
     EXPECT_FALSE(config.ok());

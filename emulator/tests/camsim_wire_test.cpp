@@ -175,6 +175,12 @@ TEST(DiscoveryRequest, EveryModeAnswersEachQuarter) {
     }
 }
 
+TEST(DiscoveryRequest, CameraOutOfTheBroadcastDiscoveryAnswersNothing) {
+    Camera cam = withLastByte(10, AnswerMode::Every);
+    cam.drovik = false;
+    EXPECT_FALSE(answersRequest(cam, DiscoveryRequest{1, 0, 255}));
+}
+
 TEST(DiscoveryReply, DestinationIsRequesterUnlessCameraHasNoAddress) {
     const Ipv4 requester{10, 77, 0, 2};
     const Ipv4 broadcast{255, 255, 255, 255};

@@ -2,6 +2,7 @@
 // Emulated cameras for the integration tests, written as vantrel-camsim's JSON.
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 struct EmulatedCamera {
     std::string name;
@@ -14,6 +15,17 @@ struct EmulatedCamera {
     int dhcp = 0;
     int httpPort = 0;  // 0: the camera sends no port option
     bool everyPass = false;
+    bool drovik = true;   // answers the broadcast protocol
+    bool mdns = false;    // answers multicast DNS (its ip must be on its host)
+    std::vector<std::string> mdnsOrder{};  // e.g. {"txt", "aaaa", "srv"}; empty: the emulator's default
+    bool answerSection = false;          // every record in the answer section
+
+    std::string HwHex() const {
+        std::string hw;
+        for (char c : hwAddr)
+            if (c != ':') hw += c;
+        return hw;
+    }
 
     nlohmann::json Json() const {
         nlohmann::json j = {{"name", name},         {"hwAddr", hwAddr},           {"ip", ip},
@@ -21,14 +33,16 @@ struct EmulatedCamera {
                             {"productCode", productCode}, {"dhcp", dhcp},
                             {"answer", everyPass ? "every" : "range"}};
         if (httpPort) j["httpPort"] = httpPort;
+        j["drovik"] = drovik;
+        j["mdns"] = mdns;
+        if (!mdnsOrder.empty()) j["mdnsOrder"] = mdnsOrder;
+        if (answerSection) j["mdnsSection"] = "answer";
         return j;
     }
 
     // The record vantrel-cli prints for this camera.
     nlohmann::json Expected() const {
-        std::string hw;
-        for (char c : hwAddr)
-            if (c != ':') hw += c;
+        const std::string hw = HwHex();
         const int port = httpPort ? httpPort : 80;
         return {{"name", name},
                 {"hwAddrText", hwAddr},
@@ -45,6 +59,16 @@ struct EmulatedCamera {
                 {"httpPortText", std::to_string(port)},
                 {"webAddr", ip + ":" + std::to_string(port)},
                 {"ifaceAddr", "0.0.0.0"}};
+    }
+
+    // The record vantrel-cli prints for this camera's multicast DNS answer,
+    // heard on the pc's interface `ifaceAddr`.
+    nlohmann::json ExpectedMdns(const std::string& ifaceAddr) const {
+        nlohmann::json j = Expected();
+        j["foundByDrovik"] = 0;
+        j["dhcp"] = dhcp ? 1 : 0;
+        j["ifaceAddr"] = ifaceAddr;
+        return j;
     }
 };
 

@@ -88,6 +88,16 @@ bool LanProcess::WaitForLine(const std::string& line, std::chrono::milliseconds 
     }
 }
 
+bool LanProcess::WaitForText(const std::string& text, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        if (seen_.find(text) != std::string::npos) return true;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0 || out_ < 0) return false;
+        ReadSome(static_cast<int>(left));
+    }
+}
+
 int LanProcess::Wait(std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     while (!ended_) {

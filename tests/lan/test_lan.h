@@ -20,6 +20,8 @@ public:
 
     // Waits until the program printed `line` as a whole line; false on time-out or exit.
     bool WaitForLine(const std::string& line, std::chrono::milliseconds timeout);
+    // Waits until the program's output holds `text` anywhere; false on time-out or exit.
+    bool WaitForText(const std::string& text, std::chrono::milliseconds timeout);
     // Waits for the program to end and returns its exit status (-1 on time-out, then killed).
     int Wait(std::chrono::milliseconds timeout);
     // Everything read from standard output so far (Wait reads the rest).

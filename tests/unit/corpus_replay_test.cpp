@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "discovery/drovik_wire.h"
+#include "discovery/mdns_wire.h"
 #include "trace_capture.h"
 
 namespace {
@@ -39,6 +40,27 @@ TEST(CorpusReplay, DrovikReplies) {
         EXPECT_EQ(std::string(r.webAddr), std::string(r.ipAddrText) + ":" + r.httpPortText);
     }
     EXPECT_GE(files, 10);
+}
+
+TEST(CorpusReplay, MdnsAnswers) {
+    TraceCapture quiet;
+    int files = 0, records = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(VANTREL_CORPUS "/mdns_answer")) {
+        std::vector<uint8_t> data = ReadFile(entry.path());
+        data.resize(std::min(data.size(), mdns::kSlotBytes));
+        CameraRecord out[4];
+        sockaddr_in iface{};
+        bool linkLocal = false;
+        const int n = mdns::ReadAnswer(data.data(), data.size(), iface, out, 4, linkLocal);
+        ++files;
+        records += n;
+        for (int i = 0; i < n; ++i) {
+            SCOPED_TRACE(entry.path().filename().string());
+            EXPECT_TRUE(Terminated(out[i].name, sizeof out[i].name) && Terminated(out[i].webAddr, sizeof out[i].webAddr));
+        }
+    }
+    EXPECT_GE(files, 10);
+    EXPECT_GE(records, 4);  // the valid and edge seeds still make cameras
 }
 
 }  // namespace

@@ -1,0 +1,272 @@
+#include "mdns_wire.h"
+
+#include <arpa/inet.h>
+#include <strings.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "debug_trace.h"
+
+namespace mdns {
+namespace {
+
+constexpr std::size_t kHeaderBytes = 12;
+constexpr std::size_t kRecordFixed = 10;  // type (2) | class (2) | time to live (4) | data length (2)
+constexpr int kMaxRecordsKept = 64;      // SRV and TXT records remembered per datagram
+
+uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+
+struct TxtKey {
+    const char* text;
+    std::size_t compared;
+};
+
+// The first key whose text begins the string wins, in this order.
+constexpr TxtKey kKeys[] = {
+    {"server name", 11}, {"ip addr", 7}, {"subnet", 6},        {"gateway", 7},
+    {"product name", 12}, {"dhcp", 4},   {"product code", 12}, {"hw addr", 6},
+};
+
+// `value` cut to `fieldSize` - 1 characters into `field`.
+void CopyValue(char* field, std::size_t fieldSize, const char* value) {
+    CopyTextField(field, fieldSize, reinterpret_cast<const unsigned char*>(value), std::strlen(value));
+}
+
+int32_t HexNumber(const char* text) {
+    long number = std::strtol(text, nullptr, 16);
+    if (number > INT32_MAX) return INT32_MAX;
+    if (number < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(number);
+}
+
+void ApplyHwAddr(const char* value, CameraRecord& record) {
+    // Twelve hexadecimal digits; taken in pairs, in the case sent.
+    char* text = record.hwAddrText;
+    for (int pair = 0; pair < 6; ++pair) {
+        const char* digits = value + 2 * pair;
+        if (std::strlen(value) < static_cast<std::size_t>(2 * pair + 2)) break;
+        if (pair > 0) *text++ = ':';
+        *text++ = digits[0];
+        *text++ = digits[1];
+        const char byte[3] = {digits[0], digits[1], '\0'};
+        record.hwAddr[pair] = static_cast<unsigned char>(std::strtol(byte, nullptr, 16));
+    }
+    *text = '\0';
+}
+
+void ApplyString(const char* text, CameraRecord& record, bool& linkLocal) {
+    int key = -1;
+    for (int k = 0; k < static_cast<int>(std::size(kKeys)); ++k) {
+        if (std::strncmp(text, kKeys[k].text, kKeys[k].compared) == 0) {
+            key = k;
+            break;
+        }
+    }
+    if (key < 0) return;
+    const char* equals = std::strchr(text, '=');
+    const char* value = equals ? equals + 1 : "";
+    char shortValue[20];  // dhcp, product code and hw addr values: at most 19 characters
+    CopyValue(shortValue, sizeof shortValue, value);
+    switch (key) {
+    case 0: CopyValue(record.name, sizeof record.name, value); break;
+    case 1:
+        CopyValue(record.ipAddrText, sizeof record.ipAddrText, value);
+        record.ipAddr = inet_addr(record.ipAddrText);
+        if (std::strncmp(record.ipAddrText, "169.254", 7) == 0) linkLocal = true;
+        break;
+    case 2: CopyValue(record.subnetText, sizeof record.subnetText, value); break;
+    case 3: CopyValue(record.gatewayText, sizeof record.gatewayText, value); break;
+    case 4: CopyValue(record.productName, sizeof record.productName, value); break;
+    case 5:
+        if (std::strcmp(shortValue, "enabled") == 0) record.dhcp |= 1;
+        break;
+    case 6: record.productCode = HexNumber(shortValue); break;
+    case 7: ApplyHwAddr(shortValue, record); break;
+    }
+}
+
+// Checks that the data is a sequence of whole character-strings.
+bool WholeStrings(const uint8_t* data, std::size_t length) {
+    std::size_t at = 0;
+    while (at < length) at += 1 + data[at];
+    return at == length;
+}
+
+struct KeptRecord {
+    char owner[kNameBuffer];
+    std::size_t data;    // offset of the record's data
+    std::size_t length;  // its length
+};
+
+}  // namespace
+
+Query MakeQuery() {
+    return {0, 0,  0, 0,  0, 1,  0, 0,  0, 0,  0, 0,  // header: one question
+            5, '_', 'h', 't', 't', 'p',
+            4, '_', 't', 'c', 'p',
+            5, 'l', 'o', 'c', 'a', 'l',
+            0,
+            0, kTypePtr,  // PTR
+            0, 1};        // IN, unicast response not requested
+}
+
+bool ReadHeader(const uint8_t* data, std::size_t length, Header& header) {
+    if (length < kHeaderBytes) return false;
+    header = {Word(data + 4), Word(data + 6), Word(data + 8), Word(data + 10)};
+    return true;
+}
+
+bool CouldBeAnswer(const uint8_t* data, std::size_t length) {
+    Header header;
+    return ReadHeader(data, length, header) && header.questions == 0 && header.answers != 0;
+}
+
+bool ExpandName(const uint8_t* message, std::size_t length, std::size_t at, std::size_t end,
+                char (&name)[kNameBuffer], std::size_t& next) {
+    if (end > length) end = length;
+    std::size_t pos = at;
+    std::size_t segmentStart = at;  // pointers must point before this
+    std::size_t written = 0;
+    bool jumped = false;
+    name[0] = '\0';
+    for (;;) {
+        if (pos >= end) return false;
+        const uint8_t byte = message[pos];
+        if ((byte & 0xC0) == 0xC0) {
+            if (pos + 1 >= end) return false;
+            const std::size_t target = (std::size_t{byte & 0x3Fu} << 8) | message[pos + 1];
+            if (target >= segmentStart) return false;  // forward, or a loop
+            if (!jumped) next = pos + 2;
+            jumped = true;
+            pos = segmentStart = target;
+            end = length;  // a pointed-to name may lie anywhere before
+            continue;
+        }
+        if (byte & 0xC0) return false;  // label types other than plain labels
+        if (byte == 0) {
+            if (!jumped) next = pos + 1;
+            name[written] = '\0';
+            return true;
+        }
+        if (pos + 1 + byte > end) return false;
+        const std::size_t dot = written > 0 ? 1 : 0;
+        if (written + dot + byte > kNameBuffer - 1) return false;
+        if (dot) name[written++] = '.';
+        std::memcpy(name + written, message + pos + 1, byte);
+        written += byte;
+        pos += 1 + byte;
+    }
+}
+
+bool NamesMakersCamera(const char* name) {
+    const char* hyphen = std::strchr(name, '-');
+    if (!hyphen || std::strlen(hyphen + 1) < 6) return false;
+    return strncasecmp(hyphen + 1, "02e5a1", 6) == 0;
+}
+
+void MarkDuplicateSenders(MdnsReply* replies, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (replies[i].duplicate) continue;
+        for (int j = i + 1; j < count; ++j) {
+            if (replies[j].duplicate || replies[j].source.sin_addr.s_addr != replies[i].source.sin_addr.s_addr)
+                continue;
+            replies[j].duplicate = 1;
+            char a[INET_ADDRSTRLEN], b[INET_ADDRSTRLEN];
+            inet_ntop(AF_INET, &replies[j].source.sin_addr, a, sizeof a);
+            inet_ntop(AF_INET, &replies[i].source.sin_addr, b, sizeof b);
+            DebugTrace("entry %d/%s is a dup of entry %d/%s", j, a, i, b);
+        }
+    }
+}
+
+void ApplyTxtStrings(const uint8_t* data, std::size_t length, CameraRecord& record, bool& linkLocal) {
+    std::size_t at = 0;
+    while (at < length) {
+        const std::size_t size = data[at];
+        if (at + 1 + size > length) return;
+        char text[kNameBuffer];
+        CopyTextField(text, sizeof text, data + at + 1, size);
+        ApplyString(text, record, linkLocal);
+        at += 1 + size;
+    }
+}
+
+int ReadAnswer(const uint8_t* data, std::size_t length, const sockaddr_in& ifaceAddr, CameraRecord* out, int room,
+               bool& linkLocal) {
+    Header header;
+    if (!ReadHeader(data, length, header)) return 0;
+    // Records may follow the PTR answers in the answer section too, so the
+    // additional count may be 0.
+    if (header.questions != 0 || header.authority != 0 || header.answers == 0) return 0;
+
+    // First walk: check every record and remember the SRV and TXT ones. A record
+    // that breaks a limit ends the walk; the TXT records before it still count.
+    KeptRecord srv[kMaxRecordsKept], txt[kMaxRecordsKept];
+    int srvCount = 0, txtCount = 0;
+    std::size_t pos = kHeaderBytes;
+    const int records = header.answers + header.additional;
+    for (int i = 0; i < records; ++i) {
+        char owner[kNameBuffer];
+        std::size_t after = 0;
+        if (!ExpandName(data, length, pos, length, owner, after)) break;
+        if (length - after < kRecordFixed) break;
+        const uint16_t type = Word(data + after);
+        const uint16_t rrClass = Word(data + after + 2);
+        const std::size_t dataAt = after + kRecordFixed;
+        const std::size_t dataLength = Word(data + after + 8);
+        if (dataLength > length - dataAt) break;
+        pos = dataAt + dataLength;
+
+        if (i < header.answers && type == kTypePtr) {
+            // Every PTR answer must name one of the maker's cameras.
+            char target[kNameBuffer];
+            std::size_t targetEnd = 0;
+            if (!ExpandName(data, length, dataAt, dataAt + dataLength, target, targetEnd)) break;
+            if (!NamesMakersCamera(target)) break;
+            continue;
+        }
+        // The other records, in either section, in any order.
+        if (type == kTypeSrv && (rrClass & 1) && dataLength >= 6 && srvCount < kMaxRecordsKept) {
+            KeptRecord& kept = srv[srvCount++];
+            std::memcpy(kept.owner, owner, sizeof owner);
+            kept.data = dataAt;
+            kept.length = dataLength;
+        } else if (type == kTypeTxt) {
+            if (!WholeStrings(data + dataAt, dataLength)) break;
+            if (txtCount < kMaxRecordsKept) {
+                KeptRecord& kept = txt[txtCount++];
+                std::memcpy(kept.owner, owner, sizeof owner);
+                kept.data = dataAt;
+                kept.length = dataLength;
+            }
+        }
+        // Address, NSEC and other records carry nothing the list needs.
+    }
+
+    // Second step: one record per TXT record, its port from the SRV record of the same owner.
+    int added = 0;
+    char ifaceText[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &ifaceAddr.sin_addr, ifaceText, sizeof ifaceText);
+    for (int t = 0; t < txtCount && added < room; ++t) {
+        CameraRecord& record = out[added];
+        std::memset(&record, 0, sizeof record);
+        ApplyTxtStrings(data + txt[t].data, txt[t].length, record, linkLocal);
+        for (int s = 0; s < srvCount; ++s) {
+            if (strcasecmp(srv[s].owner, txt[t].owner) != 0) continue;
+            record.httpPort = Word(data + srv[s].data + 4);  // after priority and weight
+            std::snprintf(record.httpPortText, sizeof record.httpPortText, "%d", record.httpPort);
+            break;
+        }
+        record.foundByDrovik = 0;
+        record.ifaceAddr = ifaceAddr;
+        DebugTrace("ParseTXT: %s is on iface %s", record.ipAddrText, ifaceText);
+        std::snprintf(record.webAddr, sizeof record.webAddr, "%s:%s", record.ipAddrText, record.httpPortText);
+        ++added;
+    }
+    return added;
+}
+
+}  // namespace mdns

@@ -1,0 +1,88 @@
+#include "dns_message_writer.h"
+
+namespace camsim::dns {
+
+void MessageWriter::fail(const std::string& why) {
+    if (error_.empty()) error_ = why;
+}
+
+void MessageWriter::header(const Header& h) {
+    u16(h.id);
+    u16(h.flags);
+    u16(h.questions);
+    u16(h.answers);
+    u16(h.authorities);
+    u16(h.additionals);
+}
+
+void MessageWriter::question(const Name& n, std::uint16_t type, std::uint16_t cls) {
+    name(n);
+    u16(type);
+    u16(cls);
+}
+
+void MessageWriter::beginRecord(const Name& owner, std::uint16_t type, std::uint16_t cls, std::uint32_t ttl) {
+    if (recordDataAt_ != 0) fail("a record was begun inside another");
+    name(owner);
+    u16(type);
+    u16(cls);
+    u32(ttl);
+    u16(0);  // RDLENGTH, known at endRecord()
+    recordDataAt_ = out_.size();
+}
+
+void MessageWriter::endRecord() {
+    if (recordDataAt_ == 0) return fail("a record was ended that was not begun");
+    std::size_t length = out_.size() - recordDataAt_;
+    if (length > 0xFFFF) fail("record data longer than 65535 bytes");
+    out_[recordDataAt_ - 2] = static_cast<std::uint8_t>(length >> 8);
+    out_[recordDataAt_ - 1] = static_cast<std::uint8_t>(length & 0xFF);
+    recordDataAt_ = 0;
+}
+
+void MessageWriter::name(const Name& n) {
+    std::size_t wireLength = 1;
+    for (const std::string& label : n) {
+        if (label.empty()) fail("empty label in a name");
+        if (label.size() > kMaxLabel) fail("label longer than 63 bytes: \"" + label + "\"");
+        wireLength += 1 + label.size();
+    }
+    if (wireLength > kMaxName) fail("name longer than 255 bytes");
+
+    for (std::size_t i = 0; i < n.size(); ++i) {
+        Name tail(n.begin() + static_cast<std::ptrdiff_t>(i), n.end());
+        if (compress_) {
+            for (const Written& w : written_) {
+                if (sameName(w.suffix, tail)) {
+                    u16(static_cast<std::uint16_t>(kPointerTag << 8 | w.offset));
+                    return;
+                }
+            }
+            // Pointers hold 14 bits; a tail further in cannot be pointed at.
+            if (out_.size() <= kMaxPointerOffset) {
+                written_.push_back({std::move(tail), static_cast<std::uint16_t>(out_.size())});
+            }
+        }
+        u8(static_cast<std::uint8_t>(n[i].size()));
+        bytes(std::span(reinterpret_cast<const std::uint8_t*>(n[i].data()), n[i].size()));
+    }
+    u8(0);
+}
+
+void MessageWriter::u16(std::uint16_t value) {
+    out_.push_back(static_cast<std::uint8_t>(value >> 8));
+    out_.push_back(static_cast<std::uint8_t>(value & 0xFF));
+}
+
+void MessageWriter::u32(std::uint32_t value) {
+    u16(static_cast<std::uint16_t>(value >> 16));
+    u16(static_cast<std::uint16_t>(value & 0xFFFF));
+}
+
+void MessageWriter::characterString(const std::string& text) {
+    if (text.size() > 255) fail("TXT string longer than 255 bytes: \"" + text.substr(0, 40) + "...\"");
+    u8(static_cast<std::uint8_t>(text.size()));
+    bytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+}  // namespace camsim::dns

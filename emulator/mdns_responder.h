@@ -1,0 +1,72 @@
+#pragma once
+// Socket loop of the cameras' multicast DNS: one socket on port 5353, joined
+// to 224.0.0.251 on every multicast link, answers each query for the web
+// service with one datagram per camera, sent from the camera's own address
+// out of the link the query came in on.
+
+#include "camera.h"
+#include "event_loop.h"
+#include "local_addresses.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace camsim {
+
+class MdnsResponder {
+public:
+    struct Stats {
+        std::uint64_t queries = 0;       // queries for the web service received
+        std::uint64_t answers = 0;       // answers sent
+        std::uint64_t sendFailures = 0;  // answers the kernel refused or that timed out
+    };
+
+    // Takes the cameras with "mdns" set. Each answers from its own address,
+    // so one whose address is not in `local` cannot answer: it is left out
+    // and listed by notLocal(). Delayed answers wait on `loop`'s timers.
+    MdnsResponder(const std::vector<Camera>& cameras, std::vector<LocalAddress> local, EventLoop& loop);
+    ~MdnsResponder();
+    MdnsResponder(const MdnsResponder&) = delete;
+    MdnsResponder& operator=(const MdnsResponder&) = delete;
+
+    // Indexes (in the camera list given) of the mDNS cameras left out.
+    const std::vector<std::size_t>& notLocal() const { return notLocal_; }
+
+    // Creates, binds and joins the socket. On failure returns false and says why.
+    bool open(std::string& error);
+    int fd() const { return fd_; }
+
+    // Answers the queries waiting on the socket; reads a bounded batch so a
+    // flood cannot starve the rest of the event loop.
+    void onReadable();
+
+    void setVerbose(bool verbose) { verbose_ = verbose; }
+    const Stats& stats() const { return stats_; }
+
+private:
+    struct Speaker {
+        std::string name;
+        Ipv4 source{};
+        std::vector<std::uint8_t> answer;  // the same for every query, so built once
+    };
+    // Cameras that answer after the same delay, in config order.
+    struct DelayGroup {
+        unsigned delayMs = 0;
+        std::vector<std::size_t> speakers;
+    };
+
+    void sendAnswers(const DelayGroup& group, unsigned ifindex);
+
+    std::vector<LocalAddress> local_;
+    EventLoop& loop_;
+    std::vector<Speaker> speakers_;
+    std::vector<DelayGroup> groups_;  // by rising delay
+    std::vector<std::size_t> notLocal_;
+    int fd_ = -1;
+    bool verbose_ = false;
+    Stats stats_;
+};
+
+}  // namespace camsim

@@ -1,0 +1,141 @@
+// Which datagrams on port 5353 a camera answers: only queries for
+// _http._tcp.local of type PTR or ANY. Everything else on a busy LAN, and
+// anything malformed, is left alone.
+
+#include "mdns_answer_wire.h"
+#include "mdns_message_walk.h"
+#include "mdns_noise_wire.h"
+#include "mdns_query_wire.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace camsim::mdns {
+namespace {
+
+using testing::Bytes;
+
+// The PC's query, as it sends it: 34 bytes.
+const Bytes kPcQuery = {
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // ID, flags, QD 1
+    5, '_', 'h', 't', 't', 'p', 4, '_', 't', 'c', 'p', 5, 'l', 'o', 'c', 'a', 'l', 0,
+    0x00, 0x0c,  // PTR
+    0x00, 0x01,  // IN
+};
+
+Bytes withBytes(Bytes b, std::size_t at, std::initializer_list<std::uint8_t> values) {
+    for (std::uint8_t v : values) b.at(at++) = v;
+    return b;
+}
+
+TEST(MdnsQuery, ThePcQueryAndItsVariantsAreAnswered) {
+    EXPECT_TRUE(asksForWebService(kPcQuery));
+    EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 30, {0x00, 0xff})));  // type ANY
+    EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 32, {0x80, 0x01})));  // unicast answer asked for
+    EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 32, {0x00, 0xff})));  // class ANY
+    EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 13, {'_', 'H', 'T', 'T', 'P'})));  // case does not matter
+    EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 0, {0x12, 0x34})));  // any ID
+
+    Bytes trailing = kPcQuery;  // a known-answer record after the question is no reason to stay quiet
+    trailing.insert(trailing.end(), {0xc0, 0x0c, 0x00, 0x0c, 0x00, 0x01});
+    EXPECT_TRUE(asksForWebService(trailing));
+}
+
+TEST(MdnsQuery, OtherQuestionsAreNotAnswered) {
+    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 30, {0x00, 0x01})));  // A
+    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 30, {0x00, 0x21})));  // SRV
+    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 32, {0x00, 0x03})));  // class CH
+    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 19, {'_', 'u', 'd', 'p'})));
+    EXPECT_FALSE(asksForWebService(ippQuery()));
+
+    // _http._tcp.local.example: same start, longer name.
+    Bytes longer = {0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                    5, '_', 'h', 't', 't', 'p', 4, '_', 't', 'c', 'p', 5, 'l', 'o', 'c', 'a', 'l',
+                    7, 'e', 'x', 'a', 'm', 'p', 'l', 'e', 0, 0x00, 0x0c, 0x00, 0x01};
+    EXPECT_FALSE(asksForWebService(longer));
+}
+
+TEST(MdnsQuery, ResponsesAndOtherOpcodesAreNotAnswered) {
+    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 2, {0x84, 0x00})));  // QR set
+    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 2, {0x80, 0x00})));
+    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 2, {0x28, 0x00})));  // opcode 5 (update)
+    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 4, {0x00, 0x00})));  // no question
+
+    // Every camera hears the others' answers and the LAN's announcements.
+    Camera cam;
+    cam.name = "Lobby";
+    cam.hwAddr = {0x02, 0xe5, 0xa1, 0x00, 0x00, 0x01};
+    EXPECT_FALSE(asksForWebService(buildAnswer(cam).bytes));
+    EXPECT_FALSE(asksForWebService(printerAnnouncement()));
+}
+
+TEST(MdnsQuery, CompressedQuestionNameIsFollowed) {
+    // Two questions; the second, _http + pointer to "_tcp.local" of the first.
+    const Bytes query = {
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        4, '_', 'i', 'p', 'p', 4, '_', 't', 'c', 'p', 5, 'l', 'o', 'c', 'a', 'l', 0,  // 12; "_tcp" at 17
+        0x00, 0x0c, 0x00, 0x01,
+        5, '_', 'h', 't', 't', 'p', 0xc0, 17,
+        0x00, 0x0c, 0x00, 0x01,
+    };
+    EXPECT_TRUE(asksForWebService(query));
+    // The same pointer aimed one byte off lands inside a label: another name.
+    EXPECT_FALSE(asksForWebService(withBytes(query, 40, {18})));
+}
+
+TEST(MdnsQuery, MalformedQueriesAreNotAnswered) {
+    for (std::size_t size = 0; size < kPcQuery.size(); ++size) {
+        EXPECT_FALSE(asksForWebService(Bytes(kPcQuery.begin(), kPcQuery.begin() + static_cast<long>(size))))
+            << "cut to " << size << " bytes";
+    }
+    // A second question promised but missing: the first still counts.
+    EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 4, {0x00, 0x02})));
+    // ... unless the missing one comes first.
+    Bytes ipp = ippQuery();
+    Bytes both = withBytes(ipp, 4, {0x00, 0x02});
+    EXPECT_FALSE(asksForWebService(both));
+
+    const Bytes header = {0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    auto query = [&](Bytes name) {
+        Bytes q = header;
+        q.insert(q.end(), name.begin(), name.end());
+        q.insert(q.end(), {0x00, 0x0c, 0x00, 0x01});
+        return q;
+    };
+    EXPECT_FALSE(asksForWebService(query({0xc0, 12})));                 // points at itself
+    EXPECT_FALSE(asksForWebService(query({0xc0, 14})));                 // points forward
+    EXPECT_FALSE(asksForWebService(query({1, 'a', 0xc0, 12})));         // loops back onto its own start
+    EXPECT_FALSE(asksForWebService(query({0x40, '_', 'h', 0})));        // reserved label type
+    EXPECT_FALSE(asksForWebService(query({0x3f, '_', 'h', 't', 't'})));  // label runs past the end
+    Bytes huge;  // 5 * 52 bytes of labels: longer than any DNS name
+    for (int i = 0; i < 52; ++i) huge.insert(huge.end(), {4, 'a', 'b', 'c', 'd'});
+    huge.push_back(0);
+    EXPECT_FALSE(asksForWebService(query(huge)));
+}
+
+TEST(MdnsNoise, ForeignMessagesAreWellFormedAndNoCamera) {
+    const Bytes expectedQuery = {
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        4, '_', 'i', 'p', 'p', 4, '_', 't', 'c', 'p', 5, 'l', 'o', 'c', 'a', 'l', 0,
+        0x00, 0x0c, 0x00, 0x01,
+    };
+    EXPECT_EQ(ippQuery(), expectedQuery);
+
+    auto walked = testing::walkMessage(printerAnnouncement());
+    ASSERT_EQ(walked.problem, "");
+    EXPECT_EQ(walked.flags, 0x8400);
+    EXPECT_TRUE(walked.questions.empty());
+    ASSERT_EQ(walked.answers.size(), 1u);
+    ASSERT_EQ(walked.additionals.size(), 1u);
+    EXPECT_EQ(walked.answers[0].type, 12);
+    EXPECT_EQ(walked.answers[0].owner, "_printer._tcp.local");
+    // No hyphen: no reading of the name can find the maker's OUI in it.
+    ASSERT_EQ(walked.answers[0].names, (std::vector<std::string>{"Office Printer._printer._tcp.local"}));
+    EXPECT_EQ(walked.additionals[0].type, 16);
+    EXPECT_EQ(walked.additionals[0].owner, "Office Printer._printer._tcp.local");
+}
+
+}  // namespace
+}  // namespace camsim::mdns

@@ -1,0 +1,228 @@
+// Multicast DNS discovery over real sockets: emulated cameras, a real
+// avahi-daemon beside the pc and as a camera, link-local routes, a busy LAN.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "avahi.h"
+#include "camsim_config.h"
+#include "discovery/scanner.h"
+#include "test_lan.h"
+#include "trace_capture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+class MdnsLan : public testing::Test {
+protected:
+    void SetUp() override { SKIP_WITHOUT_TEST_LAN(); }
+    void TearDown() override {
+        for (const std::string& path : configs) std::remove(path.c_str());
+    }
+
+    std::unique_ptr<LanProcess> StartCameras(const std::string& host, const std::vector<EmulatedCamera>& cameras) {
+        json list = json::array();
+        for (const EmulatedCamera& c : cameras) list.push_back(c.Json());
+        const std::string path = "/tmp/" + lan.Namespace(host) + ".json";
+        configs.push_back(path);
+        EXPECT_TRUE(WriteCamsimConfig(path, list));
+        auto process = lan.Start(host, {VANTREL_CAMSIM, "--config", path, "--duration-s", "300"});
+        EXPECT_TRUE(process && process->WaitForLine("ready", 20s)) << "vantrel-camsim did not start in " << host;
+        return process;
+    }
+
+    json CliScan(const std::vector<std::string>& prefix = {}, bool unprivileged = false) {
+        std::vector<std::string> argv = prefix;
+        argv.insert(argv.end(), {unprivileged ? lan.Executable(VANTREL_CLI) : VANTREL_CLI, "scan", "--json"});
+        std::string out;
+        EXPECT_EQ(lan.Run("pc", argv, &out, unprivileged), 0);
+        json parsed = json::parse(out, nullptr, false);
+        EXPECT_FALSE(parsed.is_discarded()) << out;
+        return parsed;
+    }
+
+    std::string Routes(const std::string& host) {
+        std::string out;
+        lan.Run(host, {"ip", "-4", "route", "show"}, &out);
+        return out;
+    }
+
+    TestLan lan;
+    std::vector<std::string> configs;
+};
+
+EmulatedCamera MdnsCamera(const std::string& name, const std::string& hw, const std::string& ip) {
+    EmulatedCamera c{.name = name, .hwAddr = hw, .ip = ip, .gateway = "10.77.0.1"};
+    c.drovik = false;
+    c.mdns = true;
+    return c;
+}
+
+TEST_F(MdnsLan, CamerasAnsweringMdnsFollowTheBroadcastOnes) {
+    lan.AddLan("lan");
+    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24", "10.77.0.12/24", "10.77.0.13/24",
+                                        "10.77.0.14/24", "10.77.0.15/24"});
+    ASSERT_TRUE(lan.Ok());
+
+    EmulatedCamera lobby{.name = "Lobby", .hwAddr = "02:e5:a1:00:00:05", .ip = "10.77.0.10"};
+    EmulatedCamera both{.name = "Both", .hwAddr = "02:e5:a1:00:00:45", .ip = "10.77.0.11", .httpPort = 8000};
+    both.mdns = true;
+    EmulatedCamera gate = MdnsCamera("Gate", "02:e5:a1:00:00:85", "10.77.0.12");
+    gate.httpPort = 8080;
+    gate.dhcp = 1;
+    gate.productCode = "1a0";
+    EmulatedCamera yard = MdnsCamera("Yard", "02:e5:a1:00:00:c5", "10.77.0.13");
+    yard.mdnsOrder = {"txt", "aaaa", "nsec", "srv", "a"};  // TXT first, with records of other types
+    EmulatedCamera porch = MdnsCamera("Porch", "02:e5:a1:00:00:d5", "10.77.0.14");
+    porch.answerSection = true;  // every record in the answer section, as avahi sends them
+    porch.mdnsOrder = {"txt", "srv", "aaaa", "a"};
+    EmulatedCamera other = MdnsCamera("Other", "00:11:22:33:44:55", "10.77.0.15");
+    auto cams = StartCameras("cams", {lobby, both, gate, yard, porch, other});
+
+    // In the scan's own order: broadcast records first.
+    TraceCapture trace;
+    std::vector<std::string> order;
+    std::vector<int> foundByDrovik;
+    ASSERT_TRUE(lan.RunInside("pc", [&] {
+        CScanner scanner;
+        scanner.Scan();
+        for (int i = 0; i < scanner.Count(); ++i) {
+            order.emplace_back(scanner.RecordAt(i).name);
+            foundByDrovik.push_back(scanner.RecordAt(i).foundByDrovik);
+        }
+    }));
+    ASSERT_EQ(order.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 2), (std::vector<std::string>{"Lobby", "Both"}));
+    EXPECT_EQ(std::set<std::string>(order.begin() + 2, order.end()),
+              (std::set<std::string>{"Both", "Gate", "Yard", "Porch"}));
+    EXPECT_EQ(foundByDrovik, (std::vector<int>{1, 1, 0, 0, 0, 0}));
+    EXPECT_TRUE(trace.Contains("Gathering on iface 10.77.0.2"));
+    EXPECT_TRUE(trace.Contains("mdns not present") || !trace.Contains("route 169.254"));
+
+    // Every field, through the command-line tool, by IP address.
+    const std::string pc = "10.77.0.2";
+    json expected = json::array({lobby.Expected(), both.Expected(), both.ExpectedMdns(pc), gate.ExpectedMdns(pc),
+                                 yard.ExpectedMdns(pc), porch.ExpectedMdns(pc)});
+    json listed = CliScan();
+    EXPECT_EQ(listed.size(), expected.size());
+    // Both of "Both"'s records share an address; their order is not defined.
+    for (const json& record : expected) EXPECT_NE(std::find(listed.begin(), listed.end(), record), listed.end()) << record;
+    EXPECT_EQ(CliScan({}, true).size(), expected.size());  // an ordinary user hears them too
+}
+
+TEST_F(MdnsLan, LinkLocalCameraGetsItsRouteUnlessTheDnssdLibraryIsThere) {
+    lan.AddLan("office");
+    lan.AddLan("cameras");
+    lan.AddHost("pc", "office", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("pc", "cameras", "eth1", {"192.168.60.2/24"});
+    lan.AddHost("cams", "cameras", "eth0", {"169.254.7.7/16", "192.168.60.20/24"});
+    ASSERT_TRUE(lan.Ok());
+    EmulatedCamera fresh = MdnsCamera("Fresh", "02:e5:a1:00:07:07", "169.254.7.7");
+    fresh.subnet = "255.255.0.0";
+    EmulatedCamera plain = MdnsCamera("Plain", "02:e5:a1:00:07:20", "192.168.60.20");
+    auto cams = StartCameras("cams", {fresh, plain});
+
+    // A library of that name can be loaded: no route.
+    json listed = CliScan({"env", "LD_LIBRARY_PATH=" DNSSD_STUB_DIR});
+    EXPECT_EQ(listed, json::array({fresh.ExpectedMdns("192.168.60.2"), plain.ExpectedMdns("192.168.60.2")}));
+    EXPECT_EQ(Routes("pc").find("169.254.0.0/16"), std::string::npos) << Routes("pc");
+
+    if (lan.Run("pc", {"sh", "-c", "ldconfig -p | grep -q 'libdns_sd.so.1 '"}) == 0)
+        GTEST_SKIP() << "libdns_sd.so.1 is installed on this machine: its absence cannot be tested";
+    listed = CliScan();
+    EXPECT_EQ(listed.size(), 2u);
+    const std::string routes = Routes("pc");
+    EXPECT_NE(routes.find("169.254.0.0/16 dev eth1 proto static scope link src 192.168.60.2"), std::string::npos)
+        << routes;
+    EXPECT_EQ(routes.find("169.254.0.0/16 dev eth0"), std::string::npos) << routes;
+}
+
+TEST_F(MdnsLan, AvahiOnThePcDoesNotHideCameras) {
+    if (std::string why = AvahiDaemon::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+    lan.AddLan("lan");
+    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24"});
+    ASSERT_TRUE(lan.Ok());
+    AvahiDaemon avahi(lan, "pc", "eth0", {});
+    ASSERT_TRUE(avahi.Ok());
+    EmulatedCamera gate = MdnsCamera("Gate", "02:e5:a1:00:00:85", "10.77.0.10");
+    EmulatedCamera lobby{.name = "Lobby", .hwAddr = "02:e5:a1:00:00:05", .ip = "10.77.0.11"};
+    auto cams = StartCameras("cams", {gate, lobby});
+    EXPECT_EQ(CliScan(), json::array({gate.ExpectedMdns("10.77.0.2"), lobby.Expected()}));
+    EXPECT_EQ(CliScan({}, true).size(), 2u);
+}
+
+TEST_F(MdnsLan, AvahiPublishedCameraIsListed) {
+    if (std::string why = AvahiDaemon::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+    lan.AddLan("lan");
+    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("avcam", "lan", "eth0", {"10.77.0.30/24"});
+    ASSERT_TRUE(lan.Ok());
+    AvahiDaemon avahi(lan, "avcam", "eth0",
+                      {{"Lobby-02e5a1c0ffee", 8081,
+                        {"server name=Lobby", "ip addr=10.77.0.30", "subnet=255.255.255.0", "gateway=10.77.0.1",
+                         "product name=ZC-100", "dhcp=enabled", "product code=3c", "hw addr=02e5a1c0ffee"}}});
+    ASSERT_TRUE(avahi.Ok());
+    const json expected = {{"name", "Lobby"},
+                           {"hwAddrText", "02:e5:a1:c0:ff:ee"},
+                           {"hwAddr", "02e5a1c0ffee"},
+                           {"ipAddrText", "10.77.0.30"},
+                           {"subnetText", "255.255.255.0"},
+                           {"gatewayText", "10.77.0.1"},
+                           {"productName", "ZC-100"},
+                           {"productCode", 60},
+                           {"dhcp", 1},
+                           {"ipAddr", "10.77.0.30"},
+                           {"foundByDrovik", 0},
+                           {"httpPort", 8081},
+                           {"httpPortText", "8081"},
+                           {"webAddr", "10.77.0.30:8081"},
+                           {"ifaceAddr", "10.77.0.2"}};
+    // Avahi holds back an answer until about half a second after its previous
+    // one (its own announcements included), which can fall after the scan's
+    // quiet time: a user would press Refresh, and so does this test.
+    json listed;
+    for (int attempt = 0; attempt < 3 && listed != json::array({expected}); ++attempt) listed = CliScan();
+    EXPECT_EQ(listed, json::array({expected}));
+}
+
+TEST_F(MdnsLan, ChatteringLanCannotHoldTheScan) {
+    lan.AddLan("lan");
+    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24"});
+    lan.AddHost("office", "lan", "eth0", {"10.77.0.90/24", "10.77.0.91/24", "10.77.0.92/24"});
+    ASSERT_TRUE(lan.Ok());
+    EmulatedCamera gate = MdnsCamera("Gate", "02:e5:a1:00:00:85", "10.77.0.10");
+    EmulatedCamera yard = MdnsCamera("Yard", "02:e5:a1:00:00:c5", "10.77.0.11");
+    auto cams = StartCameras("cams", {gate, yard});
+    // Printers and phones: a datagram every 100 ms from each of three senders, for up to 60 s.
+    auto chatter = lan.Start("office", {VANTREL_CAMSIM, "noise", "--port", "5353", "--to", "224.0.0.251", "--mdns",
+                                        "--interval-ms", "100", "--count", "600", "--from", "10.77.0.90", "--from",
+                                        "10.77.0.91", "--from", "10.77.0.92"});
+    ASSERT_TRUE(chatter && chatter->WaitForLine("ready", 20s));
+
+    TraceCapture trace;
+    std::set<std::string> names;
+    std::chrono::steady_clock::duration took{};
+    ASSERT_TRUE(lan.RunInside("pc", [&] {
+        CScanner scanner;
+        const auto start = std::chrono::steady_clock::now();
+        scanner.Scan();
+        took = std::chrono::steady_clock::now() - start;
+        for (int i = 0; i < scanner.Count(); ++i) names.insert(scanner.RecordAt(i).name);
+    }));
+    EXPECT_EQ(names, (std::set<std::string>{"Gate", "Yard"}));
+    EXPECT_LT(took, 40s);  // the broadcast passes plus at most 3 s for the one interface
+    EXPECT_TRUE(trace.Contains("Mdns: collection on iface 10.77.0.2 ended by its 3 s bound"));
+    EXPECT_TRUE(trace.Contains("holds no answer: no slot"));  // the office queries
+}
+
+}  // namespace
