@@ -64,7 +64,9 @@ int OpenInterfaceSocket(const platform::Ipv4Interface& iface) {
         close(fd);
         return -1;
     }
-    SetInt(fd, SOL_SOCKET, SO_RCVBUF, kReceiveBuffer);  // a smaller buffer only risks losing answers
+    // Room for the burst of answers one query draws; the forced size needs
+    // CAP_NET_ADMIN, the plain one is capped by net.core.rmem_max.
+    if (!SetInt(fd, SOL_SOCKET, SO_RCVBUFFORCE, kReceiveBuffer)) SetInt(fd, SOL_SOCKET, SO_RCVBUF, kReceiveBuffer);
     return fd;
 }
 

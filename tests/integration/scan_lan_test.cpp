@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "camsim_config.h"
+#include "camera_lan.h"
 #include "discovery/scanner.h"
 #include "test_lan.h"
 #include "trace_capture.h"
@@ -18,43 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using nlohmann::json;
 
-class ScanLan : public testing::Test {
-protected:
-    void SetUp() override { SKIP_WITHOUT_TEST_LAN(); }
-
-    // Starts vantrel-camsim in `host` playing `cameras`; fails the test unless it gets ready.
-    std::unique_ptr<LanProcess> StartCameras(const std::string& host, const std::vector<EmulatedCamera>& cameras) {
-        json list = json::array();
-        for (const EmulatedCamera& c : cameras) list.push_back(c.Json());
-        return StartCameraJson(host, list);
-    }
-    std::unique_ptr<LanProcess> StartCameraJson(const std::string& host, const json& list) {
-        const std::string path = "/tmp/" + lan.Namespace(host) + ".json";
-        configs.push_back(path);
-        EXPECT_TRUE(WriteCamsimConfig(path, list));
-        auto process = lan.Start(host, {VANTREL_CAMSIM, "--config", path, "--duration-s", "300"});
-        EXPECT_TRUE(process && process->WaitForLine("ready", 20s)) << "vantrel-camsim did not start in " << host;
-        return process;
-    }
-
-    // vantrel-cli scan --json in the pc namespace.
-    json CliScan(bool unprivileged, const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> argv = {unprivileged ? lan.Executable(VANTREL_CLI) : VANTREL_CLI, "scan", "--json"};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        std::string out;
-        EXPECT_EQ(lan.Run("pc", argv, &out, unprivileged), 0);
-        json parsed = json::parse(out, nullptr, false);
-        EXPECT_FALSE(parsed.is_discarded()) << out;
-        return parsed;
-    }
-
-    void TearDown() override {
-        for (const std::string& path : configs) std::remove(path.c_str());
-    }
-
-    TestLan lan;
-    std::vector<std::string> configs;
-};
+using ScanLan = CameraLan;
 
 // One LAN: the pc (no default route) and two camera hosts.
 std::vector<EmulatedCamera> BasicCameras() {

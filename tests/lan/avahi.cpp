@@ -3,15 +3,14 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 using namespace std::chrono_literals;
 
 std::string AvahiDaemon::Unavailable() {
-    if (system("command -v avahi-daemon >/dev/null 2>&1") != 0) return "avahi-daemon is not installed";
-    if (system("command -v unshare >/dev/null 2>&1") != 0) return "unshare (util-linux) is missing";
+    if (access("/usr/sbin/avahi-daemon", X_OK) != 0) return "avahi-daemon is not installed";
+    if (access("/usr/bin/unshare", X_OK) != 0) return "unshare (util-linux) is missing";
     return "";
 }
 
@@ -37,11 +36,7 @@ AvahiDaemon::AvahiDaemon(TestLan& lan, const std::string& host, const std::strin
         for (const std::string& t : services[i].txt) file << "<txt-record>" << t << "</txt-record>\n";
         file << "</service></service-group>\n";
     }
-    const std::string script = "mount -t tmpfs tmpfs /run && mkdir /run/avahi-daemon && "
-                               "mount --bind " + dir_ + "/services /etc/avahi/services && "
-                               "exec avahi-daemon -f " + dir_ + "/avahi-daemon.conf "
-                               "--no-drop-root --no-chroot --no-rlimits --debug 2>&1";
-    process_ = lan.Start(host, {"unshare", "-m", "--propagation", "private", "sh", "-c", script});
+    process_ = lan.StartAvahi(host, dir_);
     if (!process_) return;
     ok_ = process_->WaitForText(services.empty() ? "Server startup complete" : "successfully established", 30s);
     if (!ok_) fprintf(stderr, "avahi-daemon did not come up:\n%s\n", process_->Output().c_str());

@@ -127,14 +127,23 @@ int LanProcess::Wait(std::chrono::milliseconds timeout) {
     return status_;
 }
 
+// Runs argv to its end without a shell; its exit status.
+int RunQuietly(const std::vector<std::string>& argv) {
+    int fd = -1;
+    pid_t pid = Spawn(argv, &fd);
+    if (pid < 0) return -1;
+    LanProcess process(pid, fd);
+    return process.Wait(std::chrono::seconds(30));
+}
+
 std::string TestLan::Unavailable() {
     static const std::string reason = [] {
         if (geteuid() != 0) return std::string("needs root to make network namespaces (CI runs as root)");
-        if (system("ip -V >/dev/null 2>&1") != 0) return std::string("the ip command (iproute2) is missing");
-        std::string probe = "vtprobe" + std::to_string(getpid());
-        if (system(("ip netns add " + probe + " >/dev/null 2>&1").c_str()) != 0)
+        if (RunQuietly({"ip", "-V"}) != 0) return std::string("the ip command (iproute2) is missing");
+        const std::string probe = "vtprobe" + std::to_string(getpid());
+        if (RunQuietly({"ip", "netns", "add", probe}) != 0)
             return std::string("ip netns add failed: no permission to make network namespaces here");
-        system(("ip netns del " + probe + " >/dev/null 2>&1").c_str());
+        RunQuietly({"ip", "netns", "del", probe});
         return std::string();
     }();
     return reason;
@@ -219,6 +228,13 @@ bool TestLan::RunInside(const std::string& host, const std::function<void()>& wo
     });
     inside.join();
     return entered;
+}
+
+std::unique_ptr<LanProcess> TestLan::StartAvahi(const std::string& host, const std::string& dir) {
+    int fd = -1;
+    pid_t pid = Spawn({"sh", TESTLAN_SCRIPT, "avahi", Namespace(host), dir}, &fd);
+    if (pid < 0) return nullptr;
+    return std::make_unique<LanProcess>(pid, fd);
 }
 
 std::string TestLan::Executable(const std::string& path) {

@@ -67,6 +67,9 @@ public:
     // starts stay there too. Returns false when the namespace could not be entered.
     bool RunInside(const std::string& host, const std::function<void()>& work);
 
+    // Starts the fixture script's `avahi` command for `host` with the files in `dir`.
+    std::unique_ptr<LanProcess> StartAvahi(const std::string& host, const std::string& dir);
+
     // A copy of a program that user 65534 may run, wherever the build tree lives.
     std::string Executable(const std::string& path);
 

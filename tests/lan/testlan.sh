@@ -7,6 +7,8 @@
 #   testlan.sh route PREFIX HOST ARGS...           ip route ARGS... inside PREFIX$HOST
 #   testlan.sh down  PREFIX                        removes every namespace whose name starts with PREFIX
 #   testlan.sh sweep                               removes namespaces left by test processes that died
+#   testlan.sh avahi NAMESPACE DIR                 runs avahi-daemon in NAMESPACE with DIR/avahi-daemon.conf
+#                                                  and DIR/services, in a mount namespace of its own (no D-Bus)
 # Namespace names are PREFIX plus a short name; PREFIX is "vt<pid>x<n>-".
 set -eu
 
@@ -58,6 +60,13 @@ sweep)
             fi ;;
         esac
     done
+    ;;
+avahi)
+    ns=$1 dir=$2
+    exec ip netns exec "$ns" unshare -m --propagation private sh -c '
+        mount -t tmpfs tmpfs /run && mkdir /run/avahi-daemon &&
+        mount --bind "$1/services" /etc/avahi/services &&
+        exec avahi-daemon -f "$1/avahi-daemon.conf" --no-drop-root --no-chroot --no-rlimits --debug 2>&1' avahi "$dir"
     ;;
 *)
     echo "testlan.sh: unknown command $cmd" >&2; exit 2 ;;

@@ -1,0 +1,50 @@
+#pragma once
+// A test in a namespace LAN with emulated cameras and the command-line tool.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "camsim_config.h"
+#include "test_lan.h"
+
+class CameraLan : public testing::Test {
+protected:
+    void SetUp() override { SKIP_WITHOUT_TEST_LAN(); }
+    void TearDown() override {
+        for (const std::string& path : configs) std::remove(path.c_str());
+    }
+
+    // Starts vantrel-camsim in `host` playing `cameras`; fails the test unless it gets ready.
+    std::unique_ptr<LanProcess> StartCameras(const std::string& host, const std::vector<EmulatedCamera>& cameras) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const EmulatedCamera& c : cameras) list.push_back(c.Json());
+        const std::string path = "/tmp/" + lan.Namespace(host) + ".json";
+        configs.push_back(path);
+        EXPECT_TRUE(WriteCamsimConfig(path, list));
+        auto process = lan.Start(host, {VANTREL_CAMSIM, "--config", path, "--duration-s", "300"});
+        EXPECT_TRUE(process && process->WaitForLine("ready", std::chrono::seconds(20)))
+            << "vantrel-camsim did not start in " << host;
+        return process;
+    }
+
+    // `prefix` vantrel-cli scan --json `extra` in the pc namespace, parsed.
+    nlohmann::json CliScan(bool unprivileged = false, const std::vector<std::string>& extra = {},
+                           const std::vector<std::string>& prefix = {}) {
+        std::vector<std::string> argv = prefix;
+        argv.insert(argv.end(), {unprivileged ? lan.Executable(VANTREL_CLI) : VANTREL_CLI, "scan", "--json"});
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        std::string out;
+        EXPECT_EQ(lan.Run("pc", argv, &out, unprivileged), 0);
+        nlohmann::json parsed = nlohmann::json::parse(out, nullptr, false);
+        EXPECT_FALSE(parsed.is_discarded()) << out;
+        return parsed;
+    }
+
+    TestLan lan;
+    std::vector<std::string> configs;
+};
