@@ -217,7 +217,7 @@ int CMdns::DoMdns(MdnsReply* slots, int firstFree) {
             left == 0 ? Received::Nothing : ReceiveOne(fd, iface.index, reply, left < kQuietMs ? left : kQuietMs);
         char from[INET_ADDRSTRLEN];
         const int length = got == Received::Nothing ? -1 : reply.length;
-        DebugTrace("rcv'd %d, error = %d, idx = %d, ip = %s", length, got == Received::Nothing ? errno : 0, slot,
+        DebugTrace("rcv'd %d, error = %d, idx = %d, ip = %s", length, got == Received::Nothing ? EAGAIN : 0, slot,
                    got == Received::Nothing ? "0.0.0.0" : Dotted(reply.source.sin_addr, from));
         if (got == Received::Nothing) {
             if (left < kQuietMs) DebugTrace("Mdns: collection on iface %s ended by its 3 s bound", text);
