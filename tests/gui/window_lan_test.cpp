@@ -1,0 +1,65 @@
+// The window end to end: a real scan from the pc of a namespace LAN, against
+// emulated cameras answering both discovery protocols.
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "app/fonts.h"
+#include "app/form1.h"
+#include "camsim_config.h"
+#include "test_lan.h"
+
+class TestWindowLan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void listsWhatTheLanAnswers() {
+        if (const std::string why = TestLan::Unavailable(); !why.empty())
+            QSKIP(("test LAN unavailable: " + why).c_str());
+        TestLan lan;
+        lan.AddLan("lan");
+        lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
+        lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24"});
+        QVERIFY(lan.Ok());
+        EmulatedCamera lobby{.name = "Lobby", .hwAddr = "02:e5:a1:00:00:05", .ip = "10.77.0.10"};
+        EmulatedCamera gate{.name = "Gate", .hwAddr = "02:e5:a1:00:00:85", .ip = "10.77.0.11"};
+        gate.drovik = false;
+        gate.mdns = true;
+        const std::string config = "/tmp/" + lan.Namespace("cams") + ".json";
+        QVERIFY(WriteCamsimConfig(config, nlohmann::json::array({lobby.Json(), gate.Json()})));
+        auto cams = lan.Start("cams", {VANTREL_CAMSIM, "--config", config, "--duration-s", "120"});
+        QVERIFY(cams && cams->WaitForLine("ready", std::chrono::seconds(20)));
+
+        // The window's thread joins the pc, where the scan makes its sockets, and
+        // leaves it again before the LAN goes (its removal ends every process inside).
+        struct Visit {
+            int home = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+            ~Visit() {
+                if (home >= 0) setns(home, CLONE_NEWNET), close(home);
+            }
+        } visit;
+        const int ns = open(("/var/run/netns/" + lan.Namespace("pc")).c_str(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(ns >= 0 && visit.home >= 0);
+        QCOMPARE(setns(ns, CLONE_NEWNET), 0);
+        close(ns);
+
+        TForm1 form;
+        form.show();
+        QTRY_COMPARE_WITH_TIMEOUT(form.LabelCamFound->text(), QString("2 cameras found"), 30000);
+        QCOMPARE(form.StringGrid1->rowCount(), 2);
+        QCOMPARE(form.StringGrid1->item(0, 0)->text(), QString("Lobby"));
+        QCOMPARE(form.StringGrid1->item(1, 0)->text(), QString("Gate"));
+        QCOMPARE(form.StringGrid1->item(1, 3)->text(), QString("10.77.0.11"));
+        QCOMPARE(form.ButtonRescan->text(), QString("Refresh"));
+        std::remove(config.c_str());
+    }
+};
+
+QTEST_MAIN(TestWindowLan)
+#include "window_lan_test.moc"
