@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "camsim_config.h"
+#include "discovery/scanner.h"
 #include "test_lan.h"
 
 class CameraLan : public testing::Test {
@@ -43,6 +44,25 @@ protected:
         nlohmann::json parsed = nlohmann::json::parse(out, nullptr, false);
         EXPECT_FALSE(parsed.is_discarded()) << out;
         return parsed;
+    }
+
+    // One scan by the real scanner inside the pc namespace, in its own order
+    // (unsorted), with how long Scan took.
+    struct PcScan {
+        bool entered = false;
+        std::vector<CameraRecord> records;
+        std::chrono::steady_clock::duration took{};
+    };
+    PcScan ScanInPc() {
+        PcScan result;
+        result.entered = lan.RunInside("pc", [&] {
+            CScanner scanner;
+            const auto start = std::chrono::steady_clock::now();
+            scanner.Scan();
+            result.took = std::chrono::steady_clock::now() - start;
+            for (int i = 0; i < scanner.Count(); ++i) result.records.push_back(scanner.RecordAt(i));
+        });
+        return result;
     }
 
     TestLan lan;

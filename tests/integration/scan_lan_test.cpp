@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -81,16 +82,10 @@ TEST_F(ScanLan, ScannerTracesRepliesAndDuplicates) {
     auto cams2 = StartCameras("cams2", {Yard()});
 
     TraceCapture trace;
-    int count = -1;
-    std::string firstName;
-    ASSERT_TRUE(lan.RunInside("pc", [&] {
-        CScanner scanner;
-        scanner.Scan();
-        count = scanner.Count();
-        firstName = scanner.RecordAt(0).name;  // arrival order before any sort
-    }));
-    EXPECT_EQ(count, 5);
-    EXPECT_EQ(firstName, "Lobby");
+    const PcScan scan = ScanInPc();
+    ASSERT_TRUE(scan.entered);
+    ASSERT_EQ(scan.records.size(), 5u);
+    EXPECT_STREQ(scan.records[0].name, "Lobby");  // arrival order before any sort
     // Passes 1-4 draw 2, 3, 2 and 2 replies; "Every" answers each of them.
     EXPECT_TRUE(trace.Contains("Got 9 drovik replies"));
     int duplicates = 0;
@@ -138,13 +133,9 @@ TEST_F(ScanLan, ReplyTableHolds500AndEndsTheCollection) {
     auto cams = StartCameras("cams", many);
 
     TraceCapture trace;
-    int count = -1;
-    ASSERT_TRUE(lan.RunInside("pc", [&] {
-        CScanner scanner;
-        scanner.Scan();
-        count = scanner.Count();
-    }));
-    EXPECT_EQ(count, 500);
+    const PcScan scan = ScanInPc();
+    ASSERT_TRUE(scan.entered);
+    EXPECT_EQ(scan.records.size(), 500u);
     EXPECT_TRUE(trace.Contains("Got 500 drovik replies"));
     EXPECT_TRUE(trace.Contains("Drovik: reply table full in pass 1"));
     EXPECT_FALSE(trace.Contains("is a duplicate"));  // no second request went out
@@ -162,19 +153,14 @@ TEST_F(ScanLan, ChatteringHostCannotHoldTheScan) {
     ASSERT_TRUE(chatter && chatter->WaitForLine("ready", 20s));
 
     TraceCapture trace;
-    std::vector<std::string> listed;
-    std::chrono::steady_clock::duration took{};
-    ASSERT_TRUE(lan.RunInside("pc", [&] {
-        CScanner scanner;
-        const auto start = std::chrono::steady_clock::now();
-        scanner.Scan();
-        took = std::chrono::steady_clock::now() - start;
-        scanner.Sort();
-        for (int i = 0; i < scanner.Count(); ++i) listed.emplace_back(scanner.RecordAt(i).ipAddrText);
-    }));
-    EXPECT_EQ(listed, (std::vector<std::string>{"0.0.0.0", "10.77.0.10", "10.77.0.11", "10.77.0.12", "10.77.0.20"}));
+    const PcScan scan = ScanInPc();
+    ASSERT_TRUE(scan.entered);
+    std::set<std::string> listed;
+    for (const CameraRecord& r : scan.records) listed.insert(r.ipAddrText);
+    EXPECT_EQ(scan.records.size(), 5u);
+    EXPECT_EQ(listed, (std::set<std::string>{"0.0.0.0", "10.77.0.10", "10.77.0.11", "10.77.0.12", "10.77.0.20"}));
     // Four passes of at most 1 s flush and 3 s collection; the chatter alone would last 60 s.
-    EXPECT_LT(took, 40s);
+    EXPECT_LT(scan.took, 40s);
     EXPECT_TRUE(trace.Contains("Drovik: flush ended by its 1 s bound"));
     EXPECT_TRUE(trace.Contains("Drovik: pass 4 collection ended by its 3 s bound"));
 }

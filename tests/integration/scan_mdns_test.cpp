@@ -61,16 +61,14 @@ TEST_F(MdnsLan, CamerasAnsweringMdnsFollowTheBroadcastOnes) {
 
     // In the scan's own order: broadcast records first.
     TraceCapture trace;
+    const PcScan scan = ScanInPc();
+    ASSERT_TRUE(scan.entered);
     std::vector<std::string> order;
     std::vector<int> foundByDrovik;
-    ASSERT_TRUE(lan.RunInside("pc", [&] {
-        CScanner scanner;
-        scanner.Scan();
-        for (int i = 0; i < scanner.Count(); ++i) {
-            order.emplace_back(scanner.RecordAt(i).name);
-            foundByDrovik.push_back(scanner.RecordAt(i).foundByDrovik);
-        }
-    }));
+    for (const CameraRecord& r : scan.records) {
+        order.emplace_back(r.name);
+        foundByDrovik.push_back(r.foundByDrovik);
+    }
     ASSERT_EQ(order.size(), 6u);
     EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 2), (std::vector<std::string>{"Lobby", "Both"}));
     EXPECT_EQ(std::set<std::string>(order.begin() + 2, order.end()),
@@ -184,17 +182,12 @@ TEST_F(MdnsLan, ChatteringLanCannotHoldTheScan) {
     ASSERT_TRUE(chatter && chatter->WaitForLine("ready", 20s));
 
     TraceCapture trace;
+    const PcScan scan = ScanInPc();
+    ASSERT_TRUE(scan.entered);
     std::set<std::string> names;
-    std::chrono::steady_clock::duration took{};
-    ASSERT_TRUE(lan.RunInside("pc", [&] {
-        CScanner scanner;
-        const auto start = std::chrono::steady_clock::now();
-        scanner.Scan();
-        took = std::chrono::steady_clock::now() - start;
-        for (int i = 0; i < scanner.Count(); ++i) names.insert(scanner.RecordAt(i).name);
-    }));
+    for (const CameraRecord& r : scan.records) names.insert(r.name);
     EXPECT_EQ(names, (std::set<std::string>{"Gate", "Yard"}));
-    EXPECT_LT(took, 40s);  // the broadcast passes plus at most 3 s for the one interface
+    EXPECT_LT(scan.took, 40s);  // the broadcast passes plus at most 3 s for the one interface
     EXPECT_TRUE(trace.Contains("Mdns: collection on iface 10.77.0.2 ended by its 3 s bound"));
     EXPECT_TRUE(trace.Contains("holds no answer: no slot"));  // the office queries
 }
