@@ -128,6 +128,9 @@ void CMdns::ListInterfaces() {
 int CMdns::Discover(CameraRecord* records, int room) {
     ListInterfaces();
     DebugTrace("Trying %d ifaces", ifaceCount);
+    // The list may have changed since the last scan: an entry that is not
+    // gathered on now (an alias, say) must not keep a flag from another link.
+    std::fill(std::begin(linkLocal), std::end(linkLocal), 0);
 
     auto slots = std::make_unique<MdnsReply[]>(mdns::kMaxReplies);
     int total = 0;
@@ -143,7 +146,6 @@ int CMdns::Discover(CameraRecord* records, int room) {
 
         char text[INET_ADDRSTRLEN];
         DebugTrace("Gathering on iface %s", Dotted(iface.address, text));
-        linkLocal[i] = 0;
         curIface = i;
         curIfaceAddr = {};
         curIfaceAddr.sin_family = AF_INET;
@@ -228,8 +230,10 @@ int CMdns::DoMdns(MdnsReply* slots, int firstFree) {
             DebugTrace("Mdns: datagram over %zu bytes from %s dropped", sizeof reply.data, from);
             continue;
         }
-        if (!mdns::CouldBeAnswer(reply.data, static_cast<std::size_t>(reply.length))) {
-            DebugTrace("Mdns: datagram from %s holds no answer: no slot", from);
+        // Queries and other devices' answers would only take slots (and, as a
+        // sender's first datagram, hide its later ones).
+        if (!mdns::DescribesCamera(reply.data, static_cast<std::size_t>(reply.length))) {
+            DebugTrace("Mdns: datagram from %s names no camera: no slot", from);
             continue;
         }
         reply.iface = curIface;

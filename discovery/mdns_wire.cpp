@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "debug_trace.h"
 
@@ -119,11 +120,6 @@ bool ReadHeader(const uint8_t* data, std::size_t length, Header& header) {
     return true;
 }
 
-bool CouldBeAnswer(const uint8_t* data, std::size_t length) {
-    Header header;
-    return ReadHeader(data, length, header) && header.questions == 0 && header.answers != 0;
-}
-
 bool ExpandName(const uint8_t* message, std::size_t length, std::size_t at, std::size_t end,
                 char (&name)[kNameBuffer], std::size_t& next) {
     if (end > length) end = length;
@@ -194,18 +190,33 @@ void ApplyTxtStrings(const uint8_t* data, std::size_t length, CameraRecord& reco
     }
 }
 
-int ReadAnswer(const uint8_t* data, std::size_t length, const sockaddr_in& ifaceAddr, CameraRecord* out, int room,
-               bool& linkLocal) {
-    Header header;
-    if (!ReadHeader(data, length, header)) return 0;
-    // Records may follow the PTR answers in the answer section too, so the
-    // additional count may be 0.
-    if (header.questions != 0 || header.authority != 0 || header.answers == 0) return 0;
+namespace {
 
-    // First walk: check every record and remember the SRV and TXT ones. A record
-    // that breaks a limit ends the walk; the TXT records before it still count.
+bool IsHttpService(const char* name) { return strcasecmp(name, "_http._tcp.local") == 0; }
+
+// What one walk over a datagram's records found. A record that breaks a limit
+// ends the walk; what came before it still counts.
+struct Walk {
+    char cameras[kMaxRecordsKept][kNameBuffer];  // targets of PTR _http._tcp.local answers naming a camera
+    int cameraCount = 0;
     KeptRecord srv[kMaxRecordsKept], txt[kMaxRecordsKept];
     int srvCount = 0, txtCount = 0;
+};
+
+void Keep(KeptRecord* kept, int& count, const char* owner, std::size_t data, std::size_t length) {
+    if (count == kMaxRecordsKept) return;
+    KeptRecord& k = kept[count++];
+    std::memcpy(k.owner, owner, kNameBuffer);
+    k.data = data;
+    k.length = length;
+}
+
+// False when the header rules the datagram out. Records may follow the PTR
+// answers in the answer section too, so the additional count may be 0.
+bool WalkRecords(const uint8_t* data, std::size_t length, Walk& walk) {
+    Header header;
+    if (!ReadHeader(data, length, header)) return false;
+    if (header.questions != 0 || header.authority != 0 || header.answers == 0) return false;
     std::size_t pos = kHeaderBytes;
     const int records = header.answers + header.additional;
     for (int i = 0; i < records; ++i) {
@@ -220,43 +231,65 @@ int ReadAnswer(const uint8_t* data, std::size_t length, const sockaddr_in& iface
         if (dataLength > length - dataAt) break;
         pos = dataAt + dataLength;
 
-        if (i < header.answers && type == kTypePtr) {
-            // Every PTR answer must name one of the maker's cameras.
+        if (type == kTypePtr) {
             char target[kNameBuffer];
             std::size_t targetEnd = 0;
             if (!ExpandName(data, length, dataAt, dataAt + dataLength, target, targetEnd)) break;
-            if (!NamesMakersCamera(target)) break;
-            continue;
-        }
-        // The other records, in either section, in any order.
-        if (type == kTypeSrv && (rrClass & 1) && dataLength >= 6 && srvCount < kMaxRecordsKept) {
-            KeptRecord& kept = srv[srvCount++];
-            std::memcpy(kept.owner, owner, sizeof owner);
-            kept.data = dataAt;
-            kept.length = dataLength;
+            // Only an answer for the web service that names one of the maker's
+            // cameras says a camera is here; any other pointer is another device's.
+            if (i < header.answers && IsHttpService(owner) && NamesMakersCamera(target) &&
+                walk.cameraCount < kMaxRecordsKept)
+                std::memcpy(walk.cameras[walk.cameraCount++], target, sizeof target);
+        } else if (type == kTypeSrv && (rrClass & 1) && dataLength >= 6) {
+            Keep(walk.srv, walk.srvCount, owner, dataAt, dataLength);
         } else if (type == kTypeTxt) {
             if (!WholeStrings(data + dataAt, dataLength)) break;
-            if (txtCount < kMaxRecordsKept) {
-                KeptRecord& kept = txt[txtCount++];
-                std::memcpy(kept.owner, owner, sizeof owner);
-                kept.data = dataAt;
-                kept.length = dataLength;
-            }
+            Keep(walk.txt, walk.txtCount, owner, dataAt, dataLength);
         }
         // Address, NSEC and other records carry nothing the list needs.
     }
+    return true;
+}
 
-    // Second step: one record per TXT record, its port from the SRV record of the same owner.
+bool IsCamera(const Walk& walk, const char* owner) {
+    for (int c = 0; c < walk.cameraCount; ++c)
+        if (strcasecmp(walk.cameras[c], owner) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+bool DescribesCamera(const uint8_t* data, std::size_t length) {
+    auto walk = std::make_unique<Walk>();
+    if (!WalkRecords(data, length, *walk)) return false;
+    for (int t = 0; t < walk->txtCount; ++t)
+        if (IsCamera(*walk, walk->txt[t].owner)) return true;
+    return false;
+}
+
+int ReadAnswer(const uint8_t* data, std::size_t length, const sockaddr_in& ifaceAddr, CameraRecord* out, int room,
+               bool& linkLocal) {
+    auto walk = std::make_unique<Walk>();
+    if (!WalkRecords(data, length, *walk)) return 0;
+
+    // One record per camera instance: its first TXT record, its port from the
+    // SRV record of the same owner.
     int added = 0;
     char ifaceText[INET_ADDRSTRLEN] = "";
     inet_ntop(AF_INET, &ifaceAddr.sin_addr, ifaceText, sizeof ifaceText);
-    for (int t = 0; t < txtCount && added < room; ++t) {
+    for (int t = 0; t < walk->txtCount && added < room; ++t) {
+        const KeptRecord& txt = walk->txt[t];
+        if (!IsCamera(*walk, txt.owner)) continue;
+        bool repeated = false;
+        for (int u = 0; u < t && !repeated; ++u) repeated = strcasecmp(walk->txt[u].owner, txt.owner) == 0;
+        if (repeated) continue;
+
         CameraRecord& record = out[added];
         std::memset(&record, 0, sizeof record);
-        ApplyTxtStrings(data + txt[t].data, txt[t].length, record, linkLocal);
-        for (int s = 0; s < srvCount; ++s) {
-            if (strcasecmp(srv[s].owner, txt[t].owner) != 0) continue;
-            record.httpPort = Word(data + srv[s].data + 4);  // after priority and weight
+        ApplyTxtStrings(data + txt.data, txt.length, record, linkLocal);
+        for (int s = 0; s < walk->srvCount; ++s) {
+            if (strcasecmp(walk->srv[s].owner, txt.owner) != 0) continue;
+            record.httpPort = Word(data + walk->srv[s].data + 4);  // after priority and weight
             std::snprintf(record.httpPortText, sizeof record.httpPortText, "%d", record.httpPort);
             break;
         }

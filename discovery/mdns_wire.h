@@ -44,8 +44,9 @@ struct Header {
 // False when the datagram is shorter than a header.
 bool ReadHeader(const uint8_t* data, std::size_t length, Header& header);
 
-// A datagram that can hold an answer: no question, at least one answer.
-bool CouldBeAnswer(const uint8_t* data, std::size_t length);
+// A datagram that describes at least one of the maker's cameras: an answer
+// PTR _http._tcp.local naming a camera instance, and that instance's TXT record.
+bool DescribesCamera(const uint8_t* data, std::size_t length);
 
 // Expands the name at `at` into dotted text. Labels may not run past `end`
 // (within the datagram); a compression pointer may only point before the
@@ -65,8 +66,10 @@ void MarkDuplicateSenders(MdnsReply* replies, int count);
 // `linkLocal` when the camera's address begins with 169.254.
 void ApplyTxtStrings(const uint8_t* data, std::size_t length, CameraRecord& record, bool& linkLocal);
 
-// Reads one datagram and appends a completed record for each TXT record, up to
-// `room`. Returns the number appended; `linkLocal` is set when one of them has a
+// Reads one datagram and appends a record for each camera instance it names
+// (a PTR _http._tcp.local answer whose target carries the maker's OUI) that has
+// a TXT record in the same datagram, up to `room`. Nothing else makes a record.
+// Returns the number appended; `linkLocal` is set when one of them has a
 // link-local address.
 int ReadAnswer(const uint8_t* data, std::size_t length, const sockaddr_in& ifaceAddr, CameraRecord* out, int room,
                bool& linkLocal);

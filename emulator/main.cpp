@@ -169,8 +169,8 @@ int main(int argc, char** argv) {
     auto* sizeOption = noiseCommand->add_option("--size", noise.size, "bytes of junk per datagram (default 40)")
         ->check(CLI::Range(std::size_t{0}, kMaxUdpPayload));
     noiseCommand->add_flag("--mdns", noise.mdns,
-                           "send other hosts' well-formed mDNS (a printer's announcement, a query for IPP "
-                           "printers, by turns) from the destination port instead of junk");
+                           "send other hosts' well-formed mDNS (TXT updates, printers' and a web server's "
+                           "answers, a query for IPP printers, by turns) from the destination port instead of junk");
     std::vector<std::string> noiseFrom;
     noiseCommand->add_option("--from", noiseFrom,
                              "sender address, local; repeat for several: each round sends one datagram "

@@ -7,6 +7,9 @@
 //   answer      PTR  _printer._tcp.local -> Office Printer._printer._tcp.local
 //   additional  TXT  Office Printer._printer._tcp.local (cache flush)
 // Query: ID 0, flags 0, QD 1: _ipp._tcp.local, type PTR, class IN
+// TXT update: QD 0, AN 1: TXT Printer._ipp._tcp.local alone
+// IPP answer: QD 0, AN 3: TXT, SRV (port 631), PTR _ipp._tcp.local -> Printer._ipp._tcp.local
+// Web server: QD 0, AN 1, AR 2: PTR _http._tcp.local -> Storage._http._tcp.local, TXT, SRV (port 80)
 
 #include <cstdint>
 #include <vector>
@@ -15,5 +18,11 @@ namespace camsim::mdns {
 
 std::vector<std::uint8_t> printerAnnouncement();
 std::vector<std::uint8_t> ippQuery();
+std::vector<std::uint8_t> printerTxtUpdate();
+std::vector<std::uint8_t> ippPrinterAnswer();
+std::vector<std::uint8_t> storageWebAnswer();
+
+// One of the five above, by `kind` modulo 5: the three answers first.
+std::vector<std::uint8_t> officeMessage(unsigned kind);
 
 }  // namespace camsim::mdns

@@ -138,10 +138,11 @@ int runNoise(const NoiseOptions& options, SignalWatch& signals) {
     unsigned rounds = 0;
     unsigned failures = 0;
     auto sendRound = [&] {
-        for (const Route& route : *routes) {
-            std::vector<std::uint8_t> datagram = !options.mdns      ? makeJunk(options.size, engine)
-                                                 : rounds % 2 == 0 ? mdns::printerAnnouncement()
-                                                                   : mdns::ippQuery();
+        for (std::size_t r = 0; r < routes->size(); ++r) {
+            const Route& route = (*routes)[r];
+            // Each sender starts with another kind, so every kind is some sender's first.
+            std::vector<std::uint8_t> datagram = options.mdns ? mdns::officeMessage(rounds + static_cast<unsigned>(r))
+                                                              : makeJunk(options.size, engine);
             auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
             if (sendDatagram(sock.fd, {options.to, options.port}, route, datagram, deadline) == SendResult::Sent) {
                 ++sent;

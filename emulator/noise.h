@@ -19,8 +19,9 @@ struct NoiseOptions {
     unsigned count = 0;       // rounds; a round sends one datagram per link or sender address
     Ipv4 to{255, 255, 255, 255};
     std::size_t size = 40;    // of junk
-    // Instead of junk, a printer's announcement and a query for IPP
-    // printers by turns, sent from the destination port as mDNS is.
+    // Instead of junk, an office's multicast DNS by turns (TXT updates,
+    // printers' and a web server's answers, a query), sent from the
+    // destination port as mDNS is.
     bool mdns = false;
     // Sender addresses, each local: every round sends one datagram from each,
     // out of its link. Empty: the kernel picks the address.

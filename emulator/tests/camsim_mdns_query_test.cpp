@@ -135,6 +135,23 @@ TEST(MdnsNoise, ForeignMessagesAreWellFormedAndNoCamera) {
     ASSERT_EQ(walked.answers[0].names, (std::vector<std::string>{"Office Printer._printer._tcp.local"}));
     EXPECT_EQ(walked.additionals[0].type, 16);
     EXPECT_EQ(walked.additionals[0].owner, "Office Printer._printer._tcp.local");
+
+    // The answers a camera's TXT texts alone would not tell apart from a camera's.
+    auto txtOnly = testing::walkMessage(officeMessage(0));
+    ASSERT_EQ(txtOnly.problem, "");
+    ASSERT_EQ(txtOnly.answers.size(), 1u);
+    EXPECT_EQ(txtOnly.answers[0].type, 16);
+    auto ipp = testing::walkMessage(officeMessage(1));
+    ASSERT_EQ(ipp.problem, "");
+    ASSERT_EQ(ipp.answers.size(), 3u);
+    EXPECT_EQ(ipp.answers[1].type, 33);
+    EXPECT_EQ(ipp.answers[2].owner, "_ipp._tcp.local");
+    auto web = testing::walkMessage(officeMessage(2));
+    ASSERT_EQ(web.problem, "");
+    ASSERT_EQ(web.additionals.size(), 2u);
+    EXPECT_EQ(web.answers[0].names, (std::vector<std::string>{"Storage._http._tcp.local"}));
+    EXPECT_EQ(officeMessage(3), printerAnnouncement());
+    EXPECT_EQ(officeMessage(9), ippQuery());
 }
 
 }  // namespace

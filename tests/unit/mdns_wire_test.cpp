@@ -123,10 +123,10 @@ TEST(MdnsAnswer, HeaderRule) {
     EXPECT_EQ(Read(Header(0, 1, 1, 1) + records).added, 0);
     EXPECT_EQ(Read(Header(0, 0, 0, 2) + records).added, 0);
     EXPECT_EQ(Read(Header(0, 2, 0, 0) + records).added, 1);  // everything in the answer section
-    EXPECT_FALSE(mdns::CouldBeAnswer(Header(1, 1, 0, 0).data(), 12));
-    EXPECT_FALSE(mdns::CouldBeAnswer(Header(0, 0, 0, 3).data(), 12));
-    EXPECT_FALSE(mdns::CouldBeAnswer(Header(0, 1, 0, 0).data(), 11));
-    EXPECT_TRUE(mdns::CouldBeAnswer(Header(0, 1, 0, 0).data(), 12));
+    // The collection keeps a slot only for what the reader would make a camera of.
+    EXPECT_TRUE(mdns::DescribesCamera((Header(0, 2, 0, 0) + records).data(), 12 + records.size()));
+    EXPECT_FALSE(mdns::DescribesCamera((Header(1, 1, 0, 1) + records).data(), 12 + records.size()));
+    EXPECT_FALSE(mdns::DescribesCamera(Header(0, 1, 0, 0).data(), 11));
 }
 
 TEST(MdnsAnswer, OuiAfterTheFirstHyphenInAnyCase) {
@@ -135,11 +135,47 @@ TEST(MdnsAnswer, OuiAfterTheFirstHyphenInAnyCase) {
     EXPECT_FALSE(mdns::NamesMakersCamera("My-Cam-02e5a1c0ffee._http._tcp.local"));
     EXPECT_FALSE(mdns::NamesMakersCamera("Printer 02e5a1._http._tcp.local"));
     EXPECT_FALSE(mdns::NamesMakersCamera("x-02e5a"));
-    // A second PTR answer for another maker's device rejects the rest of the datagram.
-    Bytes two = Header(0, 2, 0, 1) + Record(kService, 12, 1, kInstance) +
-                Record(kService, 12, 1, Name({"Printer-001122334455", "_http", "_tcp", "local"})) +
-                Record(kInstance, 16, 1, kLobbyTxt);
-    EXPECT_EQ(Read(two).added, 0);
+}
+
+// What printers, phones and NAS boxes send all day: nothing in it is a camera.
+TEST(MdnsAnswer, OtherDevicesAnswersMakeNoRecord) {
+    // A printer's TXT update on its own: _ipp._tcp.local instance "Printer", TXT "txtvers=1", "rp=q1".
+    const Bytes printerTxt = {0x00, 0x00, 0x84, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,
+                              0x07, 'P',  'r',  'i',  'n',  't',  'e',  'r',  0x04, '_',  'i',  'p',
+                              'p',  0x04, '_',  't',  'c',  'p',  0x05, 'l',  'o',  'c',  'a',  'l',
+                              0x00, 0x00, 0x10, 0x80, 0x01, 0x00, 0x00, 0x11, 0x94, 0x00, 0x10, 0x09,
+                              't',  'x',  't',  'v',  'e',  'r',  's',  '=',  '1',  0x05, 'r',  'p',
+                              '=',  'q',  '1'};
+    EXPECT_EQ(Read(printerTxt).added, 0);
+    EXPECT_FALSE(mdns::DescribesCamera(printerTxt.data(), printerTxt.size()));
+
+    const Bytes ipp = Name({"_ipp", "_tcp", "local"});
+    const Bytes printer = Name({"Printer", "_ipp", "_tcp", "local"});
+    const Bytes printerData = Txt({"server name=Printer", "ip addr=10.1.2.50"});
+    // TXT, SRV (port 631), then PTR _ipp._tcp.local -> Printer._ipp._tcp.local.
+    EXPECT_EQ(Read(Header(0, 3, 0, 0) + Record(printer, 16, 0x8001, printerData) +
+                   Record(printer, 33, 0x8001, Srv(631)) + Record(ipp, 12, 1, printer))
+                  .added,
+              0);
+    // A web server that is not a camera, with its TXT.
+    const Bytes nas = Name({"Storage", "_http", "_tcp", "local"});
+    EXPECT_EQ(Read(Answer({Record(nas, 16, 1, printerData)}, nas)).added, 0);
+    // The OUI on another service, or a camera PTR outside the answer section, says nothing either.
+    const Bytes ippCam = Name({"Lobby-02e5a1c0ffee", "_ipp", "_tcp", "local"});
+    EXPECT_EQ(Read(Header(0, 1, 0, 1) + Record(ipp, 12, 1, ippCam) + Record(ippCam, 16, 1, kLobbyTxt)).added, 0);
+    EXPECT_EQ(Read(Header(0, 1, 0, 1) + Record(kInstance, 16, 1, kLobbyTxt) + Record(kService, 12, 1, kInstance))
+                  .added,
+              0);
+    // A camera PTR does not adopt another owner's TXT.
+    EXPECT_EQ(Read(Answer({Record(printer, 16, 1, printerData)})).added, 0);
+
+    // Beside a camera: only the camera is listed, once, however often its TXT comes.
+    const Bytes nasPtr = Record(kService, 12, 1, nas);
+    Result r = Read(Header(0, 2, 0, 3) + Record(kService, 12, 1, kInstance) + nasPtr +
+                    Record(nas, 16, 1, printerData) + Record(kInstance, 16, 1, kLobbyTxt) +
+                    Record(kInstance, 16, 1, Txt({"server name=Again"})));
+    ASSERT_EQ(r.added, 1);
+    EXPECT_STREQ(r.records[0].name, "Lobby");
 }
 
 TEST(MdnsAnswer, SrvAndTxtInEitherOrderAndOwnersMatched) {
@@ -181,8 +217,9 @@ TEST(MdnsAnswer, EachDatagramStartsAfresh) {
 
 TEST(MdnsAnswer, TwoTxtRecordsTwoCamerasAndTheRoomLimit) {
     Bytes second = Name({"Gate-02e5a1000002", "_http", "_tcp", "local"});
-    Bytes datagram = Answer({Record(kInstance, 16, 1, kLobbyTxt),
-                             Record(second, 16, 1, Txt({"server name=Gate", "ip addr=169.254.7.7"}))});
+    Bytes datagram = Header(0, 2, 0, 2) + Record(kService, 12, 1, kInstance) + Record(kService, 12, 1, second) +
+                     Record(kInstance, 16, 1, kLobbyTxt) +
+                     Record(second, 16, 1, Txt({"server name=Gate", "ip addr=169.254.7.7"}));
     Result r = Read(datagram);
     ASSERT_EQ(r.added, 2);
     EXPECT_STREQ(r.records[1].name, "Gate");
