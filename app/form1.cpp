@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "busy_wait.h"
+#include "discovery/debug_trace.h"
 
 namespace {
 
@@ -120,10 +121,26 @@ void TForm1::FormDestroy() { scanner.reset(); }
 
 void TForm1::Timer1Timer() {
     Timer1->stop();
-    RunScan();
+    if (!RunCommand([this] { RunScan(); })) {
+        // A scan that ends after this tick makes it moot; otherwise it runs when the command ends.
+        DebugTrace("Start-up scan waits for the command under way");
+        startupScanOwed = true;
+    }
 }
 
-void TForm1::ButtonRescanClick() { RunScan(); }
+void TForm1::ButtonRescanClick() { RunCommand([this] { RunScan(); }); }
+
+bool TForm1::RunCommand(const std::function<void()>& command) {
+    if (commandRunning) return false;
+    commandRunning = true;
+    command();
+    commandRunning = false;
+    if (startupScanOwed) {
+        startupScanOwed = false;
+        QTimer::singleShot(0, this, [this] { RunCommand([this] { RunScan(); }); });
+    }
+    return true;
+}
 
 void TForm1::StringGrid1Click() { UpdateButtons(); }
 
@@ -152,6 +169,7 @@ void TForm1::RunScan() {
     ButtonRescan->setText("Scanning...");
     repaint();
     scanner->Scan(&BusyWait::Run);
+    startupScanOwed = false;  // this list is newer than any tick that came meanwhile
     HideWait();
     scanner->Sort();
     FillGrid();

@@ -49,6 +49,11 @@ public:
     QLabel* LabelPleaseWait;
     QTimer* Timer1;
 
+    // Runs one command of the window unless another is under way: a wait
+    // inside a command still delivers timer ticks and queued calls, and two
+    // commands must never share the scanner. False when refused.
+    bool RunCommand(const std::function<void()>& command);
+
     void FormCreate();
     void FormDestroy();
     void Timer1Timer();
@@ -64,4 +69,6 @@ private:
     // Grid cell under `pos`: row 0 is the heading row; -1 when outside every cell.
     void CellAt(const QPoint& pos, int& row, int& column) const;
     ScannerFactory makeScanner;
+    bool commandRunning = false;
+    bool startupScanOwed = false;  // the timer ticked during a command that ran no scan after it
 };

@@ -63,15 +63,48 @@ private slots:
         QCOMPARE(form->StringGrid1->horizontalHeaderItem(2)->text(), QString("Hardware Address"));
         QVERIFY(form->LabelPleaseWait->isHidden());
         QVERIFY(form->ButtonRescan->isVisible());
-        QVERIFY(form->Timer1->isActive());
-        QCOMPARE(form->Timer1->interval(), 1000);
         QCOMPARE(form->scanner->sortMode, 3);
         QCOMPARE(discovery.scans, 0);
 
+        QElapsedTimer shown;
+        shown.start();
         QTRY_COMPARE_WITH_TIMEOUT(discovery.scans, 1, 10000);
+        QVERIFY2(shown.elapsed() >= 900, "the automatic scan came before its second");
         QTRY_COMPARE(form->LabelCamFound->text(), QString("3 cameras found"));
-        QVERIFY(!form->Timer1->isActive());  // no second automatic scan
         QCOMPARE(Column(3), QStringList({"0.0.0.0", "10.0.0.9", "10.0.0.10"}));
+        QTest::qWait(2500);
+        QCOMPARE(discovery.scans, 1);  // no second automatic scan
+    }
+
+    // Refresh before the start-up tick: the tick comes during that scan and
+    // must neither start a second one on the same scanner nor run it later.
+    void refreshBeforeTheFirstTickRunsOneScanAtATime() {
+        form = std::make_unique<TForm1>([this] { return discovery.MakeScanner(); });
+        form->show();
+        discovery.Hold();
+        QTimer::singleShot(500, [&] { QTest::mouseClick(form->ButtonRescan, Qt::LeftButton); });
+        QTimer::singleShot(1800, [&] { discovery.Release(); });
+        QTRY_COMPARE_WITH_TIMEOUT(discovery.scans, 1, 10000);
+        QTRY_VERIFY(form->LabelPleaseWait->isHidden());
+        QTest::qWait(1500);
+        QCOMPARE(discovery.mostAtOnce, 1);
+        QCOMPARE(discovery.scans, 1);
+        QCOMPARE(form->LabelCamFound->text(), QString("3 cameras found"));
+
+        // A tick during a command that ends without a scan is owed one; no
+        // other command starts meanwhile.
+        MakeForm();
+        discovery.scans = 0;
+        form->Timer1->start(100);
+        bool nested = true;
+        QVERIFY(form->RunCommand([&] {
+            QTest::qWait(600);  // the tick comes now
+            nested = form->RunCommand([] {});
+            QCOMPARE(discovery.scans, 0);
+        }));
+        QVERIFY(!nested);
+        QTRY_COMPARE(discovery.scans, 1);
+        QCOMPARE(discovery.mostAtOnce, 1);
     }
 
     void busyModeDuringAScanAndTheCaptionRestored() {
@@ -104,7 +137,21 @@ private slots:
         discovery.cameras.resize(1);
         form->RunScan();
         QCOMPARE(form->LabelCamFound->text(), QString("1 cameras found"));
-        QVERIFY(form->LabelCamFound->width() >= form->LabelCamFound->sizeHint().width());  // not clipped
+        // Every pixel of the text is inside the label: a roomy copy draws no ink past its width.
+        for (int n : {1, 500}) {
+            discovery.cameras.assign(n, discovery.cameras[0]);
+            form->RunScan();
+            QLabel roomy(form->LabelCamFound->text());
+            roomy.setFont(form->LabelCamFound->font());
+            roomy.resize(400, form->LabelCamFound->height());
+            const QImage ink = roomy.grab().toImage();
+            int right = -1;
+            for (int x = 0; x < ink.width(); ++x)
+                for (int y = 0; y < ink.height(); ++y)
+                    if (ink.pixel(x, y) != ink.pixel(ink.width() - 1, 0)) right = x;
+            QVERIFY(right > 0);
+            QVERIFY2(right < form->LabelCamFound->width(), qPrintable(form->LabelCamFound->text()));
+        }
 
         discovery.cameras.clear();
         form->RunScan();
@@ -149,6 +196,11 @@ private slots:
         QTest::mouseClick(cells, Qt::RightButton, {}, QPoint(20, cells->height() - 5));
         QCOMPARE(Column(0), QStringList({"Gate", "Lobby", "New"}));
         QCOMPARE(form->scanner->sortMode, 0);
+
+        // A rescan keeps the chosen column and a descending order.
+        ClickHeading(0);
+        form->RunScan();
+        QCOMPARE(Column(0), QStringList({"New", "Lobby", "Gate"}));
     }
 
     void updateButtonsFollowsTheAddressText() {

@@ -3,6 +3,7 @@
 // the test lets it finish: the window cannot tell it from the network.
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -27,7 +28,8 @@ inline CameraRecord MakeCamera(const char* name, const char* type, const char* h
 class ScriptedDiscovery {
 public:
     std::vector<CameraRecord> cameras;
-    int scans = 0;  // read on the window's thread after a scan
+    int scans = 0;       // read on the window's thread after a scan
+    int mostAtOnce = 0;  // the most scans that were in the discovery at one time
 
     // Later scans wait in the discovery until Release().
     void Hold() {
@@ -43,7 +45,9 @@ public:
     std::unique_ptr<CScanner> MakeScanner() {
         return std::make_unique<CScanner>([this](CameraRecord* table, int room) {
             std::unique_lock<std::mutex> lock(mutex_);
+            mostAtOnce = std::max(mostAtOnce, ++running_);
             changed_.wait(lock, [this] { return !held_; });
+            --running_;
             ++scans;
             int n = 0;
             for (; n < room && n < static_cast<int>(cameras.size()); ++n) table[n] = cameras[n];
@@ -55,4 +59,5 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool held_ = false;
+    int running_ = 0;
 };
