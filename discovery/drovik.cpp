@@ -46,7 +46,8 @@ constexpr uint8_t kRanges[4][2] = {{0, 63}, {64, 127}, {128, 191}, {192, 255}};
 
 }  // namespace
 
-CDrovik::CDrovik() {
+bool CDrovik::Open() {
+    Close();
     sendSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     recvSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     bool ok = sendSocket >= 0 && recvSocket >= 0;
@@ -78,12 +79,16 @@ CDrovik::CDrovik() {
         if (recvSocket >= 0) close(recvSocket);
         sendSocket = recvSocket = -1;
     }
+    return ok;
 }
 
-CDrovik::~CDrovik() {
+void CDrovik::Close() {
     if (sendSocket >= 0) close(sendSocket);
     if (recvSocket >= 0) close(recvSocket);
+    sendSocket = recvSocket = -1;
 }
+
+CDrovik::~CDrovik() { Close(); }
 
 long CDrovik::ReadDatagram(uint8_t* buffer, std::size_t capacity, int timeoutMs) {
     if (recvSocket < 0) return -1;
@@ -151,6 +156,11 @@ int CDrovik::SendToEveryLink(const uint8_t* request, std::size_t length) {
 }
 
 int CDrovik::Discover(CameraRecord* table) {
+    if (!Open()) return 0;
+    struct Closer {
+        CDrovik* drovik;
+        ~Closer() { drovik->Close(); }
+    } closer{this};
     auto replies = std::make_unique<drovik::Reply[]>(drovik::kMaxReplies);
     int held = 0;
 

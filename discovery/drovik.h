@@ -1,6 +1,8 @@
 #pragma once
-// Client of the maker's broadcast protocol: two UDP sockets kept open for the
-// program's life, the flush step and the discovery exchange.
+// Client of the maker's broadcast protocol: two UDP sockets, the flush step
+// and the discovery exchange. The sockets are open only while an exchange
+// runs: a program that idles on the reply port would take other programs'
+// unicast replies.
 #include <netinet/in.h>
 
 #include <cstddef>
@@ -10,14 +12,19 @@
 
 class CDrovik {
 public:
-    CDrovik();  // sets up the sockets; on failure both stay invalid (-1)
+    CDrovik() = default;
     ~CDrovik();
     CDrovik(const CDrovik&) = delete;
     CDrovik& operator=(const CDrovik&) = delete;
 
     // Writes the records of the maker's cameras that answer from `table`
-    // onward; returns their number, 0 to 500.
+    // onward; returns their number, 0 to 500. The caller holds the PC's turn
+    // on the reply port.
     int Discover(CameraRecord* table);
+
+    // Sets up both sockets; on failure both stay invalid (-1) and false is returned.
+    bool Open();
+    void Close();
 
     // Reads and drops every datagram waiting on the receive socket.
     void Flush();

@@ -1,13 +1,20 @@
 #include "scanner.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
+#include "debug_trace.h"
 #include "drovik.h"
 #include "mdns.h"
+#include "platform/camera_port_turn.h"
 
 namespace {
+
+// A scan with every bound hit lasts about 16 s plus 3 s per interface, an
+// assignment up to about 30 s: past this the holder is taken to be stuck.
+constexpr std::chrono::milliseconds kTurnBound{35000};
 
 const char* const kResultTexts[] = {
     "Success",       "Bad Packet ID", "Incorrect Response Code", "Assignment Failure", "Invalid Password",
@@ -63,6 +70,16 @@ void CScanner::ScanWork() {
         count = n < 0 ? 0 : (n > kCapacity ? kCapacity : n);
         return;
     }
+    // Other scans and assignments on this PC take turns with this one on the reply port.
+    bool waited = false;
+    const platform::CameraPortTurn turn(kTurnBound, [&waited](pid_t holder) {
+        waited = true;
+        DebugTrace("Scan: waiting for its turn: process %d is scanning or assigning on this PC", static_cast<int>(holder));
+    });
+    if (turn.Held() && waited)
+        DebugTrace("Scan: turn taken after %lld ms", static_cast<long long>(turn.Waited().count()));
+    else if (!turn.Held())
+        DebugTrace("Scan: no turn (%s); scanning beside the other program", std::strerror(turn.Error()));
     const int n = drovik->Discover(table.get());
     count = n;
     // Multicast DNS answers go after the broadcast ones, in the room left.

@@ -57,6 +57,17 @@ private slots:
         QCOMPARE(form.StringGrid1->item(1, 0)->text(), QString("Gate"));
         QCOMPARE(form.StringGrid1->item(1, 3)->text(), QString("10.77.0.11"));
         QCOMPARE(form.ButtonRescan->text(), QString("Refresh"));
+
+        // Refresh while the command-line tool scans on the same PC: both list every camera.
+        auto cli = lan.Start("pc", {VANTREL_CLI, "scan"});
+        QVERIFY(cli);
+        form.ButtonRescanClick();
+        QCOMPARE(form.LabelCamFound->text(), QString("2 cameras found"));
+        QCOMPARE(cli->Wait(std::chrono::seconds(60)), 0);
+        QCOMPARE(QString::fromStdString(cli->Output()),
+                 QString("Camera Name\tType\tHardware Address\tIP Address\n"
+                         "Lobby\tZC-100\t02:e5:a1:00:00:05\t10.77.0.10\n"
+                         "Gate\tZC-100\t02:e5:a1:00:00:85\t10.77.0.11\n"));
         std::remove(config.c_str());
     }
 };

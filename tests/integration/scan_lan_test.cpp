@@ -75,6 +75,22 @@ TEST_F(ScanLan, CliListsExactlyTheMakersCameras) {
               "Yard\tZC-7\t02:e5:a1:00:00:f0\t10.77.0.20\n");
 }
 
+// Cameras on the pc's subnet answer by unicast, which the kernel hands to one
+// socket only: two scans at once on one PC must take turns, across users too.
+TEST_F(ScanLan, TwoScansAtOnceEachListEveryCamera) {
+    BuildBasicLan(lan);
+    ASSERT_TRUE(lan.Ok());
+    auto cams = StartCameras("cams", BasicCameras());
+    auto cams2 = StartCameras("cams2", {Yard()});
+
+    auto first = lan.Start("pc", {VANTREL_CLI, "scan", "--json"});
+    ASSERT_TRUE(first);
+    EXPECT_EQ(CliScan(true), ExpectedBasic());
+    ASSERT_EQ(first->Wait(60s), 0);
+    EXPECT_EQ(json::parse(first->Output(), nullptr, false), ExpectedBasic());
+
+}
+
 TEST_F(ScanLan, ScannerTracesRepliesAndDuplicates) {
     BuildBasicLan(lan);
     ASSERT_TRUE(lan.Ok());
