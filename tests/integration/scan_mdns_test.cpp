@@ -93,6 +93,8 @@ TEST_F(MdnsLan, LinkLocalCameraGetsItsRouteUnlessTheDnssdLibraryIsThere) {
     lan.AddLan("cameras");
     lan.AddHost("pc", "office", "eth0", {"10.77.0.2/24"});
     lan.AddHost("pc", "cameras", "eth1", {"192.168.60.2/24"});
+    // A second link to the camera switch: each camera answers on both, and is listed once.
+    lan.AddHost("pc", "cameras", "eth2", {"192.168.60.3/24"});
     lan.AddHost("cams", "cameras", "eth0", {"169.254.7.7/16", "192.168.60.20/24"});
     ASSERT_TRUE(lan.Ok());
     EmulatedCamera fresh = MdnsCamera("Fresh", "02:e5:a1:00:07:07", "169.254.7.7");
@@ -115,6 +117,24 @@ TEST_F(MdnsLan, LinkLocalCameraGetsItsRouteUnlessTheDnssdLibraryIsThere) {
     EXPECT_NE(routes.find("169.254.0.0/16 dev eth1 proto static scope link src 192.168.60.2"), std::string::npos)
         << routes;
     EXPECT_EQ(routes.find("169.254.0.0/16 dev eth0"), std::string::npos) << routes;
+    EXPECT_EQ(routes.find("169.254.0.0/16 dev eth2"), std::string::npos) << routes;
+
+    // One scanner, two scans: between them the camera goes and eth0 gains an
+    // alias, so the interface entry that held the flag is now eth0's alias,
+    // which is not gathered on. No route may follow from the old flag.
+    std::string afterwards;
+    ASSERT_TRUE(lan.RunInside("pc", [&] {
+        CScanner scanner;
+        scanner.Scan();
+        EXPECT_EQ(scanner.Count(), 2);
+        lan.Run("pc", {"ip", "route", "del", "169.254.0.0/16", "dev", "eth1"});
+        cams.reset();
+        lan.Run("pc", {"ip", "addr", "add", "10.77.0.3/24", "dev", "eth0"});
+        scanner.Scan();
+        EXPECT_EQ(scanner.Count(), 0);
+        afterwards = Routes("pc");
+    }));
+    EXPECT_EQ(afterwards.find("169.254.0.0/16"), std::string::npos) << afterwards;
 }
 
 TEST_F(MdnsLan, AvahiOnThePcDoesNotHideCameras) {
