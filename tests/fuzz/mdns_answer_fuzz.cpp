@@ -11,6 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static CameraRecord out[4];
     sockaddr_in iface{};
     bool linkLocal = false;
-    mdns::ReadAnswer(data, size, iface, out, 4, linkLocal);
+    const int added = mdns::ReadAnswer(data, size, iface, out, 4, linkLocal);
+    // The collection keeps exactly the datagrams the reader makes cameras of.
+    if ((added > 0) != mdns::DescribesCamera(data, size)) __builtin_trap();
     return 0;
 }
