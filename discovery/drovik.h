@@ -22,6 +22,14 @@ public:
     // on the reply port.
     int Discover(CameraRecord* table);
 
+    // Sends new IP settings to the camera of `record` (its hwAddr and nonce)
+    // and returns the result code (0 Success to 6 Receive Error). `dhcp`
+    // nonzero ignores the three texts; `reboot` 1 restarts the camera. The
+    // caller holds the PC's turn on the reply port. Defined with the rest of
+    // the assignment code, in config/.
+    uint8_t Assign(const CameraRecord& record, const char* ipAddr, const char* subnet, const char* gateway,
+                   uint8_t dhcp, uint8_t reboot);
+
     // Sets up both sockets; on failure both stay invalid (-1) and false is returned.
     bool Open();
     void Close();

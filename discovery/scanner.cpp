@@ -12,10 +12,6 @@
 
 namespace {
 
-// A scan with every bound hit lasts about 16 s plus 3 s per interface, an
-// assignment up to about 30 s: past this the holder is taken to be stuck.
-constexpr std::chrono::milliseconds kTurnBound{35000};
-
 const char* const kResultTexts[] = {
     "Success",       "Bad Packet ID", "Incorrect Response Code", "Assignment Failure", "Invalid Password",
     "Send Error",    "Receive Error",

@@ -1,6 +1,7 @@
 #pragma once
 // The scanner owns the camera table: it runs the discoveries on a worker
 // thread, keeps their records in one table and sorts it for display.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,6 +37,17 @@ public:
     int Count() const { return count; }
     // Index 0 to count - 1.
     const CameraRecord& RecordAt(int index) const { return table[index]; }
+
+    // Sends new IP settings to the camera of record `index` by the protocol
+    // that found it; returns a result code (0 to 6). Takes its turn with scans.
+    // Defined with the assignment code, in config/.
+    uint8_t Assign(int index, const char* ipAddr, const char* subnet, const char* gateway, uint8_t dhcp,
+                   uint8_t reboot);
+
+    // How long a scan or an assignment waits for another program's turn on
+    // the reply port: a scan with every bound hit lasts about 16 s plus 3 s
+    // per interface, an assignment up to about 30 s.
+    static constexpr std::chrono::milliseconds kTurnBound{35000};
 
     // Text of an assignment result code.
     static const char* ResultText(uint8_t code);

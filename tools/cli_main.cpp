@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "assign_command.h"
 #include "discovery/scanner.h"
 #include "record_json.h"
 
@@ -41,7 +42,28 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"name", "type", "hw", "ip"}))
         ->capture_default_str();
 
+    CLI::App* assign = app.add_subcommand("assign", "Give one camera new IP settings, found by a scan");
+    AssignArguments arguments;
+    assign->add_option("HWADDR", arguments.hwAddr, "Hardware address, as the list shows it (any case)")->required();
+    CLI::Option* dhcp = assign->add_flag("--dhcp", arguments.dhcp, "Let the camera use DHCP");
+    CLI::Option* ip = assign->add_option("--ip", arguments.ipAddr, "Fixed IP address");
+    CLI::Option* subnet = assign->add_option("--subnet", arguments.subnet, "Subnet mask");
+    CLI::Option* gateway = assign->add_option("--gateway", arguments.gateway, "Default gateway");
+    for (CLI::Option* fixed : {ip, subnet, gateway}) {
+        dhcp->excludes(fixed);
+        for (CLI::Option* other : {ip, subnet, gateway})
+            if (other != fixed) fixed->needs(other);
+    }
+    assign->add_flag("--reboot", arguments.reboot, "Restart the camera at once");
+
     CLI11_PARSE(app, argc, argv);
+
+    if (assign->parsed()) {
+        if (!arguments.dhcp && !*ip) return app.exit(CLI::RequiredError("--dhcp or --ip, --subnet and --gateway"));
+        if (const std::string faults = AssignArgumentFaults(arguments); !faults.empty())
+            return app.exit(CLI::ValidationError(faults));
+        return RunAssignCommand(arguments);
+    }
 
     if (scan->parsed()) {
         static const std::map<std::string, uint8_t> kModes = {{"name", 0}, {"type", 1}, {"hw", 2}, {"ip", 3}};

@@ -1,0 +1,38 @@
+#include "address_rules.h"
+
+#include <arpa/inet.h>
+
+namespace address_rules {
+
+bool Parse(const char* text, uint32_t& address) {
+    if (!text) return false;
+    address = inet_addr(text);
+    return address != INADDR_NONE;
+}
+
+const char* CheckIpAddress(const char* text) {
+    uint32_t address;
+    return Parse(text, address) ? nullptr : "Invalid IP address. Use xxx.xxx.xxx.xxx";
+}
+
+const char* CheckSubnet(const char* text) {
+    uint32_t address;
+    return Parse(text, address) ? nullptr : "Invalid subnet mask. Use xxx.xxx.xxx.xxx";
+}
+
+const char* CheckGateway(const char* text) {
+    uint32_t address;
+    return Parse(text, address) ? nullptr : "Invalid Gateway. Use xxx.xxx.xxx.xxx";
+}
+
+const char* SubnetDefault(const char* ipText) {
+    uint32_t address;
+    if (!Parse(ipText, address)) return nullptr;
+    const unsigned first = ntohl(address) >> 24;
+    if (first >= 1 && first <= 126) return "255.0.0.0";
+    if (first >= 128 && first <= 191) return "255.255.0.0";
+    if (first >= 192) return "255.255.255.0";
+    return nullptr;
+}
+
+}  // namespace address_rules

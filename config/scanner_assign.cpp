@@ -1,0 +1,32 @@
+// CScanner::Assign: an assignment goes by the protocol that found the camera.
+#include <cstring>
+
+#include "discovery/debug_trace.h"
+#include "discovery/drovik.h"
+#include "discovery/scanner.h"
+#include "platform/camera_port_turn.h"
+
+namespace {
+
+constexpr uint8_t kAssignmentFailure = 3;
+constexpr uint8_t kSendError = 5;
+
+}  // namespace
+
+uint8_t CScanner::Assign(int index, const char* ipAddr, const char* subnet, const char* gateway, uint8_t dhcp,
+                         uint8_t reboot) {
+    if (index < 0 || index >= count) return kAssignmentFailure;
+    const CameraRecord record = table[index];
+    if (!record.foundByDrovik) {
+        DebugTrace("Assign: %s was found by multicast DNS; its HTTP assignment is not available", record.hwAddrText);
+        return kAssignmentFailure;
+    }
+    if (!drovik) return kSendError;
+    // The reply comes to the port scans listen on: take turns with them.
+    const platform::CameraPortTurn turn(kTurnBound, [](pid_t holder) {
+        DebugTrace("Assign: waiting for its turn: process %d is scanning or assigning on this PC",
+                   static_cast<int>(holder));
+    });
+    if (!turn.Held()) DebugTrace("Assign: no turn (%s); assigning beside the other program", std::strerror(turn.Error()));
+    return drovik->Assign(record, ipAddr, subnet, gateway, dhcp, reboot);
+}

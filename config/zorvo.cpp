@@ -1,0 +1,300 @@
+#include "zorvo.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+#include "md5.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kReceiveBuffer = 56000;
+constexpr int32_t kShortWaitUs = 400000;  // version and nonce
+constexpr int32_t kOidWaitUs = 4000000;   // each attempt of a read or write
+
+}  // namespace
+
+CZorvo::CZorvo(const char* host, const char* user, const char* pass) {
+    if (user) userName = user;
+    if (pass) password = pass;
+    errorCode = 0;
+    sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (sock < 0) {
+        errorCode = 8;
+        return;
+    }
+    localAddr.sin_family = AF_INET;
+    localAddr.sin_addr.s_addr = htonl(INADDR_ANY);
+    localAddr.sin_port = 0;
+    if (bind(sock, reinterpret_cast<sockaddr*>(&localAddr), sizeof localAddr) != 0) {
+        errorCode = 9;
+        return;
+    }
+    if (!Resolve(host)) {
+        errorCode = zorvo::kErrLookup;
+        return;
+    }
+    const int size = kReceiveBuffer;
+    setsockopt(sock, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    seqNo = 0;
+    if (!GetVers3(&protoVersion) || protoVersion < 3) {
+        errorCode = zorvo::kErrVersion;
+        return;
+    }
+    // Without a nonce the digest stays zero: the camera refuses the first
+    // request with a nonce, and the retry uses that.
+    if (userName && password) GetNonce();
+    ready = true;
+}
+
+CZorvo::~CZorvo() {
+    if (sock >= 0) close(sock);
+}
+
+bool CZorvo::Resolve(const char* host) {
+    peerAddr = {};
+    peerAddr.sin_family = AF_INET;
+    peerAddr.sin_port = htons(zorvo::kPort);
+    if (!host) return false;
+    if (std::isdigit(static_cast<unsigned char>(host[0])) && std::strchr(host, '.'))
+        return inet_aton(host, &peerAddr.sin_addr) != 0;  // a dotted address is never looked up
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) return false;
+    peerAddr.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+    freeaddrinfo(found);
+    return true;
+}
+
+bool CZorvo::Send(const uint8_t* data, std::size_t length) {
+    if (sock < 0) return false;
+    return sendto(sock, data, length, 0, reinterpret_cast<const sockaddr*>(&peerAddr), sizeof peerAddr) ==
+           static_cast<ssize_t>(length);
+}
+
+int CZorvo::UdpRead(uint8_t* buffer, std::size_t size, bool single, int32_t timeoutUs) {
+    if (sock < 0) return -1;
+    int total = 0;
+    const int waitMs = timeoutUs <= 0 ? 0 : (timeoutUs + 999) / 1000;
+    while (size > 0) {
+        // The same limit applies to each wait.
+        const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+        pollfd readable{sock, POLLIN, 0};
+        int events;
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            events = poll(&readable, 1, left > 0 ? static_cast<int>(left) : 0);
+            if (events >= 0 || errno != EINTR) break;
+        }
+        if (events != 1) return -1;
+        // MSG_TRUNC: the datagram's own length, so one over the room is seen.
+        const ssize_t n = recv(sock, buffer, size, MSG_TRUNC | MSG_DONTWAIT);
+        if (n <= 0) return total;
+        if (static_cast<std::size_t>(n) > size) return -1;  // over the limit: no reply
+        total += static_cast<int>(n);
+        buffer += n;
+        size -= static_cast<std::size_t>(n);
+        if (single) break;
+    }
+    return total;
+}
+
+char* CZorvo::Strupr(char* text) {
+    for (char* c = text; *c; ++c)
+        if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+    return text;
+}
+
+char* CZorvo::MakeDigest(const char* text, std::size_t length, char out[33]) {
+    Md5Context context;
+    Md5Start(context);
+    Md5Feed(context, text, length);
+    Md5Finish(context, digest);
+    return Asciify(out, digest);
+}
+
+bool CZorvo::CreateCreds(const uint8_t nonce[16]) {
+    std::memcpy(lastNonce, nonce, 16);
+    if (!userName || !password) return false;
+    Strupr(password->data());
+    char text[zorvo::kCredentialsBytes];
+    if (!zorvo::CredentialsText(lastNonce, userName->c_str(), password->c_str(), text)) return false;
+    MakeDigest(text, std::strlen(text), digestText);
+    return true;
+}
+
+bool CZorvo::SendAuthReqCmn(const uint8_t* request, std::size_t length, uint8_t* reply, int& replyLength,
+                            int32_t timeoutUs) {
+    if (!Send(request, length)) {
+        errorCode = zorvo::kErrSend;
+        return false;
+    }
+    replyLength = UdpRead(reply, static_cast<std::size_t>(replyLength), true, timeoutUs);
+    if (replyLength < 0) {
+        errorCode = zorvo::kErrNoReply;
+        return false;
+    }
+    if (replyLength < 4) {
+        errorCode = zorvo::kErrShortReply;
+        return false;
+    }
+    switch (zorvo::ReadBig32(reply)) {
+    case zorvo::kStatusDone: errorCode = 0; return true;
+    case zorvo::kStatusRefused: errorCode = zorvo::kErrAuth; return false;
+    default: errorCode = zorvo::kErrStatus; return false;
+    }
+}
+
+namespace {
+
+// The exchange of both generations: the digest at `digestAt`, the nonce of a refusal at `nonceAt`.
+template <typename Once, typename Creds>
+bool AuthExchange(int& errorCode, uint8_t* request, std::size_t digestAt, std::size_t nonceAt, const uint8_t* digest,
+                  uint8_t* reply, int& replyLength, Once once, Creds createCreds) {
+    const int limit = replyLength;
+    std::memcpy(request + digestAt, digest, 16);
+    if (once()) return true;
+    if (errorCode != zorvo::kErrAuth) return false;
+    // A refusal carries a fresh nonce; without a whole one there is nothing to retry with.
+    if (replyLength < static_cast<int>(nonceAt + 16) || !createCreds(reply + nonceAt)) return false;
+    std::memcpy(request + digestAt, digest, 16);
+    replyLength = limit;
+    if (once()) return true;
+    errorCode = zorvo::kErrAuth;  // whatever ended the retry, the camera refused first
+    return false;
+}
+
+}  // namespace
+
+bool CZorvo::SendAuthReq3(uint8_t* request, std::size_t length, uint8_t* reply, int& replyLength, int32_t timeoutUs) {
+    return AuthExchange(
+        errorCode, request, zorvo::kDigestAt3, zorvo::kPayloadAt3, digest, reply, replyLength,
+        [&] { return SendAuthReqCmn(request, length, reply, replyLength, timeoutUs); },
+        [&](const uint8_t* nonce) { return CreateCreds(nonce); });
+}
+
+bool CZorvo::SendAuthReq(uint8_t* request, std::size_t length, uint8_t* reply, int& replyLength, int32_t timeoutUs) {
+    if (!AuthExchange(
+            errorCode, request, zorvo::kDigestAt4, zorvo::kPayloadAt4, digest, reply, replyLength,
+            [&] { return SendAuthReqCmn(request, length, reply, replyLength, timeoutUs); },
+            [&](const uint8_t* nonce) { return CreateCreds(nonce); }))
+        return false;
+    // A reply is whatever datagram came next: the echoes tie it to this request.
+    if (replyLength < 6) {
+        errorCode = zorvo::kErrShortReply;
+        return false;
+    }
+    if (reply[5] != request[1]) {
+        errorCode = zorvo::kErrSequenceEcho;
+        return false;
+    }
+    if (reply[4] != request[0]) {
+        errorCode = zorvo::kErrCommandEcho;
+        return false;
+    }
+    return true;
+}
+
+int CZorvo::Read(bool fourth, const char* oid, char* value, std::size_t size) {
+    if (!ready) return errorCode;
+    if (!userName || !password) return errorCode = zorvo::kErrNoCredentials;
+    if (!value || size == 0) return errorCode = zorvo::kErrTooLong;
+    uint8_t request[zorvo::kRequestBytes];
+    const std::size_t length = fourth ? zorvo::BuildOidRequest4(seqNo, zorvo::kOpRead, oid, nullptr, request)
+                                      : zorvo::BuildOidRequest3(zorvo::kOpRead, oid, nullptr, request);
+    if (length == 0) return errorCode = zorvo::kErrTooLong;
+    uint8_t reply[zorvo::kReadReply];
+    int got = sizeof reply;
+    const bool ok = fourth ? SendAuthReq(request, length, reply, got, kOidWaitUs)
+                           : SendAuthReq3(request, length, reply, got, kOidWaitUs);
+    if (!ok) return errorCode;
+    const std::size_t at = fourth ? zorvo::kPayloadAt4 : zorvo::kPayloadAt3;
+    if (fourth && got < 7) return errorCode = zorvo::kErrShortRead;
+    if (fourth) ++seqNo;
+    // The value ends at its NUL or with the datagram, and is cut to the caller's room.
+    std::size_t n = 0;
+    while (at + n < static_cast<std::size_t>(got) && reply[at + n] != 0 && n + 1 < size) ++n;
+    std::memcpy(value, reply + at, n);
+    value[n] = '\0';
+    return 0;
+}
+
+int CZorvo::Write(bool fourth, const char* oid, const char* value) {
+    if (!ready) return errorCode;
+    if (!userName || !password) return errorCode = zorvo::kErrNoCredentials;
+    uint8_t request[zorvo::kRequestBytes];
+    const std::size_t length = fourth ? zorvo::BuildOidRequest4(seqNo, zorvo::kOpWrite4, oid, value, request)
+                                      : zorvo::BuildOidRequest3(zorvo::kOpWrite3, oid, value, request);
+    if (length == 0) return errorCode = zorvo::kErrTooLong;
+    uint8_t reply[zorvo::kWriteReply4];
+    int got = fourth ? zorvo::kWriteReply4 : zorvo::kWriteReply3;
+    const bool ok = fourth ? SendAuthReq(request, length, reply, got, kOidWaitUs)
+                           : SendAuthReq3(request, length, reply, got, kOidWaitUs);
+    if (!ok) return errorCode;
+    if (fourth) ++seqNo;
+    return 0;
+}
+
+int CZorvo::GetOid(const char* oid, char* value, std::size_t size) { return Read(protoVersion != 3, oid, value, size); }
+int CZorvo::GetOid3(const char* oid, char* value, std::size_t size) { return Read(false, oid, value, size); }
+int CZorvo::SetOid(const char* oid, const char* value) { return Write(protoVersion != 3, oid, value); }
+int CZorvo::SetOid3(const char* oid, const char* value) { return Write(false, oid, value); }
+
+int CZorvo::GetOidInt(const char* oid, int32_t& number) {
+    char text[100];
+    const int code = GetOid(oid, text, sizeof text);
+    if (code == 0) number = static_cast<int32_t>(std::strtol(text, nullptr, 10));
+    return code;
+}
+
+bool CZorvo::GetNonce() {
+    if (protoVersion == 3) return GetNonce3();
+    const auto request = zorvo::NonceRequest4(seqNo);
+    if (!Send(request.data(), request.size())) return false;
+    uint8_t reply[zorvo::kNonceReply4];
+    const int got = UdpRead(reply, sizeof reply, true, kShortWaitUs);
+    if (got < static_cast<int>(sizeof reply)) return false;  // the 16 nonce bytes end the reply
+    if (reply[4] != zorvo::kCmdNonce4 || reply[5] != seqNo) return false;
+    ++seqNo;
+    return CreateCreds(reply + zorvo::kPayloadAt4);
+}
+
+bool CZorvo::GetNonce3() {
+    const auto request = zorvo::NonceRequest3();
+    if (!Send(request.data(), request.size())) return false;
+    uint8_t reply[zorvo::kNonceReply3];
+    if (UdpRead(reply, sizeof reply, true, kShortWaitUs) < static_cast<int>(sizeof reply)) return false;
+    return CreateCreds(reply + zorvo::kPayloadAt3);
+}
+
+bool CZorvo::GetVers(int32_t* version) {
+    const auto request = zorvo::VersionRequest4(seqNo);
+    if (!Send(request.data(), request.size())) return false;
+    uint8_t reply[zorvo::kVersionReply4];
+    if (UdpRead(reply, sizeof reply, true, kShortWaitUs) < static_cast<int>(sizeof reply)) return false;
+    if (reply[4] != zorvo::kCmdVersion4 || reply[5] != seqNo) return false;
+    ++seqNo;
+    if (version) *version = static_cast<int32_t>(zorvo::ReadBig32(reply + 6));
+    return true;
+}
+
+bool CZorvo::GetVers3(int32_t* version) {
+    const auto request = zorvo::VersionRequest3();
+    if (!Send(request.data(), request.size())) return false;
+    uint8_t reply[zorvo::kVersionReply3];
+    if (UdpRead(reply, sizeof reply, true, kShortWaitUs) < static_cast<int>(sizeof reply)) return false;
+    if (version) *version = static_cast<int32_t>(zorvo::ReadBig32(reply + 4));
+    return true;
+}

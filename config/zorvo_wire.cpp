@@ -1,0 +1,88 @@
+#include "zorvo_wire.h"
+
+#include <cstdio>
+#include <iterator>
+#include <cstring>
+
+namespace zorvo {
+namespace {
+
+constexpr const char* kTexts[18] = {
+    "Success",
+    "Incorrect image header length",
+    "Invalid data in image header",
+    "Incorrect length in plane header",
+    "Invalid data in plane header",
+    "Bad image data length",
+    "Send failure",
+    "Network startup failure",
+    "socket() call failed",
+    "bind() call failed",
+    "host lookup failure",
+    "couldn't read image scales",
+    "authentication failure",
+    "couldn't read image options",
+    "couldn't read version, or wrong version",
+    "couldn't read image configuration",
+    "unmask request failure",
+    "mask request failure",
+};
+
+void PutBig32(uint8_t* p, uint32_t value) {
+    p[0] = static_cast<uint8_t>(value >> 24);
+    p[1] = static_cast<uint8_t>(value >> 16);
+    p[2] = static_cast<uint8_t>(value >> 8);
+    p[3] = static_cast<uint8_t>(value);
+}
+
+// OID, NUL, then for a write the value and NUL, from `at`; the end, or 0 when it would not fit.
+std::size_t PutArguments(uint8_t* out, std::size_t at, const char* oid, const char* value) {
+    const std::size_t oidBytes = std::strlen(oid) + 1;
+    const std::size_t valueBytes = value ? std::strlen(value) + 1 : 0;
+    if (oidBytes + valueBytes > kRequestBytes - at) return 0;
+    std::memcpy(out + at, oid, oidBytes);
+    if (value) std::memcpy(out + at + oidBytes, value, valueBytes);
+    return at + oidBytes + valueBytes;
+}
+
+}  // namespace
+
+const char* ErrorText(int code) {
+    return code >= 0 && code < static_cast<int>(std::size(kTexts)) ? kTexts[code] : "unknown error";
+}
+
+char* Asciify(char out[33], const uint8_t b[16]) {
+    std::snprintf(out, 17, "%02x%02x%02x%02x%02x%02x%02x%02x", b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
+    std::snprintf(out + 16, 17, "%02x%02x%02x%02x%02x%02x%02x%02x", b[8], b[9], b[10], b[11], b[12], b[13], b[14],
+                  b[15]);
+    return out;
+}
+
+bool CredentialsText(const uint8_t nonce[16], const char* user, const char* password,
+                     char (&out)[kCredentialsBytes]) {
+    char hex[33];
+    const int n = std::snprintf(out, sizeof out, "%s:%s:%s", Asciify(hex, nonce), user, password);
+    return n >= 0 && static_cast<std::size_t>(n) < sizeof out;
+}
+
+std::size_t BuildOidRequest3(uint32_t operation, const char* oid, const char* value, uint8_t (&out)[kRequestBytes]) {
+    std::memset(out, 0, sizeof out);
+    out[0] = kCmdOid3;
+    PutBig32(out + 17, operation);
+    return PutArguments(out, kHeader3, oid, value);
+}
+
+std::size_t BuildOidRequest4(uint8_t seqNo, uint32_t operation, const char* oid, const char* value,
+                             uint8_t (&out)[kRequestBytes]) {
+    std::memset(out, 0, sizeof out);
+    out[0] = kCmdOid4;
+    out[1] = seqNo;
+    PutBig32(out + 18, operation);
+    return PutArguments(out, kHeader4, oid, value);
+}
+
+uint32_t ReadBig32(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
+}
+
+}  // namespace zorvo

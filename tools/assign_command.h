@@ -1,0 +1,18 @@
+#pragma once
+// vantrel-cli assign: one camera's IP settings, by the same rules and code as the window.
+#include <string>
+
+struct AssignArguments {
+    std::string hwAddr;
+    bool dhcp = false;
+    std::string ipAddr, subnet, gateway;
+    bool reboot = false;
+};
+
+// Messages of the Assign IP dialog's address checks that the arguments fail,
+// one per line; empty when they pass (or DHCP is asked for).
+std::string AssignArgumentFaults(const AssignArguments& arguments);
+
+// Scans, assigns to the first camera with that hardware address, prints the
+// result's text; returns the result code, or 10 when no such camera answered.
+int RunAssignCommand(const AssignArguments& arguments);
