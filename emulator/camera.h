@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,28 @@ enum class MdnsRecord { Srv, Txt, A, Aaaa, Nsec };
 // shape) or, like some responders do, the answer section with the PTR.
 enum class MdnsSection { Additional, Answer };
 
+// How a camera serving the OID protocol misbehaves.
+enum class ZorvoFault {
+    None,
+    NoVersion,     // never answers a version request, in either form
+    RefuseFirst,   // refuses its first OID request (status 1, fresh nonce) whatever the digest
+    RefuseAlways,  // refuses every OID request
+    WrongCommand,  // generation-4 OID replies echo another command byte
+    WrongSeq,      // generation-4 OID replies echo another sequence number
+    ShortRead,     // a generation-4 read reply stops after the echoes (6 bytes)
+    Oversize,      // every OID reply is padded to 60 bytes
+    Status2,       // every OID request gets status 2 (and the echoes), nothing else
+};
+
+// How a camera answers a broadcast assignment meant for it.
+enum class AssignReply {
+    Normal,   // applies the settings, status 0
+    Silent,   // ignores the request: no reply, nothing applied
+    Refuse,   // status 1, nothing applied
+    Status7,  // applies the settings, status 7
+    Code4,    // applies the settings, status 0, but code 4 instead of 5
+};
+
 struct Camera {
     std::string name;
     HwAddr hwAddr{};
@@ -63,6 +86,24 @@ struct Camera {
     // When set, the TXT record carries exactly these strings.
     std::optional<std::vector<std::string>> txt;
     unsigned mdnsDelayMs = 0;
+
+    // Administrator password (the user is always "root"): the OID requests
+    // and the broadcast assignment prove it by digest.
+    std::string password = "qivnep";
+
+    bool zorvo = false;  // serves the OID protocol on UDP port 35777 of its ip
+    std::int32_t zorvoVersion = 4;  // 3: one-byte commands; 4 and up: with sequence numbers
+    ZorvoFault zorvoFault = ZorvoFault::None;
+    // OID text -> value text; the config loader fills "2.4" with the name
+    // when the config does not give it.
+    std::map<std::string, std::string> oids;
+
+    AssignReply assignReply = AssignReply::Normal;
+    // Replies with the request's packet ID + 1 sent before the proper one.
+    unsigned assignWrongIds = 0;
+    // The replies leave this long after the request: a late reply to an
+    // assignment the PC has given up on.
+    unsigned assignDelayMs = 0;
 };
 
 }  // namespace camsim

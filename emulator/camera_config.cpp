@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -24,6 +25,8 @@ const std::set<std::string> kCameraKeys = {
     "extraOptions", "noEndMarker", "rawReplyHex", "drovik",
     // mDNS
     "mdns", "instance", "mdnsOrder", "mdnsSection", "mdnsCompression", "txt", "mdnsDelayMs",
+    // OID protocol and broadcast assignment
+    "password", "zorvo", "zorvoVersion", "zorvoFault", "oids", "assignReply", "assignWrongIds", "assignDelayMs",
 };
 
 constexpr std::size_t kMaxMdnsRecords = 32;  // more would only repeat records
@@ -33,6 +36,23 @@ constexpr std::size_t kMaxTxtString = 255;    // DNS character-string
 const std::pair<const char*, MdnsRecord> kMdnsRecordNames[] = {
     {"srv", MdnsRecord::Srv}, {"txt", MdnsRecord::Txt}, {"a", MdnsRecord::A},
     {"aaaa", MdnsRecord::Aaaa}, {"nsec", MdnsRecord::Nsec},
+};
+
+const std::pair<const char*, ZorvoFault> kZorvoFaultNames[] = {
+    {"none", ZorvoFault::None},
+    {"noVersion", ZorvoFault::NoVersion},
+    {"refuseFirst", ZorvoFault::RefuseFirst},
+    {"refuseAlways", ZorvoFault::RefuseAlways},
+    {"wrongCommand", ZorvoFault::WrongCommand},
+    {"wrongSeq", ZorvoFault::WrongSeq},
+    {"shortRead", ZorvoFault::ShortRead},
+    {"oversize", ZorvoFault::Oversize},
+    {"status2", ZorvoFault::Status2},
+};
+
+const std::pair<const char*, AssignReply> kAssignReplyNames[] = {
+    {"normal", AssignReply::Normal}, {"silent", AssignReply::Silent},   {"refuse", AssignReply::Refuse},
+    {"status7", AssignReply::Status7}, {"code4", AssignReply::Code4},
 };
 
 int hexDigit(char c) {
@@ -174,6 +194,22 @@ public:
         return out;
     }
 
+    // One of the names in `names`; the default stays when absent.
+    template <typename E, std::size_t N>
+    void choice(const std::string& key, const std::pair<const char*, E> (&names)[N], E& out) {
+        const json* v = find(key);
+        if (!v) return;
+        for (const auto& [name, value] : names) {
+            if (v->is_string() && v->get<std::string>() == name) {
+                out = value;
+                return;
+            }
+        }
+        std::string expected = "expected one of";
+        for (std::size_t i = 0; i < N; ++i) expected += std::string(i ? ", \"" : " \"") + names[i].first + "\"";
+        fail(key, expected);
+    }
+
     void unknownKeys(const std::set<std::string>& known) {
         for (auto it = object_.begin(); it != object_.end(); ++it) {
             if (!known.count(it.key())) return fail(it.key(), "unknown field");
@@ -255,6 +291,30 @@ void readMdns(FieldReader& r, Camera& cam) {
     if (auto delay = r.integer("mdnsDelayMs", 0, 500)) cam.mdnsDelayMs = static_cast<unsigned>(*delay);
 }
 
+// The keys of the OID service and of the broadcast assignment.
+void readZorvo(FieldReader& r, Camera& cam) {
+    r.text("password", cam.password);
+    r.flag("zorvo", cam.zorvo);
+    if (auto version = r.integer("zorvoVersion", INT32_MIN, INT32_MAX)) {
+        cam.zorvoVersion = static_cast<std::int32_t>(*version);
+    }
+    r.choice("zorvoFault", kZorvoFaultNames, cam.zorvoFault);
+
+    if (const json* oids = r.find("oids")) {
+        if (!oids->is_object()) return r.fail("oids", "expected an object of OID text to value text");
+        for (auto it = oids->begin(); it != oids->end(); ++it) {
+            if (!it->is_string()) return r.fail("oids." + it.key(), "expected a string");
+            cam.oids[it.key()] = it->get<std::string>();
+        }
+    }
+    // The camera name is OID 2.4 unless the table says otherwise.
+    cam.oids.emplace("2.4", cam.name);
+
+    r.choice("assignReply", kAssignReplyNames, cam.assignReply);
+    if (auto wrongIds = r.integer("assignWrongIds", 0, 255)) cam.assignWrongIds = static_cast<unsigned>(*wrongIds);
+    if (auto delay = r.integer("assignDelayMs", 0, 60000)) cam.assignDelayMs = static_cast<unsigned>(*delay);
+}
+
 void readCamera(const json& entry, const std::string& path, Camera& cam, std::string& error) {
     if (!entry.is_object()) {
         error = path + ": expected an object";
@@ -291,6 +351,7 @@ void readCamera(const json& entry, const std::string& path, Camera& cam, std::st
 
     r.flag("drovik", cam.drovik);
     readMdns(r, cam);
+    readZorvo(r, cam);
 
     std::string rawHex;
     if (r.find("rawReplyHex")) {

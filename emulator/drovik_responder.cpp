@@ -1,5 +1,7 @@
 #include "drovik_responder.h"
 
+#include <chrono>
+
 #include "udp_receive.h"
 #include "udp_send.h"
 
@@ -18,7 +20,7 @@ namespace camsim {
 namespace {
 
 constexpr int kBatch = 64;              // requests handled per wake-up
-constexpr std::size_t kReadSize = 2048;  // requests are 8 bytes; anything longer is not ours anyway
+constexpr std::size_t kReadSize = 2048;  // requests are 8 to 61 bytes; anything longer is not ours anyway
 // How long one reply may wait for room in the send queue before it is given up.
 constexpr std::chrono::seconds kSendPatience{2};
 
@@ -32,11 +34,14 @@ std::string text(const Ipv4& a) {
 
 DrovikResponder::DrovikResponder(std::vector<Camera> cameras, const std::vector<Ipv4>& localAddresses,
                                  DrovikPorts ports)
-    : cameras_(std::move(cameras)), ports_(ports) {
-    for (const Camera& cam : cameras_) {
-        bool local = std::find(localAddresses.begin(), localAddresses.end(), cam.ip) != localAddresses.end();
-        sourceOf_.push_back(local ? cam.ip : Ipv4{});
-    }
+    : cameras_(std::move(cameras)), localAddresses_(localAddresses), ports_(ports) {
+    for (const Camera& cam : cameras_) sourceOf_.push_back(sourceFor(cam));
+    recentNonces_.resize(cameras_.size());
+}
+
+Ipv4 DrovikResponder::sourceFor(const Camera& cam) const {
+    bool local = std::find(localAddresses_.begin(), localAddresses_.end(), cam.ip) != localAddresses_.end();
+    return local ? cam.ip : Ipv4{};
 }
 
 DrovikResponder::~DrovikResponder() {
@@ -84,7 +89,19 @@ void DrovikResponder::onReadable() {
     }
 }
 
+bool DrovikResponder::send(const Camera& cam, const Destination& to, const Route& route,
+                           std::span<const std::uint8_t> reply) {
+    SendResult result = sendDatagram(fd_, to, route, reply, std::chrono::steady_clock::now() + kSendPatience);
+    if (result == SendResult::Sent) return true;
+    ++stats_.sendFailures;
+    std::fprintf(stderr, "vantrel-camsim: reply of %s to %s on link %u not sent: %s\n", cam.name.c_str(),
+                 text(to.addr).c_str(), route.ifindex,
+                 result == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
+    return false;
+}
+
 void DrovikResponder::answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex) {
+    if (auto assignment = drovik::parseAssignRequest(datagram)) return answerAssignment(*assignment, from, ifindex);
     auto request = drovik::parseDiscoveryRequest(datagram);
     if (!request) return;  // noise, or another host's reply to a camera
     ++stats_.requests;
@@ -94,24 +111,46 @@ void DrovikResponder::answer(std::span<const std::uint8_t> datagram, const Ipv4&
         const Camera& cam = cameras_[i];
         if (!drovik::answersRequest(cam, *request)) continue;
         std::vector<std::uint8_t> reply = drovik::buildDiscoveryReply(cam, request->packetId, nonces_.next());
-        Destination to{drovik::replyDestination(cam, from), ports_.reply};
-        Route route{ifindex, sourceOf_[i]};
-        auto deadline = std::chrono::steady_clock::now() + kSendPatience;
-        SendResult result = sendDatagram(fd_, to, route, reply, deadline);
-        if (result == SendResult::Sent) {
-            ++sent;
-            continue;
+        // The nonce as sent (a raw reply carries its own).
+        if (reply.size() >= drovik::kReplyFixedSize) {
+            Nonce nonce;
+            std::copy_n(reply.begin() + 12, nonce.size(), nonce.begin());
+            recentNonces_[i].add(nonce);
         }
-        ++stats_.sendFailures;
-        std::fprintf(stderr, "vantrel-camsim: reply of %s to %s on link %u not sent: %s\n", cam.name.c_str(),
-                     text(to.addr).c_str(), ifindex,
-                     result == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
+        Destination to{drovik::replyDestination(cam, from), ports_.reply};
+        if (send(cam, to, Route{ifindex, sourceOf_[i]}, reply)) ++sent;
     }
     stats_.replies += sent;
     if (verbose_) {
         std::fprintf(stderr, "vantrel-camsim: request id %u range %u-%u from %s on link %u: %llu replies\n",
                      request->packetId, request->rangeLow, request->rangeHigh, text(from).c_str(), ifindex,
                      static_cast<unsigned long long>(sent));
+    }
+}
+
+void DrovikResponder::answerAssignment(const drovik::AssignRequest& request, const Ipv4& from, unsigned ifindex) {
+    for (std::size_t i = 0; i < cameras_.size(); ++i) {
+        Camera& cam = cameras_[i];
+        if (cam.hwAddr != request.target) continue;
+        // The replies leave the way the camera's discovery replies did before the change.
+        const Destination to{drovik::replyDestination(cam, from), ports_.reply};
+        const Route route{ifindex, sourceOf_[i]};
+        drovik::AssignOutcome outcome = drovik::assign(cam, recentNonces_[i], request);
+        if (outcome.applied) sourceOf_[i] = sourceFor(cam);
+        if (cam.assignDelayMs > 0 && loop_) {
+            loop_->at(EventLoop::Clock::now() + std::chrono::milliseconds(cam.assignDelayMs),
+                      [this, i, to, route, replies = outcome.replies] {
+                          for (const auto& reply : replies) send(cameras_[i], to, route, reply);
+                      });
+        } else {
+            for (const auto& reply : outcome.replies) send(cam, to, route, reply);
+        }
+        if (verbose_) {
+            std::fprintf(stderr, "vantrel-camsim: assignment id %u for %s from %s on link %u: %s, %zu replies%s\n",
+                         request.packetId, cam.name.c_str(), text(from).c_str(), ifindex,
+                         outcome.applied ? "applied" : "not applied", outcome.replies.size(),
+                         outcome.applied && request.reboot ? ", reboot asked" : "");
+        }
     }
 }
 

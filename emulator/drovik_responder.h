@@ -1,11 +1,14 @@
 #pragma once
-// Socket loop of the cameras' broadcast discovery: one UDP socket on port
-// 43282 receives the PC's requests and sends every camera's reply out of the
-// link the request came in on.
+// Socket loop of the cameras' broadcast discovery and assignment: one UDP
+// socket on port 43282 receives the PC's requests and sends every camera's
+// reply out of the link the request came in on.
 
 #include "camera.h"
+#include "drovik_assign_wire.h"
 #include "drovik_responder_wire.h"
+#include "event_loop.h"
 #include "nonce_source.h"
+#include "udp_send.h"
 
 #include <cstdint>
 #include <span>
@@ -45,18 +48,26 @@ public:
     void onReadable();
 
     void setVerbose(bool verbose) { verbose_ = verbose; }
+    // The loop that holds delayed assignment replies; without one they leave at once.
+    void setLoop(EventLoop* loop) { loop_ = loop; }
     const Stats& stats() const { return stats_; }
 
 private:
     void answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex);
+    void answerAssignment(const drovik::AssignRequest& request, const Ipv4& from, unsigned ifindex);
+    bool send(const Camera& cam, const Destination& to, const Route& route, std::span<const std::uint8_t> reply);
+    Ipv4 sourceFor(const Camera& cam) const;
 
     std::vector<Camera> cameras_;
+    std::vector<Ipv4> localAddresses_;
     std::vector<Ipv4> sourceOf_;  // per camera: its own address if local, else 0.0.0.0
+    std::vector<drovik::RecentNonces> recentNonces_;  // per camera
     DrovikPorts ports_;
     NonceSource nonces_;
     int fd_ = -1;
     std::uint16_t boundPort_ = 0;
     bool verbose_ = false;
+    EventLoop* loop_ = nullptr;
     Stats stats_;
 };
 

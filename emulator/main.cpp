@@ -11,6 +11,7 @@
 #include "mdns_wire.h"
 #include "noise.h"
 #include "signal_watch.h"
+#include "zorvo_server.h"
 
 #include <CLI/CLI.hpp>
 
@@ -77,14 +78,37 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
         if (signals.consume()) loop.stop();
     });
 
-    camsim::DrovikResponder drovik(config.cameras, addressesOf(*local));
-    drovik.setVerbose(verbose);
+    // The discovery port is only taken when some camera answers there; it
+    // also carries the broadcast assignment, which needs a discovery nonce.
+    std::unique_ptr<camsim::DrovikResponder> drovik;
     std::string error;
-    if (!drovik.open(error)) {
-        std::fprintf(stderr, "vantrel-camsim: discovery port %u: %s\n", camsim::drovik::kRequestPort, error.c_str());
-        return kExitRuntime;
+    if (std::any_of(config.cameras.begin(), config.cameras.end(), [](const camsim::Camera& c) { return c.drovik; })) {
+        drovik = std::make_unique<camsim::DrovikResponder>(config.cameras, addressesOf(*local));
+        drovik->setVerbose(verbose);
+        drovik->setLoop(&loop);
+        if (!drovik->open(error)) {
+            std::fprintf(stderr, "vantrel-camsim: discovery port %u: %s\n", camsim::drovik::kRequestPort,
+                         error.c_str());
+            return kExitRuntime;
+        }
+        loop.watch(drovik->fd(), [&] { drovik->onReadable(); });
     }
-    loop.watch(drovik.fd(), [&] { drovik.onReadable(); });
+
+    // Each OID camera has its own socket on its own address.
+    std::vector<std::unique_ptr<camsim::ZorvoServer>> zorvo;
+    for (std::size_t i = 0; i < config.cameras.size(); ++i) {
+        const camsim::Camera& cam = config.cameras[i];
+        if (!cam.zorvo) continue;
+        auto& server = zorvo.emplace_back(std::make_unique<camsim::ZorvoServer>(cam));
+        server->setVerbose(verbose);
+        if (!server->open(error)) {
+            std::fprintf(stderr, "vantrel-camsim: cameras[%zu] (%s): OID port %u.%u.%u.%u:%u: %s\n", i,
+                         cam.name.c_str(), cam.ip[0], cam.ip[1], cam.ip[2], cam.ip[3], camsim::zorvo::kPort,
+                         error.c_str());
+            return kExitRuntime;
+        }
+        loop.watch(server->fd(), [s = server.get()] { s->onReadable(); });
+    }
 
     // The mDNS port is only taken when some camera answers there.
     std::unique_ptr<camsim::MdnsResponder> mdns;
@@ -110,17 +134,17 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
     auto duration = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(durationS));
     camsim::EventLoop::End end = loop.run(std::chrono::steady_clock::now() + duration);
-    if (verbose) {
-        const auto& s = drovik.stats();
+    if (verbose && drovik) {
+        const auto& s = drovik->stats();
         std::fprintf(stderr, "vantrel-camsim: %llu requests, %llu replies, %llu replies not sent\n",
                      static_cast<unsigned long long>(s.requests), static_cast<unsigned long long>(s.replies),
                      static_cast<unsigned long long>(s.sendFailures));
-        if (mdns) {
-            const auto& m = mdns->stats();
-            std::fprintf(stderr, "vantrel-camsim: %llu mDNS queries, %llu answers, %llu answers not sent\n",
-                         static_cast<unsigned long long>(m.queries), static_cast<unsigned long long>(m.answers),
-                         static_cast<unsigned long long>(m.sendFailures));
-        }
+    }
+    if (verbose && mdns) {
+        const auto& m = mdns->stats();
+        std::fprintf(stderr, "vantrel-camsim: %llu mDNS queries, %llu answers, %llu answers not sent\n",
+                     static_cast<unsigned long long>(m.queries), static_cast<unsigned long long>(m.answers),
+                     static_cast<unsigned long long>(m.sendFailures));
     }
     if (end == camsim::EventLoop::End::PollFailed) {
         std::fprintf(stderr, "vantrel-camsim: poll failed: %s\n", std::strerror(errno));
@@ -140,7 +164,9 @@ bool parseAddress(const std::string& text, camsim::Ipv4& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Plays Zorvo cameras on the local network for tests and benchmarks.\n"
+    CLI::App app{"Plays Zorvo cameras on the local network for tests and benchmarks: the broadcast discovery\n"
+                 "and assignment on UDP 43282, mDNS on 5353, and (cameras with \"zorvo\": true) the OID\n"
+                 "protocol on UDP 35777 of the camera's own address.\n"
                  "Prints \"ready\" once it listens; stops on SIGTERM, SIGINT or after --duration-s."};
 
     std::string configPath;

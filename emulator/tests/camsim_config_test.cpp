@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,55 @@ TEST(Config, RejectsBadMdnsFieldsNamingTheField) {
     };
     for (const auto& [fields, mustMention] : cases) {
         std::string json = R"({"cameras": [{)" + hw + fields + "}]}";
+        CameraConfig config = parseCameraConfig(json);
+        EXPECT_FALSE(config.ok()) << json;
+        EXPECT_NE(config.error.find(mustMention), std::string::npos)
+            << json << "\n  error: " << config.error << "\n  should mention: " << mustMention;
+    }
+}
+
+TEST(Config, ReadsOidAndAssignmentFieldsAndTheirDefaults) {
+    CameraConfig config = parseCameraConfig(R"({"cameras": [
+        {"hwAddr": "02:e5:a1:00:00:01", "name": "Gate", "zorvo": true, "zorvoVersion": 2,
+         "zorvoFault": "shortRead", "oids": {"2.4": "Other", "2.17": "CET"}, "password": "s3cret",
+         "assignReply": "code4", "assignWrongIds": 3},
+        {"hwAddr": "02:e5:a1:00:00:02", "name": "Porch", "oids": {"2.17": ""}}]})");
+    ASSERT_TRUE(config.ok()) << config.error;
+    const Camera& full = config.cameras[0];
+    EXPECT_TRUE(full.zorvo);
+    EXPECT_EQ(full.zorvoVersion, 2);
+    EXPECT_EQ(full.zorvoFault, ZorvoFault::ShortRead);
+    EXPECT_EQ(full.oids, (std::map<std::string, std::string>{{"2.4", "Other"}, {"2.17", "CET"}}));
+    EXPECT_EQ(full.password, "s3cret");
+    EXPECT_EQ(full.assignReply, AssignReply::Code4);
+    EXPECT_EQ(full.assignWrongIds, 3u);
+
+    const Camera& bare = config.cameras[1];
+    EXPECT_FALSE(bare.zorvo);
+    EXPECT_EQ(bare.zorvoVersion, 4);
+    EXPECT_EQ(bare.zorvoFault, ZorvoFault::None);
+    EXPECT_EQ(bare.oids, (std::map<std::string, std::string>{{"2.4", "Porch"}, {"2.17", ""}}));
+    EXPECT_EQ(bare.password, "qivnep");
+    EXPECT_EQ(bare.assignReply, AssignReply::Normal);
+    EXPECT_EQ(bare.assignWrongIds, 0u);
+}
+
+TEST(Config, RejectsBadOidAndAssignmentFieldsNamingTheField) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"("zorvo": "yes")", "cameras[0].zorvo"},
+        {R"("zorvoVersion": 4.5)", "cameras[0].zorvoVersion"},
+        {R"("zorvoVersion": "4")", "cameras[0].zorvoVersion"},
+        {R"("zorvoFault": "late")", "cameras[0].zorvoFault"},
+        {R"("zorvoFault": 1)", "cameras[0].zorvoFault"},
+        {R"("oids": ["2.4"])", "cameras[0].oids"},
+        {R"("oids": {"2.4": 5})", "cameras[0].oids.2.4"},
+        {R"("password": 1)", "cameras[0].password"},
+        {R"("assignReply": "loud")", "cameras[0].assignReply"},
+        {R"("assignWrongIds": -1)", "cameras[0].assignWrongIds"},
+        {R"("assignWrongIds": 256)", "cameras[0].assignWrongIds"},
+    };
+    for (const auto& [fields, mustMention] : cases) {
+        std::string json = std::string(R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", )") + fields + "}]}";
         CameraConfig config = parseCameraConfig(json);
         EXPECT_FALSE(config.ok()) << json;
         EXPECT_NE(config.error.find(mustMention), std::string::npos)

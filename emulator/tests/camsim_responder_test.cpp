@@ -2,6 +2,7 @@
 // test's own socket standing in for the PC's reply port.
 
 #include "drovik_responder.h"
+#include "md5_text.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -165,6 +166,43 @@ TEST_F(ResponderLoopback, CameraWithoutAddressBroadcastsOnTheArrivalLink) {
     auto r = receive();
     ASSERT_TRUE(r);
     EXPECT_EQ(lastHwByte(*r), 1);
+}
+
+TEST_F(ResponderLoopback, AssignmentOverTheFirstOfTwoNoncesMovesTheCamera) {
+    const Ipv4 local{127, 0, 0, 3};
+    auto responder = start({camera(1, {10, 99, 0, 1})}, {local});
+    // Two passes; the PC keeps the first reply's nonce.
+    request(*responder, discovery(0, 63));
+    serve(*responder);
+    auto first = receive();
+    ASSERT_TRUE(first);
+    request(*responder, discovery(0, 63));
+    serve(*responder);
+    ASSERT_TRUE(receive());
+
+    const std::string nonceHex = testing::lowerHex(std::span(first->bytes).subspan(12, 16));
+    const auto digest = testing::md5(nonceHex + ":root:QIVNEP");
+    Bytes assignment = {0x77, 0x03, 0x00, 0x00};
+    assignment.insert(assignment.end(), digest.begin(), digest.end());
+    assignment.insert(assignment.end(), {0x02, 0xe5, 0xa1, 0x00, 0x00, 0x01, 0x00, 0x00,
+                                         0x01, 0x00, 0x00, 0x04, 127, 0, 0, 3,
+                                         0x02, 0x00, 0x00, 0x04, 255, 0, 0, 0,
+                                         0x03, 0x00, 0x00, 0x04, 0, 0, 0, 0,
+                                         0x08, 0x00, 0x00, 0x01, 0x00,
+                                         0x00, 0x00, 0x00, 0x00});
+    request(*responder, assignment);
+    serve(*responder);
+    auto reply = receive();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->bytes, (Bytes{0x77, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));
+
+    // Now local, the camera answers from its new address and shows it.
+    request(*responder, discovery(0, 63));
+    serve(*responder);
+    auto after = receive();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->from, local);
+    EXPECT_EQ(Bytes(after->bytes.begin() + 28, after->bytes.begin() + 36), (Bytes{0x01, 0x00, 0x00, 0x04, 127, 0, 0, 3}));
 }
 
 TEST_F(ResponderLoopback, AnswersEveryCameraOfALargeSet) {

@@ -200,6 +200,13 @@ void TestLan::Route(const std::string& host, const std::vector<std::string>& arg
     Script(all);
 }
 
+std::unique_ptr<LanProcess> StartHere(const std::vector<std::string>& argv) {
+    int fd = -1;
+    pid_t pid = Spawn(argv, &fd);
+    if (pid < 0) return nullptr;
+    return std::make_unique<LanProcess>(pid, fd);
+}
+
 std::unique_ptr<LanProcess> TestLan::Start(const std::string& host, const std::vector<std::string>& argv,
                                            bool unprivileged) {
     int fd = -1;

@@ -26,6 +26,7 @@ public:
     int Wait(std::chrono::milliseconds timeout);
     // Everything read from standard output so far (Wait reads the rest).
     const std::string& Output() const { return seen_; }
+    pid_t Pid() const { return pid_; }
 
 private:
     bool ReadSome(int timeoutMs);
@@ -35,6 +36,9 @@ private:
     bool ended_ = false;
     int status_ = -1;
 };
+
+// Starts argv here, in this process's own network namespace (loopback tests).
+std::unique_ptr<LanProcess> StartHere(const std::vector<std::string>& argv);
 
 class TestLan {
 public:

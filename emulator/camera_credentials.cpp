@@ -1,0 +1,28 @@
+#include "camera_credentials.h"
+
+#include <openssl/evp.h>
+
+#include <string>
+
+namespace camsim {
+
+std::optional<Digest> credentialsDigest(const Nonce& nonce, std::string_view password) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (std::uint8_t b : nonce) {
+        text += kHex[b >> 4];
+        text += kHex[b & 0x0F];
+    }
+    text += ":root:";
+    for (char c : password) text += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+
+    Digest digest{};
+    unsigned int length = 0;
+    if (EVP_Digest(text.data(), text.size(), digest.data(), &length, EVP_md5(), nullptr) != 1 ||
+        length != digest.size()) {
+        return std::nullopt;
+    }
+    return digest;
+}
+
+}  // namespace camsim

@@ -1,0 +1,20 @@
+#pragma once
+// The proof of the administrator password that both the OID requests and
+// the broadcast assignment carry: MD5 over "<nonce hex>:root:<PASSWORD>".
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace camsim {
+
+using Nonce = std::array<std::uint8_t, 16>;
+using Digest = std::array<std::uint8_t, 16>;
+
+// MD5 of the nonce as 32 lower-case hex digits, ':', "root", ':', the
+// password in upper case (ASCII), without a NUL. Nothing when MD5 is
+// unavailable (the camera then accepts no digest).
+std::optional<Digest> credentialsDigest(const Nonce& nonce, std::string_view password);
+
+}  // namespace camsim

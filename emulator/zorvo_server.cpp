@@ -1,0 +1,75 @@
+#include "zorvo_server.h"
+
+#include "udp_receive.h"
+#include "udp_send.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace camsim {
+namespace {
+
+constexpr int kBatch = 64;
+constexpr std::size_t kReadSize = 2048;  // requests fit in 100 bytes
+constexpr std::chrono::seconds kSendPatience{2};
+
+}  // namespace
+
+ZorvoServer::ZorvoServer(const Camera& cam)
+    : name_(cam.name), ip_(cam.ip), service_(cam, [this] { return nonces_.next(); }) {}
+
+ZorvoServer::~ZorvoServer() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool ZorvoServer::open(std::string& error) {
+    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(zorvo::kPort);
+    std::memcpy(&addr.sin_addr.s_addr, ip_.data(), ip_.size());
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        error = std::string(fd_ < 0 ? "socket" : "bind") + ": " + std::strerror(errno);
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    return true;
+}
+
+void ZorvoServer::onReadable() {
+    for (int i = 0; i < kBatch; ++i) {
+        std::uint8_t buf[kReadSize];
+        Arrival arrival;
+        ReceiveResult result = receiveDatagram(fd_, buf, arrival);
+        if (result == ReceiveResult::Empty) return;
+        if (result == ReceiveResult::Failed) {
+            std::fprintf(stderr, "vantrel-camsim: OID socket of %s read failed: %s\n", name_.c_str(),
+                         std::strerror(errno));
+            return;
+        }
+        if (arrival.truncated) continue;
+        auto reply = service_.answer(std::span<const std::uint8_t>(buf, arrival.length));
+        if (verbose_) {
+            std::fprintf(stderr, "vantrel-camsim: %s: OID command %u (%zu bytes) from %u.%u.%u.%u:%u: %s\n",
+                         name_.c_str(), arrival.length ? buf[0] : 0u, arrival.length, arrival.from[0],
+                         arrival.from[1], arrival.from[2], arrival.from[3], arrival.fromPort,
+                         reply ? "answered" : "no reply");
+        }
+        if (!reply) continue;
+        Destination to{arrival.from, arrival.fromPort};
+        SendResult sent = sendDatagram(fd_, to, Route{}, *reply, std::chrono::steady_clock::now() + kSendPatience);
+        if (sent != SendResult::Sent) {
+            std::fprintf(stderr, "vantrel-camsim: OID reply of %s not sent: %s\n", name_.c_str(),
+                         sent == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
+        }
+    }
+}
+
+}  // namespace camsim
