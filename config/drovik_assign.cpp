@@ -42,7 +42,7 @@ uint8_t CDrovik::Assign(const CameraRecord& record, const char* ipAddr, const ch
         if (n < 0) return 6;
         got = n > 0 ? reply[0] : 0;  // bytes past the datagram count as 0
         if (got == packetId) break;
-        if (read < kReads) DebugTrace("Drovik Assign: expected packet ID %d, got %d: retrying", packetId, got);
+        DebugTrace("Drovik Assign: expected packet ID %d, got %d: retrying", packetId, got);
     }
     if (got != packetId) {
         DebugTrace("Drovik Assign: expected packet ID %d, got %d", packetId, got);

@@ -19,6 +19,7 @@ struct EmulatedCamera {
     bool mdns = false;    // answers multicast DNS (its ip must be on its host)
     std::vector<std::string> mdnsOrder{};  // e.g. {"txt", "aaaa", "srv"}; empty: the emulator's default
     bool answerSection = false;          // every record in the answer section
+    nlohmann::json extra = nlohmann::json::object();  // further camsim keys, e.g. {"assignReply", "refuse"}
 
     std::string HwHex() const {
         std::string hw;
@@ -37,6 +38,7 @@ struct EmulatedCamera {
         j["mdns"] = mdns;
         if (!mdnsOrder.empty()) j["mdnsOrder"] = mdnsOrder;
         if (answerSection) j["mdnsSection"] = "answer";
+        j.update(extra);
         return j;
     }
 
