@@ -26,7 +26,6 @@ public:
     int Wait(std::chrono::milliseconds timeout);
     // Everything read from standard output so far (Wait reads the rest).
     const std::string& Output() const { return seen_; }
-    pid_t Pid() const { return pid_; }
 
 private:
     bool ReadSome(int timeoutMs);
