@@ -3,6 +3,7 @@
 
 #include "discovery/debug_trace.h"
 #include "discovery/drovik.h"
+#include "discovery/mdns.h"
 #include "discovery/scanner.h"
 #include "platform/camera_port_turn.h"
 
@@ -17,10 +18,7 @@ uint8_t CScanner::Assign(int index, const char* ipAddr, const char* subnet, cons
                          uint8_t reboot) {
     if (index < 0 || index >= count) return kAssignmentFailure;
     const CameraRecord record = table[index];
-    if (!record.foundByDrovik) {
-        DebugTrace("Assign: %s was found by multicast DNS; its HTTP assignment is not available", record.hwAddrText);
-        return kAssignmentFailure;
-    }
+    if (!record.foundByDrovik) return mdns ? mdns->Assign(record, ipAddr, subnet, gateway, dhcp, reboot) : kAssignmentFailure;
     if (!drovik) return kSendError;
     // The reply comes to the port scans listen on: take turns with them.
     const platform::CameraPortTurn turn(kTurnBound, [](pid_t holder) {

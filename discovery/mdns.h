@@ -22,6 +22,12 @@ public:
     // Appends at most `room` records from `records` on; returns their number.
     int Discover(CameraRecord* records, int room);
 
+    // The HTTP assignment of a camera found here: one set.oid request through
+    // a host route to it; 0 Success or 3 Assignment Failure. Defined with the
+    // rest of the assignment code, in config/.
+    uint8_t Assign(const CameraRecord& record, const char* ipText, const char* subnetText, const char* gatewayText,
+                   uint8_t dhcp, uint8_t reboot);
+
     void* dnssdLib = nullptr;
     platform::Ipv4Interface ifaceList[kMaxInterfaces];
     int ifaceCount = 0;

@@ -60,6 +60,25 @@ enum class AssignReply {
     Code4,    // applies the settings, status 0, but code 4 instead of 5
 };
 
+// How a camera's web server demands the administrator's credentials.
+enum class HttpAuth { Basic, Digest };
+
+// How a camera's web server misbehaves, on every request.
+enum class HttpFault {
+    None,
+    Unauthorized,  // 401 with a challenge, whatever the credentials, nothing applied
+    Error,         // 200 with a "%Error" body, nothing applied
+    Chunked,       // the usual body in chunked transfer encoding
+    NoLength,      // the usual body without Content-Length, ended by closing the connection
+    NoBody,        // 200 without Content-Length and without body bytes, then the connection closes
+    Empty,         // 200 with Content-Length 0
+    SlowHeaders,   // the reply leaves 6 s after the request arrived
+    Trickle,       // headers at once, then the body one byte at a time over 12 s
+    ShortBody,     // Content-Length announces 10 bytes more than are sent, then the connection closes
+    Status500,     // 500, nothing applied
+    Status204,     // 204 without a body
+};
+
 struct Camera {
     std::string name;
     HwAddr hwAddr{};
@@ -104,6 +123,13 @@ struct Camera {
     // The replies leave this long after the request: a late reply to an
     // assignment the PC has given up on.
     unsigned assignDelayMs = 0;
+
+    // Serves get.oid, set.oid and the list commands over HTTP on ip:httpPort (80 when absent).
+    bool http = false;
+    HttpAuth httpAuth = HttpAuth::Basic;  // for set.oid and the lists; get.oid asks for none
+    HttpFault httpFault = HttpFault::None;
+    // OID text -> body of that OID's list command, sent as is.
+    std::map<std::string, std::string> httpLists;
 };
 
 }  // namespace camsim

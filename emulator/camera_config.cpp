@@ -27,6 +27,8 @@ const std::set<std::string> kCameraKeys = {
     "mdns", "instance", "mdnsOrder", "mdnsSection", "mdnsCompression", "txt", "mdnsDelayMs",
     // OID protocol and broadcast assignment
     "password", "zorvo", "zorvoVersion", "zorvoFault", "oids", "assignReply", "assignWrongIds", "assignDelayMs",
+    // web server
+    "http", "httpAuth", "httpFault", "httpLists",
 };
 
 constexpr std::size_t kMaxMdnsRecords = 32;  // more would only repeat records
@@ -53,6 +55,25 @@ const std::pair<const char*, ZorvoFault> kZorvoFaultNames[] = {
 const std::pair<const char*, AssignReply> kAssignReplyNames[] = {
     {"normal", AssignReply::Normal}, {"silent", AssignReply::Silent},   {"refuse", AssignReply::Refuse},
     {"status7", AssignReply::Status7}, {"code4", AssignReply::Code4},
+};
+
+const std::pair<const char*, HttpAuth> kHttpAuthNames[] = {
+    {"basic", HttpAuth::Basic}, {"digest", HttpAuth::Digest},
+};
+
+const std::pair<const char*, HttpFault> kHttpFaultNames[] = {
+    {"none", HttpFault::None},
+    {"unauthorized", HttpFault::Unauthorized},
+    {"error", HttpFault::Error},
+    {"chunked", HttpFault::Chunked},
+    {"noLength", HttpFault::NoLength},
+    {"noBody", HttpFault::NoBody},
+    {"empty", HttpFault::Empty},
+    {"slowHeaders", HttpFault::SlowHeaders},
+    {"trickle", HttpFault::Trickle},
+    {"shortBody", HttpFault::ShortBody},
+    {"status500", HttpFault::Status500},
+    {"status204", HttpFault::Status204},
 };
 
 int hexDigit(char c) {
@@ -291,6 +312,17 @@ void readMdns(FieldReader& r, Camera& cam) {
     if (auto delay = r.integer("mdnsDelayMs", 0, 500)) cam.mdnsDelayMs = static_cast<unsigned>(*delay);
 }
 
+// An object of text to text, such as the OID table.
+void readTextMap(FieldReader& r, const std::string& key, std::map<std::string, std::string>& out) {
+    const json* v = r.find(key);
+    if (!v) return;
+    if (!v->is_object()) return r.fail(key, "expected an object of OID text to text");
+    for (auto it = v->begin(); it != v->end(); ++it) {
+        if (!it->is_string()) return r.fail(key + "." + it.key(), "expected a string");
+        out[it.key()] = it->get<std::string>();
+    }
+}
+
 // The keys of the OID service and of the broadcast assignment.
 void readZorvo(FieldReader& r, Camera& cam) {
     r.text("password", cam.password);
@@ -300,19 +332,21 @@ void readZorvo(FieldReader& r, Camera& cam) {
     }
     r.choice("zorvoFault", kZorvoFaultNames, cam.zorvoFault);
 
-    if (const json* oids = r.find("oids")) {
-        if (!oids->is_object()) return r.fail("oids", "expected an object of OID text to value text");
-        for (auto it = oids->begin(); it != oids->end(); ++it) {
-            if (!it->is_string()) return r.fail("oids." + it.key(), "expected a string");
-            cam.oids[it.key()] = it->get<std::string>();
-        }
-    }
+    readTextMap(r, "oids", cam.oids);
+    if (r.failed()) return;
     // The camera name is OID 2.4 unless the table says otherwise.
     cam.oids.emplace("2.4", cam.name);
 
     r.choice("assignReply", kAssignReplyNames, cam.assignReply);
     if (auto wrongIds = r.integer("assignWrongIds", 0, 255)) cam.assignWrongIds = static_cast<unsigned>(*wrongIds);
     if (auto delay = r.integer("assignDelayMs", 0, 60000)) cam.assignDelayMs = static_cast<unsigned>(*delay);
+}
+
+void readHttp(FieldReader& r, Camera& cam) {
+    r.flag("http", cam.http);
+    r.choice("httpAuth", kHttpAuthNames, cam.httpAuth);
+    r.choice("httpFault", kHttpFaultNames, cam.httpFault);
+    readTextMap(r, "httpLists", cam.httpLists);
 }
 
 void readCamera(const json& entry, const std::string& path, Camera& cam, std::string& error) {
@@ -352,6 +386,7 @@ void readCamera(const json& entry, const std::string& path, Camera& cam, std::st
     r.flag("drovik", cam.drovik);
     readMdns(r, cam);
     readZorvo(r, cam);
+    readHttp(r, cam);
 
     std::string rawHex;
     if (r.find("rawReplyHex")) {

@@ -32,15 +32,15 @@ std::string text(const Ipv4& a) {
 
 }  // namespace
 
-DrovikResponder::DrovikResponder(std::vector<Camera> cameras, const std::vector<Ipv4>& localAddresses,
+DrovikResponder::DrovikResponder(std::vector<Camera>& cameras, const std::vector<Ipv4>& localAddresses,
                                  DrovikPorts ports)
-    : cameras_(std::move(cameras)), localAddresses_(localAddresses), ports_(ports) {
-    for (const Camera& cam : cameras_) sourceOf_.push_back(sourceFor(cam));
+    : cameras_(cameras), localAddresses_(localAddresses), ports_(ports) {
+    std::sort(localAddresses_.begin(), localAddresses_.end());
     recentNonces_.resize(cameras_.size());
 }
 
 Ipv4 DrovikResponder::sourceFor(const Camera& cam) const {
-    bool local = std::find(localAddresses_.begin(), localAddresses_.end(), cam.ip) != localAddresses_.end();
+    bool local = std::binary_search(localAddresses_.begin(), localAddresses_.end(), cam.ip);
     return local ? cam.ip : Ipv4{};
 }
 
@@ -118,7 +118,7 @@ void DrovikResponder::answer(std::span<const std::uint8_t> datagram, const Ipv4&
             recentNonces_[i].add(nonce);
         }
         Destination to{drovik::replyDestination(cam, from), ports_.reply};
-        if (send(cam, to, Route{ifindex, sourceOf_[i]}, reply)) ++sent;
+        if (send(cam, to, Route{ifindex, sourceFor(cam)}, reply)) ++sent;
     }
     stats_.replies += sent;
     if (verbose_) {
@@ -134,9 +134,8 @@ void DrovikResponder::answerAssignment(const drovik::AssignRequest& request, con
         if (cam.hwAddr != request.target) continue;
         // The replies leave the way the camera's discovery replies did before the change.
         const Destination to{drovik::replyDestination(cam, from), ports_.reply};
-        const Route route{ifindex, sourceOf_[i]};
+        const Route route{ifindex, sourceFor(cam)};
         drovik::AssignOutcome outcome = drovik::assign(cam, recentNonces_[i], request);
-        if (outcome.applied) sourceOf_[i] = sourceFor(cam);
         if (cam.assignDelayMs > 0 && loop_) {
             loop_->at(EventLoop::Clock::now() + std::chrono::milliseconds(cam.assignDelayMs),
                       [this, i, to, route, replies = outcome.replies] {

@@ -30,9 +30,10 @@ public:
         std::uint64_t sendFailures = 0;  // replies the kernel refused or that timed out
     };
 
-    // localAddresses are this host's IPv4 addresses: a camera whose address is
-    // one of them sends from it.
-    DrovikResponder(std::vector<Camera> cameras, const std::vector<Ipv4>& localAddresses,
+    // cameras is the camera state the services share (an assignment changes
+    // it); it must outlive the responder. localAddresses are this host's IPv4
+    // addresses: a camera whose address is one of them sends from it.
+    DrovikResponder(std::vector<Camera>& cameras, const std::vector<Ipv4>& localAddresses,
                     DrovikPorts ports = {});
     ~DrovikResponder();
     DrovikResponder(const DrovikResponder&) = delete;
@@ -56,11 +57,11 @@ private:
     void answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex);
     void answerAssignment(const drovik::AssignRequest& request, const Ipv4& from, unsigned ifindex);
     bool send(const Camera& cam, const Destination& to, const Route& route, std::span<const std::uint8_t> reply);
+    // The camera's own address if it is local, else 0.0.0.0.
     Ipv4 sourceFor(const Camera& cam) const;
 
-    std::vector<Camera> cameras_;
-    std::vector<Ipv4> localAddresses_;
-    std::vector<Ipv4> sourceOf_;  // per camera: its own address if local, else 0.0.0.0
+    std::vector<Camera>& cameras_;
+    std::vector<Ipv4> localAddresses_;  // sorted
     std::vector<drovik::RecentNonces> recentNonces_;  // per camera
     DrovikPorts ports_;
     NonceSource nonces_;

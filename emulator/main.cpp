@@ -5,6 +5,7 @@
 #include "drovik_responder.h"
 #include "drovik_responder_wire.h"
 #include "event_loop.h"
+#include "http_server.h"
 #include "local_addresses.h"
 #include "mdns_answer_wire.h"
 #include "mdns_responder.h"
@@ -78,6 +79,8 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
         if (signals.consume()) loop.stop();
     });
 
+    // config.cameras is the camera state the discovery, mDNS and web services
+    // share: an assignment (broadcast or web) shows in the next answers.
     // The discovery port is only taken when some camera answers there; it
     // also carries the broadcast assignment, which needs a discovery nonce.
     std::unique_ptr<camsim::DrovikResponder> drovik;
@@ -104,6 +107,21 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
         if (!server->open(error)) {
             std::fprintf(stderr, "vantrel-camsim: cameras[%zu] (%s): OID port %u.%u.%u.%u:%u: %s\n", i,
                          cam.name.c_str(), cam.ip[0], cam.ip[1], cam.ip[2], cam.ip[3], camsim::zorvo::kPort,
+                         error.c_str());
+            return kExitRuntime;
+        }
+        loop.watch(server->fd(), [s = server.get()] { s->onReadable(); });
+    }
+
+    // Each web camera listens on its own address and port.
+    std::vector<std::unique_ptr<camsim::HttpServer>> web;
+    for (std::size_t i = 0; i < config.cameras.size(); ++i) {
+        camsim::Camera& cam = config.cameras[i];
+        if (!cam.http) continue;
+        auto& server = web.emplace_back(std::make_unique<camsim::HttpServer>(cam, loop));
+        if (!server->open(error)) {
+            std::fprintf(stderr, "vantrel-camsim: cameras[%zu] (%s): web port %u.%u.%u.%u:%u: %s\n", i,
+                         cam.name.c_str(), cam.ip[0], cam.ip[1], cam.ip[2], cam.ip[3], cam.httpPort.value_or(80),
                          error.c_str());
             return kExitRuntime;
         }
@@ -166,7 +184,9 @@ bool parseAddress(const std::string& text, camsim::Ipv4& out) {
 int main(int argc, char** argv) {
     CLI::App app{"Plays Zorvo cameras on the local network for tests and benchmarks: the broadcast discovery\n"
                  "and assignment on UDP 43282, mDNS on 5353, and (cameras with \"zorvo\": true) the OID\n"
-                 "protocol on UDP 35777 of the camera's own address.\n"
+                 "protocol on UDP 35777 of the camera's own address, and (\"http\": true) get.oid, set.oid and\n"
+                 "the list commands over HTTP on that address and its httpPort; it logs each web request\n"
+                 "and OID write to stdout.\n"
                  "Prints \"ready\" once it listens; stops on SIGTERM, SIGINT or after --duration-s."};
 
     std::string configPath;

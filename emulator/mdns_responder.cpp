@@ -37,7 +37,7 @@ std::string text(const Ipv4& a) {
 }  // namespace
 
 MdnsResponder::MdnsResponder(const std::vector<Camera>& cameras, std::vector<LocalAddress> local, EventLoop& loop)
-    : local_(std::move(local)), loop_(loop) {
+    : cameras_(cameras), local_(std::move(local)), loop_(loop) {
     std::map<unsigned, std::vector<std::size_t>> byDelay;
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const Camera& cam = cameras[i];
@@ -46,10 +46,9 @@ MdnsResponder::MdnsResponder(const std::vector<Camera>& cameras, std::vector<Loc
             notLocal_.push_back(i);
             continue;
         }
-        mdns::Answer answer = mdns::buildAnswer(cam);
-        if (!answer.ok()) continue;  // the config check at start-up refuses such a camera
+        if (!mdns::buildAnswer(cam).ok()) continue;  // the config check at start-up refuses such a camera
         byDelay[cam.mdnsDelayMs].push_back(speakers_.size());
-        speakers_.push_back({cam.name, cam.ip, std::move(answer.bytes)});
+        speakers_.push_back({i, cam.ip});
     }
     for (auto& [delayMs, members] : byDelay) groups_.push_back({delayMs, std::move(members)});
 }
@@ -137,16 +136,19 @@ void MdnsResponder::onReadable() {
 void MdnsResponder::sendAnswers(const DelayGroup& group, unsigned ifindex) {
     for (std::size_t s : group.speakers) {
         const Speaker& speaker = speakers_[s];
+        const Camera& cam = cameras_[speaker.camera];
+        // Built anew each time: an assignment may have changed the settings it carries.
+        mdns::Answer answer = mdns::buildAnswer(cam);
         auto deadline = std::chrono::steady_clock::now() + kSendPatience;
         SendResult result = sendDatagram(fd_, {mdns::kGroup, mdns::kPort}, {ifindex, speaker.source},
-                                         speaker.answer, deadline);
+                                         answer.bytes, deadline);
         if (result == SendResult::Sent) {
             ++stats_.answers;
             continue;
         }
         ++stats_.sendFailures;
         std::fprintf(stderr, "vantrel-camsim: mDNS answer of %s from %s on link %u not sent: %s\n",
-                     speaker.name.c_str(), text(speaker.source).c_str(), ifindex,
+                     cam.name.c_str(), text(speaker.source).c_str(), ifindex,
                      result == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
     }
 }

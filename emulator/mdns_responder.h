@@ -25,7 +25,10 @@ public:
 
     // Takes the cameras with "mdns" set. Each answers from its own address,
     // so one whose address is not in `local` cannot answer: it is left out
-    // and listed by notLocal(). Delayed answers wait on `loop`'s timers.
+    // and listed by notLocal(). cameras is the camera state the services
+    // share: each answer carries the camera's settings as they are when it
+    // leaves (from the address it started with). Delayed answers wait on
+    // `loop`'s timers.
     MdnsResponder(const std::vector<Camera>& cameras, std::vector<LocalAddress> local, EventLoop& loop);
     ~MdnsResponder();
     MdnsResponder(const MdnsResponder&) = delete;
@@ -47,9 +50,8 @@ public:
 
 private:
     struct Speaker {
-        std::string name;
+        std::size_t camera;  // index in cameras_
         Ipv4 source{};
-        std::vector<std::uint8_t> answer;  // the same for every query, so built once
     };
     // Cameras that answer after the same delay, in config order.
     struct DelayGroup {
@@ -59,6 +61,7 @@ private:
 
     void sendAnswers(const DelayGroup& group, unsigned ifindex);
 
+    const std::vector<Camera>& cameras_;
     std::vector<LocalAddress> local_;
     EventLoop& loop_;
     std::vector<Speaker> speakers_;

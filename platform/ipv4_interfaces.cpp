@@ -34,4 +34,20 @@ int ListIpv4Interfaces(Ipv4Interface* list, int capacity) {
     return n;
 }
 
+unsigned LinkOfAddress(in_addr address) {
+    ifaddrs* all = nullptr;
+    if (getifaddrs(&all) != 0) return 0;
+    unsigned index = 0;
+    for (ifaddrs* entry = all; entry && index == 0; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET || !entry->ifa_name) continue;
+        if (reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr != address.s_addr) continue;
+        char link[IF_NAMESIZE + 1] = {};
+        std::strncpy(link, entry->ifa_name, IF_NAMESIZE);
+        if (char* colon = std::strchr(link, ':')) *colon = '\0';
+        index = if_nametoindex(link);
+    }
+    freeifaddrs(all);
+    return index;
+}
+
 }  // namespace platform

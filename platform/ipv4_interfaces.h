@@ -18,4 +18,7 @@ struct Ipv4Interface {
 // written, or -1 when the list cannot be read.
 int ListIpv4Interfaces(Ipv4Interface* list, int capacity);
 
+// Index of the link that holds `address`; 0 when none does.
+unsigned LinkOfAddress(in_addr address);
+
 }  // namespace platform

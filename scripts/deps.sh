@@ -3,7 +3,7 @@
 # missing. As root it installs them; otherwise it prints the exact line to run.
 set -eu
 
-PACKAGES="cmake make g++ pkg-config qt6-base-dev fonts-liberation libgtest-dev nlohmann-json3-dev libcli11-dev iproute2 util-linux avahi-daemon libssl-dev"
+PACKAGES="cmake make g++ pkg-config qt6-base-dev fonts-liberation libgtest-dev nlohmann-json3-dev libcli11-dev iproute2 util-linux avahi-daemon libssl-dev libcurl4-openssl-dev libmicrohttpd-dev"
 
 missing=""
 for p in $PACKAGES; do

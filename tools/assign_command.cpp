@@ -28,10 +28,14 @@ int RunAssignCommand(const AssignArguments& a) {
     CScanner scanner;
     scanner.Scan();
     int index = -1;
-    for (int i = 0; i < scanner.Count() && index < 0; ++i)
-        if (strcasecmp(scanner.RecordAt(i).hwAddrText, a.hwAddr.c_str()) == 0) index = i;
+    for (int i = 0; i < scanner.Count() && index < 0; ++i) {
+        const CameraRecord& r = scanner.RecordAt(i);
+        if (!a.via.empty() && (r.foundByDrovik != 0) != (a.via == "drovik")) continue;
+        if (strcasecmp(r.hwAddrText, a.hwAddr.c_str()) == 0) index = i;
+    }
     if (index < 0) {
-        std::fprintf(stderr, "No camera with hardware address %s answered.\n", a.hwAddr.c_str());
+        std::fprintf(stderr, "No camera with hardware address %s answered%s.\n", a.hwAddr.c_str(),
+                     a.via.empty() ? "" : (a.via == "drovik" ? " the broadcast" : " multicast DNS"));
         return kNoSuchCamera;
     }
     // With DHCP the camera's own texts go along, as the dialog's disabled fields hold them.

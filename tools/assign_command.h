@@ -7,12 +7,14 @@ struct AssignArguments {
     bool dhcp = false;
     std::string ipAddr, subnet, gateway;
     bool reboot = false;
+    std::string via;  // "drovik" or "mdns": the record of that protocol; empty: the first
 };
 
 // Messages of the Assign IP dialog's address checks that the arguments fail,
 // one per line; empty when they pass (or DHCP is asked for).
 std::string AssignArgumentFaults(const AssignArguments& arguments);
 
-// Scans, assigns to the first camera with that hardware address, prints the
+// Scans, assigns to the first camera with that hardware address (found by the
+// protocol `via` names, if it names one), prints the
 // result's text; returns the result code, or 10 when no such camera answered.
 int RunAssignCommand(const AssignArguments& arguments);

@@ -55,6 +55,8 @@ int main(int argc, char** argv) {
             if (other != fixed) fixed->needs(other);
     }
     assign->add_flag("--reboot", arguments.reboot, "Restart the camera at once");
+    assign->add_option("--via", arguments.via, "For a camera listed twice: the record found by this protocol")
+        ->check(CLI::IsMember({"drovik", "mdns"}));
 
     CLI11_PARSE(app, argc, argv);
 

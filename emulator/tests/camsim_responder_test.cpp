@@ -48,7 +48,8 @@ protected:
 
     // Opens a responder on a free port that replies to the test's socket.
     std::unique_ptr<DrovikResponder> start(const std::vector<Camera>& cameras, std::vector<Ipv4> local = {}) {
-        auto responder = std::make_unique<DrovikResponder>(cameras, local, DrovikPorts{0, pcPort_});
+        cameras_ = cameras;  // the responder shares the state it is given
+        auto responder = std::make_unique<DrovikResponder>(cameras_, local, DrovikPorts{0, pcPort_});
         std::string error;
         EXPECT_TRUE(responder->open(error)) << error;
         return responder;
@@ -100,6 +101,7 @@ protected:
 
     int pc_ = -1;
     std::uint16_t pcPort_ = 0;
+    std::vector<Camera> cameras_;
 };
 
 TEST_F(ResponderLoopback, AnswersOnlyCamerasInTheRequestedRangeWithFreshNonces) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
+#include <thread>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -149,6 +151,166 @@ TEST_F(AssignLan, CliAssignsAsAnOrdinaryUserAndReportsEachResult) {
     for (const json& r : listed) addresses[r["name"]] = r["ipAddrText"];
     EXPECT_EQ(addresses["Fixed"], "10.77.0.61");
     EXPECT_EQ(addresses["Locked"], "10.77.0.11");
+}
+
+}  // namespace
+
+namespace {
+
+// Host routes (/32) in the pc's main table: the lines without a prefix length.
+std::string HostRoutes(TestLan& lan) {
+    std::string out, hosts;
+    lan.Run("pc", {"ip", "-4", "route", "show"}, &out);
+    std::size_t at = 0;
+    while (at < out.size()) {
+        const std::size_t end = out.find('\n', at);
+        const std::string line = out.substr(at, end - at);
+        const std::string first = line.substr(0, line.find(' '));
+        if (!line.empty() && first.find('/') == std::string::npos && first != "default") hosts += line + "\n";
+        at = end == std::string::npos ? out.size() : end + 1;
+    }
+    return hosts;
+}
+
+EmulatedCamera WebCam(const std::string& name, const std::string& hw, const std::string& ip,
+                      json extra = json::object()) {
+    EmulatedCamera c = Cam(name, hw, ip, std::move(extra));
+    c.drovik = false;
+    c.mdns = true;
+    c.httpPort = 8080;
+    if (!c.extra.contains("http")) c.extra["http"] = true;
+    return c;
+}
+
+// The pc on an office LAN (eth0) and a camera LAN (eth1). On the office LAN a
+// decoy holds the same link-local address as the camera LAN's fresh camera.
+void BuildTwoLans(TestLan& lan) {
+    lan.AddLan("office");
+    lan.AddLan("cameras");
+    lan.AddHost("pc", "office", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("pc", "cameras", "eth1", {"192.168.60.2/24"});
+    lan.AddHost("decoy", "office", "eth0", {"169.254.7.7/16"});
+    lan.AddHost("cams", "cameras", "eth0",
+                {"192.168.60.20/24", "192.168.60.21/24", "192.168.60.22/24", "192.168.60.23/24", "192.168.60.24/24",
+                 "192.168.60.25/24", "169.254.7.7/16"});
+}
+
+TEST_F(AssignLan, HttpAssignmentQueriesResultsAndHostRoutes) {
+    BuildTwoLans(lan);
+    ASSERT_TRUE(lan.Ok());
+    EmulatedCamera fresh = WebCam("Fresh", "02:e5:a1:00:04:07", "169.254.7.7");
+    fresh.subnet = "255.255.0.0";
+    auto cams = StartCameras("cams", {WebCam("Web", "02:e5:a1:00:04:01", "192.168.60.20"),
+                                      WebCam("Err", "02:e5:a1:00:04:02", "192.168.60.21", {{"httpFault", "error"}}),
+                                      WebCam("Locked", "02:e5:a1:00:04:03", "192.168.60.22",
+                                             {{"httpFault", "unauthorized"}}),
+                                      WebCam("Broken", "02:e5:a1:00:04:04", "192.168.60.23",
+                                             {{"httpFault", "status500"}}),
+                                      WebCam("Gone", "02:e5:a1:00:04:05", "192.168.60.24", {{"http", false}}),
+                                      WebCam("Slow", "02:e5:a1:00:04:06", "192.168.60.25",
+                                             {{"httpFault", "slowHeaders"}}),
+                                      fresh});
+    EmulatedCamera decoy = WebCam("Decoy", "02:e5:a1:00:04:77", "169.254.7.7");
+    decoy.mdns = false;
+    auto decoys = StartCameras("decoy", {decoy});
+    const std::string noRoutes = HostRoutes(lan);
+
+    ASSERT_TRUE(lan.RunInside("pc", [&] {
+        CScanner scanner;
+        scanner.Scan();
+        ASSERT_EQ(scanner.Count(), 7);
+        auto assign = [&](const char* name, const char* ip, const char* subnet, const char* gateway, uint8_t dhcp,
+                          uint8_t reboot) {
+            const int i = IndexOf(scanner, name);
+            EXPECT_GE(i, 0) << name;
+            const uint8_t result = i < 0 ? 99 : scanner.Assign(i, ip, subnet, gateway, dhcp, reboot);
+            EXPECT_EQ(HostRoutes(lan), noRoutes) << name << ": a host route was left behind";
+            return result;
+        };
+
+        // The four forms of the request, exactly as the camera receives them.
+        const std::string head = "http 192.168.60.20:8080 GET /set.oid?OidTB3.6.2=192.168.60.1&OidTB3.6.1=255.255.255.0"
+                                 "&OidTB3.6.10=192.168.60.30&OidTB4.2=";
+        const struct {
+            uint8_t dhcp, reboot;
+            const char* tail;
+        } forms[] = {{0, 0, "disabled&OidTR3.6.22=1"},
+                     {0, 1, "disabled&OidTR2.11=1"},
+                     {1, 0, "enabled&OidTR3.6.22=1"},
+                     {1, 1, "enabled&OidTR2.11=1"}};
+        for (const auto& form : forms) {
+            EXPECT_EQ(assign("Web", "192.168.60.30", "255.255.255.0", "192.168.60.1", form.dhcp, form.reboot), 0);
+            EXPECT_TRUE(cams->WaitForLine(head + form.tail, 5s)) << form.tail;
+        }
+        // Typed values arrive as typed: a space, '#' and '&' cannot break or extend the request, '+' stays.
+        EXPECT_EQ(assign("Web", "1&OidTB2.4=x", "a#b", "GMT+1 x", 0, 0), 0);
+        EXPECT_TRUE(cams->WaitForText("OidTB3.6.2=GMT+1%20x&OidTB3.6.1=a%23b&OidTB3.6.10=1%26OidTB2.4=x&", 5s));
+        EXPECT_TRUE(cams->WaitForLine("set 192.168.60.20 3.6.2=GMT+1 x", 5s));
+        EXPECT_TRUE(cams->WaitForLine("set 192.168.60.20 3.6.1=a#b", 5s));
+        EXPECT_TRUE(cams->WaitForLine("set 192.168.60.20 3.6.10=1&OidTB2.4=x", 5s));
+
+        EXPECT_EQ(assign("Err", "192.168.60.31", "255.255.255.0", "192.168.60.1", 0, 0), 3);
+        EXPECT_EQ(assign("Locked", "192.168.60.32", "255.255.255.0", "192.168.60.1", 0, 0), 3);
+        EXPECT_EQ(assign("Broken", "192.168.60.33", "255.255.255.0", "192.168.60.1", 0, 0), 3);
+        EXPECT_EQ(assign("Gone", "192.168.60.34", "255.255.255.0", "192.168.60.1", 0, 0), 3);
+
+        // The host route stands while the request waits.
+        std::string during;
+        std::thread watcher([&] {
+            for (int i = 0; i < 40 && during.find("192.168.60.25 dev eth1") == std::string::npos; ++i) {
+                std::this_thread::sleep_for(100ms);
+                during = HostRoutes(lan);
+            }
+        });
+        EXPECT_EQ(assign("Slow", "192.168.60.35", "255.255.255.0", "192.168.60.1", 0, 0), 3);
+        watcher.join();
+        EXPECT_NE(during.find("192.168.60.25 dev eth1 proto static scope link src 192.168.60.2"), std::string::npos)
+            << during;
+
+        // 169.254.0.0/16 now leads to the office LAN, where the decoy answers for
+        // the same address: the request still goes where the camera answered.
+        lan.Run("pc", {"ip", "route", "flush", "169.254.0.0/16"});
+        lan.Run("pc", {"ip", "route", "add", "169.254.0.0/16", "dev", "eth0"});
+        EXPECT_EQ(assign("Fresh", "192.168.60.36", "255.255.255.0", "192.168.60.1", 0, 0), 0);
+        EXPECT_TRUE(cams->WaitForText("http 169.254.7.7:8080 GET /set.oid?", 5s));
+        EXPECT_FALSE(decoys->WaitForText("GET", 500ms));
+    }));
+}
+
+TEST_F(AssignLan, CliAssignsViaMulticastDnsAlsoALinkLocalCamera) {
+    BuildTwoLans(lan);
+    ASSERT_TRUE(lan.Ok());
+    EmulatedCamera both = WebCam("Both", "02:e5:a1:00:05:01", "192.168.60.20");
+    both.drovik = true;  // listed twice: --via picks the record
+    EmulatedCamera fresh = WebCam("Fresh", "02:e5:a1:00:05:07", "169.254.7.7");
+    fresh.subnet = "255.255.0.0";
+    auto cams = StartCameras("cams", {both, fresh});
+    const std::string noRoutes = HostRoutes(lan);
+
+    std::string out;
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", "02:e5:a1:00:05:01", "--via", "mdns", "--ip", "192.168.60.22",
+                             "--subnet", "255.255.255.0", "--gateway", "192.168.60.1"},
+                      &out),
+              0);
+    EXPECT_EQ(out, "Success\n");
+    EXPECT_TRUE(cams->WaitForText("http 192.168.60.20:8080 GET /set.oid?OidTB3.6.2=192.168.60.1&OidTB3.6.1=255.255.255.0"
+                                  "&OidTB3.6.10=192.168.60.22&OidTB4.2=disabled&OidTR3.6.22=1",
+                                  5s));
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", "02:e5:a1:00:05:07", "--via", "mdns", "--ip", "192.168.60.23",
+                             "--subnet", "255.255.255.0", "--gateway", "192.168.60.1", "--reboot"},
+                      &out),
+              0);
+    EXPECT_TRUE(cams->WaitForText("http 169.254.7.7:8080 GET /set.oid?", 5s));
+    EXPECT_EQ(HostRoutes(lan), noRoutes);
+    // Not found by that protocol.
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", "02:e5:a1:00:05:07", "--via", "drovik", "--dhcp"}, &out), 10);
+
+    std::map<std::string, std::string> listed;
+    for (const json& r : CliScan())
+        if (r["foundByDrovik"] == 0) listed[r["name"]] = r["ipAddrText"];
+    // Both move to addresses their host holds, so their answers come from there.
+    EXPECT_EQ(listed["Both"], "192.168.60.22");
+    EXPECT_EQ(listed["Fresh"], "192.168.60.23");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "config/address_rules.h"
 #include "config/drovik_assign_wire.h"
+#include "config/url_value.h"
 #include "config/zorvo_wire.h"
 
 namespace {
@@ -131,6 +132,28 @@ TEST(AddressRules, InetAddrFormsMessagesAndSubnetDefault) {
         const char* got = address_rules::SubnetDefault(c.ip);
         EXPECT_EQ(std::string(got ? got : "-"), std::string(c.subnet ? c.subnet : "-")) << c.ip;
     }
+}
+
+TEST(UrlValue, OnlyWhatCouldBreakOrExtendTheRequestIsEncoded) {
+    EXPECT_EQ(EncodeUrlValue("10.1.2.3"), "10.1.2.3");
+    EXPECT_EQ(EncodeUrlValue("GMT+1"), "GMT+1");
+    EXPECT_EQ(EncodeUrlValue("a b#c&d%e"), "a%20b%23c%26d%25e");
+    EXPECT_EQ(EncodeUrlValue("$(,)+;\"<>{|}^=?/@:'"), "$(,)+;\"<>{|}^=?/@:'");
+    EXPECT_EQ(EncodeUrlValue(std::string("\x01\t\x7f\x80\xe9\xff", 6)), "%01%09%7F%80%E9%FF");
+    // Decoding gives back every byte string.
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    const std::string encoded = EncodeUrlValue(all);
+    std::string decoded;
+    for (std::size_t i = 0; i < encoded.size(); ++i) {
+        if (encoded[i] == '%') {
+            decoded += static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            decoded += encoded[i];
+        }
+    }
+    EXPECT_EQ(decoded, all);
 }
 
 }  // namespace

@@ -1,0 +1,77 @@
+// The HTTP assignment of CMdns: one set.oid request that writes the network
+// OIDs, through a host route to the camera by the link it answered on.
+#include <arpa/inet.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "discovery/debug_trace.h"
+#include "discovery/mdns.h"
+#include "platform/ipv4_interfaces.h"
+#include "platform/routes.h"
+#include "url_value.h"
+#include "web_client.h"
+
+namespace {
+
+constexpr uint8_t kSuccess = 0;
+constexpr uint8_t kAssignmentFailure = 3;
+
+// A /32 to the camera through the link that holds the interface address it
+// answered on, for the life of the object.
+class HostRoute {
+public:
+    HostRoute(const char* cameraText, in_addr iface) {
+        char ifaceText[INET_ADDRSTRLEN] = "";
+        inet_ntop(AF_INET, &iface, ifaceText, sizeof ifaceText);
+        // The text came from the network: only a dotted address makes a route.
+        if (inet_pton(AF_INET, cameraText, &camera_) != 1) {
+            DebugTrace("Assign: %s is no IPv4 address: no host route", cameraText);
+            return;
+        }
+        link_ = platform::LinkOfAddress(iface);
+        if (link_ == 0) {
+            DebugTrace("Assign: no link holds %s: no host route to %s", ifaceText, cameraText);
+            return;
+        }
+        const int result = platform::AddLinkRoute(camera_, 32, link_, iface, true);
+        if (result != 0) {
+            DebugTrace("Assign: host route to %s through %s refused: %s", cameraText, ifaceText, std::strerror(result));
+            link_ = 0;
+            return;
+        }
+        DebugTrace("Assign: host route to %s through %s", cameraText, ifaceText);
+    }
+    ~HostRoute() {
+        if (link_ == 0) return;
+        const int result = platform::DeleteLinkRoute(camera_, 32, link_);
+        if (result != 0) DebugTrace("Assign: host route removal failed: %s", std::strerror(result));
+    }
+    HostRoute(const HostRoute&) = delete;
+    HostRoute& operator=(const HostRoute&) = delete;
+
+private:
+    in_addr camera_{};
+    unsigned link_ = 0;
+};
+
+}  // namespace
+
+uint8_t CMdns::Assign(const CameraRecord& record, const char* ipText, const char* subnetText,
+                      const char* gatewayText, uint8_t dhcp, uint8_t reboot) {
+    CWebClient client;
+    const HostRoute route(record.ipAddrText, record.ifaceAddr.sin_addr);
+    const std::string url = std::string("http://root:qivnep@") + record.webAddr + "/set.oid?" +
+                            "OidTB3.6.2=" + EncodeUrlValue(gatewayText ? gatewayText : "") +
+                            "&OidTB3.6.1=" + EncodeUrlValue(subnetText ? subnetText : "") +
+                            "&OidTB3.6.10=" + EncodeUrlValue(ipText ? ipText : "") +
+                            "&OidTB4.2=" + (dhcp ? "enabled" : "disabled") +
+                            (reboot ? "&OidTR2.11=1" : "&OidTR3.6.22=1");
+    std::unique_ptr<char[]> body;
+    const int result = client.ReadURL(url.c_str(), body);
+    if (result == CWebClient::kFetched && client.statusCode == 200 && !(body && std::strstr(body.get(), "%Error")))
+        return kSuccess;
+    DebugTrace("Assign: assignment failed");
+    return kAssignmentFailure;
+}

@@ -1,0 +1,96 @@
+#include "http_request.h"
+
+#include <arpa/inet.h>
+
+#include <cstring>
+
+namespace camsim::http {
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+void setAddress(Ipv4& field, const std::string& text) {
+    in_addr addr{};
+    if (inet_pton(AF_INET, text.c_str(), &addr) == 1) std::memcpy(field.data(), &addr.s_addr, field.size());
+}
+
+}  // namespace
+
+std::string percentDecode(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        int high = text[i] == '%' && i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
+        int low = high >= 0 ? hexValue(text[i + 2]) : -1;
+        if (low >= 0) {
+            out.push_back(static_cast<char>(high << 4 | low));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+Target parseTarget(std::string_view rawTarget) {
+    const std::size_t mark = rawTarget.find('?');
+    const std::string path = percentDecode(rawTarget.substr(0, mark));
+    const std::string_view query = mark == std::string_view::npos ? "" : rawTarget.substr(mark + 1);
+
+    Target target;
+    if (path == "/get.oid") {
+        target.page = Page::GetOid;
+        target.oid = percentDecode(query);
+    } else if (path == "/set.oid") {
+        target.page = Page::SetOid;
+        target.query = query;
+    } else {
+        constexpr std::string_view kListHead = "/DPARSE_$O(";
+        constexpr std::string_view kListTail = ",L).cmd";
+        if (path.size() > kListHead.size() + kListTail.size() && startsWith(path, kListHead) &&
+            path.ends_with(kListTail)) {
+            target.page = Page::List;
+            target.oid = path.substr(kListHead.size(), path.size() - kListHead.size() - kListTail.size());
+        }
+    }
+    return target;
+}
+
+std::vector<OidWrite> parseSetQuery(std::string_view query) {
+    std::vector<OidWrite> writes;
+    while (!query.empty()) {
+        const std::size_t end = query.find('&');
+        const std::string_view argument = query.substr(0, end);
+        query = end == std::string_view::npos ? "" : query.substr(end + 1);
+
+        const std::size_t equals = argument.find('=');
+        const std::string key = percentDecode(argument.substr(0, equals));
+        if (key.size() <= 5 || !(startsWith(key, "OidTB") || startsWith(key, "OidTR"))) continue;
+        const std::string_view value = equals == std::string_view::npos ? "" : argument.substr(equals + 1);
+        writes.push_back({key.substr(5), percentDecode(value)});
+    }
+    return writes;
+}
+
+void applyOidWrite(Camera& cam, const OidWrite& write) {
+    cam.oids[write.oid] = write.value;
+    if (write.oid == "3.6.10") setAddress(cam.ip, write.value);
+    else if (write.oid == "3.6.1") setAddress(cam.subnet, write.value);
+    else if (write.oid == "3.6.2") setAddress(cam.gateway, write.value);
+    else if (write.oid == "4.2" && write.value == "enabled") cam.dhcp = 1;
+    else if (write.oid == "4.2" && write.value == "disabled") cam.dhcp = 0;
+}
+
+bool asksRestart(const OidWrite& write) {
+    return write.oid == "2.11" && write.value == "1";
+}
+
+}  // namespace camsim::http

@@ -1,0 +1,42 @@
+#pragma once
+// One camera's web server: get.oid, set.oid and the list commands
+// (http_request.h) on the camera's own address and web port, with the
+// camera's credentials and fault. libmicrohttpd runs inside the event loop:
+// the loop watches its epoll descriptor and wakes it by timer when it has
+// work pending, and slow replies wait on loop timers, so a slow camera never
+// holds up the others.
+//
+// Prints to stdout, one line each:
+//   http <ip>:<port> <METHOD> <target as received>   every request
+//   set <ip> <OID>=<value>                            every OID written
+//   restart <ip>                                      a write asked for a restart
+// Writes take effect once their reply is over.
+
+#include "camera.h"
+#include "event_loop.h"
+
+#include <memory>
+#include <string>
+
+namespace camsim {
+
+class HttpServer {
+public:
+    // cam is the camera state the other services share; the writes land in it.
+    HttpServer(Camera& cam, EventLoop& loop);
+    ~HttpServer();
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+
+    // Listens on the camera's address and web port. On failure returns false and says why.
+    bool open(std::string& error);
+    int fd() const;
+    void onReadable();
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace camsim
