@@ -25,6 +25,16 @@ const char* CheckGateway(const char* text) {
     return Parse(text, address) ? nullptr : "Invalid Gateway. Use xxx.xxx.xxx.xxx";
 }
 
+const char* CheckCameraName(const std::string& name) {
+    if (name.size() > 16) return "Name exceeds maximum of 16 characters";
+    for (const char c : name) {
+        const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                             c == '_';
+        if (!allowed) return "Invalid name.  Use alphanumeric, '-' or '_' only";
+    }
+    return nullptr;
+}
+
 const char* SubnetDefault(const char* ipText) {
     uint32_t address;
     if (!Parse(ipText, address)) return nullptr;

@@ -2,6 +2,7 @@
 // The Assign IP dialog's rules for address texts, shared with the
 // command-line tool so that both refuse the same texts with the same messages.
 #include <cstdint>
+#include <string>
 
 namespace address_rules {
 
@@ -14,6 +15,10 @@ bool Parse(const char* text, uint32_t& address);
 const char* CheckIpAddress(const char* text);
 const char* CheckSubnet(const char* text);
 const char* CheckGateway(const char* text);
+
+// The Edit dialog's name check on a name in 8-bit characters (Latin-1): null
+// when the camera takes it, else the one message the dialog shows.
+const char* CheckCameraName(const std::string& name);
 
 // The subnet mask offered by the first octet of a valid address, or null
 // (first octet 0 or 127, or an invalid text).
