@@ -10,15 +10,9 @@
 
 #include "busy_wait.h"
 #include "discovery/debug_trace.h"
+#include "fonts.h"
 
 namespace {
-
-QFont PixelFont(const char* family, int pixels, bool bold) {
-    QFont font(family);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, QRect where, const char* hint) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
@@ -39,7 +33,7 @@ constexpr int kColumnWidth = 140;
 TForm1::TForm1(ScannerFactory factory, QWidget* parent) : QWidget(parent), makeScanner(std::move(factory)) {
     setObjectName("Form1");
     setWindowTitle("Vantrel Version 2.6");
-    setFont(PixelFont("MS Sans Serif", 11, false));
+    setFont(WindowFont());
     setFixedSize(659, 375);
     move(336, 151);
 

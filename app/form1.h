@@ -11,6 +11,8 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 class QTimer;
+class TAdvDlg;
+class TAssignDlg;
 
 class TForm1 : public QWidget
 {
@@ -39,6 +41,11 @@ public:
     char lastError[100] = {};
     std::string cameraAddr;
     std::string cameraWebAddr;
+
+    // The camera commands' dialogs, made by the entry right after the window
+    // and owned by it; hidden until a command shows one of them.
+    TAssignDlg* AssignDlg = nullptr;
+    TAdvDlg* AdvDlg = nullptr;
 
     QLabel* LabelCamFound;
     QTableWidget* StringGrid1;

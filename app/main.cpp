@@ -3,6 +3,8 @@
 #include <exception>
 #include <memory>
 
+#include "dialogs/adv_dlg.h"
+#include "dialogs/assign_dlg.h"
 #include "fonts.h"
 #include "form1.h"
 #include "vantrel_application.h"
@@ -14,6 +16,9 @@ int main(int argc, char** argv) {
         application.setApplicationName("Vantrel");
         InstallFontSubstitutes();
         auto form1 = std::make_unique<TForm1>();
+        // The window owns its dialogs: they are made once, hidden, and reused by every command.
+        form1->AssignDlg = new TAssignDlg(form1.get());
+        form1->AdvDlg = new TAdvDlg(form1.get());
         form1->show();
         application.exec();
         message = application.escaped;

@@ -16,9 +16,13 @@ std::vector<Link> ListLinks() {
     for (ifaddrs* entry = list; entry; entry = entry->ifa_next) {
         if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_PACKET || !entry->ifa_name) continue;
         Link link;
-        link.index = reinterpret_cast<const sockaddr_ll*>(entry->ifa_addr)->sll_ifindex;
+        const auto* address = reinterpret_cast<const sockaddr_ll*>(entry->ifa_addr);
+        link.index = address->sll_ifindex;
         link.name = entry->ifa_name;
         link.flags = entry->ifa_flags;
+        link.hardwareType = address->sll_hatype;
+        link.hwAddrLength = std::min<unsigned char>(address->sll_halen, sizeof link.hwAddr);
+        std::copy_n(address->sll_addr, link.hwAddrLength, link.hwAddr);
         if (link.index == 0) link.index = if_nametoindex(entry->ifa_name);
         if (link.index == 0) continue;
         if (std::none_of(links.begin(), links.end(), [&](const Link& l) { return l.index == link.index; }))

@@ -1,16 +1,49 @@
 #include "assign_command.h"
 
+#include <arpa/inet.h>
 #include <strings.h>
 
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 
 #include "config/address_rules.h"
+#include "discovery/debug_trace.h"
 #include "discovery/scanner.h"
+#include "platform/address_probe.h"
 
 namespace {
 
 constexpr int kNoSuchCamera = 10;
+constexpr int kAddressTaken = 11;
+
+// Asks, as the Assign IP dialog does before it applies a changed address,
+// whether some device already answers there. True: it does, and the question was printed.
+bool AddressTaken(const std::string& ipText, bool force) {
+    in_addr address{};
+    address.s_addr = inet_addr(ipText.c_str());
+    const auto start = std::chrono::steady_clock::now();
+    const platform::ProbeAnswer probe = platform::ProbeAddress(address);
+    const long long ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    const char* method = probe.method == platform::ProbeMethod::ArpOnEveryLink ? "ARP on every link"
+                                                                                : "the kernel's neighbour table";
+    if (!probe.answered) {
+        DebugTrace("Assign: probe of %s by %s: no answer (%lld ms)", ipText.c_str(), method, ms);
+        return false;
+    }
+    const uint8_t* hw = probe.hwAddr;
+    char question[160];
+    std::snprintf(question, sizeof question,
+                  "Device at address %02x-%02x-%02x-%02x-%02x-%02x is responding to this IP address.  "
+                  "Continue with assignment?",
+                  hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]);
+    DebugTrace("Assign: probe of %s by %s: answered by %02x-%02x-%02x-%02x-%02x-%02x (%lld ms)%s", ipText.c_str(),
+               method, hw[0], hw[1], hw[2], hw[3], hw[4], hw[5], ms, force ? "; forced" : "");
+    // With --force the question is answered already; stderr still tells the installer.
+    (force ? std::cerr : std::cout) << question << std::endl;
+    return !force;
+}
 
 }  // namespace
 
@@ -43,6 +76,7 @@ int RunAssignCommand(const AssignArguments& a) {
     const std::string ip = a.dhcp ? r.ipAddrText : a.ipAddr;
     const std::string subnet = a.dhcp ? r.subnetText : a.subnet;
     const std::string gateway = a.dhcp ? r.gatewayText : a.gateway;
+    if (!a.dhcp && inet_addr(ip.c_str()) != r.ipAddr && AddressTaken(ip, a.force)) return kAddressTaken;
     const uint8_t result = scanner.Assign(index, ip.c_str(), subnet.c_str(), gateway.c_str(), a.dhcp ? 1 : 0,
                                           a.reboot ? 1 : 0);
     std::cout << CScanner::ResultText(result) << std::endl;

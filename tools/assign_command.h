@@ -8,6 +8,7 @@ struct AssignArguments {
     std::string ipAddr, subnet, gateway;
     bool reboot = false;
     std::string via;  // "drovik" or "mdns": the record of that protocol; empty: the first
+    bool force = false;  // assign even when another device answers at the new address
 };
 
 // Messages of the Assign IP dialog's address checks that the arguments fail,
@@ -17,4 +18,6 @@ std::string AssignArgumentFaults(const AssignArguments& arguments);
 // Scans, assigns to the first camera with that hardware address (found by the
 // protocol `via` names, if it names one), prints the
 // result's text; returns the result code, or 10 when no such camera answered.
+// A new fixed address is probed first: when a device answers there, prints the
+// Assign IP dialog's duplicate question and returns 11, unless `force`.
 int RunAssignCommand(const AssignArguments& arguments);

@@ -57,6 +57,8 @@ int main(int argc, char** argv) {
     assign->add_flag("--reboot", arguments.reboot, "Restart the camera at once");
     assign->add_option("--via", arguments.via, "For a camera listed twice: the record found by this protocol")
         ->check(CLI::IsMember({"drovik", "mdns"}));
+    assign->add_flag("--force", arguments.force,
+                     "Assign even when another device answers at the new address (otherwise exit status 11)");
 
     CLI11_PARSE(app, argc, argv);
 

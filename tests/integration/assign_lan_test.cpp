@@ -2,6 +2,7 @@
 // namespace LAN against emulated cameras that accept, refuse or misbehave.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <thread>
@@ -153,6 +154,50 @@ TEST_F(AssignLan, CliAssignsAsAnOrdinaryUserAndReportsEachResult) {
     EXPECT_EQ(addresses["Locked"], "10.77.0.11");
 }
 
+// The duplicate question about a device with hardware address `hw` ("02:11:...").
+std::string Question(std::string hw) {
+    std::replace(hw.begin(), hw.end(), ':', '-');
+    return "Device at address " + hw + " is responding to this IP address.  Continue with assignment?\n";
+}
+
+TEST_F(AssignLan, CliRefusesAnAddressAnotherDeviceAnswersForUnlessForced) {
+    std::vector<EmulatedCamera> cameras = BuildLan(lan);
+    lan.AddHost("near", "lan", "eth0", {"10.77.0.50/24"});
+    lan.AddHost("outside", "lan", "eth0", {"172.31.0.9/24"});  // in no subnet of the pc
+    ASSERT_TRUE(lan.Ok());
+    auto cams = StartCameras("cams", cameras);
+    auto assign = [&](bool unprivileged, const std::string& hw, const std::string& ip, std::string& out,
+                      bool force = false) {
+        std::vector<std::string> argv = {unprivileged ? lan.Executable(VANTREL_CLI) : VANTREL_CLI,
+                                         "assign", hw, "--ip", ip, "--subnet", "255.255.255.0", "--gateway",
+                                         "10.77.0.1"};
+        if (force) argv.push_back("--force");
+        return lan.Run("pc", argv, &out, unprivileged);
+    };
+    std::string out;
+    // As root, by ARP on every link.
+    EXPECT_EQ(assign(false, "02:e5:a1:00:03:01", "10.77.0.50", out), 11);
+    EXPECT_EQ(out, Question(HwAddr("near")));
+    EXPECT_EQ(assign(false, "02:e5:a1:00:03:01", "172.31.0.9", out), 11);
+    EXPECT_EQ(out, Question(HwAddr("outside")));
+    EXPECT_EQ(assign(false, "02:e5:a1:00:03:01", "10.77.0.50", out, true), 0);
+    EXPECT_EQ(out, "Success\n");
+    // Its own address again: not probed, though "near" answers there.
+    EXPECT_EQ(assign(false, "02:e5:a1:00:03:01", "10.77.0.50", out), 0);
+
+    // As an ordinary user, by the kernel's resolution: the address the camera host
+    // answered the scan from (so the pc holds a STALE entry for it); a free one.
+    EXPECT_EQ(assign(true, "02:e5:a1:00:03:07", "10.77.0.10", out), 11);
+    EXPECT_EQ(out, Question(HwAddr("cams")));
+    EXPECT_EQ(assign(true, "02:e5:a1:00:03:07", "10.77.0.62", out), 0);
+    EXPECT_EQ(out, "Success\n");
+
+    std::map<std::string, std::string> listed;
+    for (const json& r : CliScan()) listed[r["name"]] = r["ipAddrText"];
+    EXPECT_EQ(listed["Fixed"], "10.77.0.50");
+    EXPECT_EQ(listed["Seven"], "10.77.0.62");
+}
+
 }  // namespace
 
 namespace {
@@ -288,8 +333,9 @@ TEST_F(AssignLan, CliAssignsViaMulticastDnsAlsoALinkLocalCamera) {
     const std::string noRoutes = HostRoutes(lan);
 
     std::string out;
+    // Both move to addresses their host holds (so it answers there): --force.
     EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", "02:e5:a1:00:05:01", "--via", "mdns", "--ip", "192.168.60.22",
-                             "--subnet", "255.255.255.0", "--gateway", "192.168.60.1"},
+                             "--subnet", "255.255.255.0", "--gateway", "192.168.60.1", "--force"},
                       &out),
               0);
     EXPECT_EQ(out, "Success\n");
@@ -297,7 +343,7 @@ TEST_F(AssignLan, CliAssignsViaMulticastDnsAlsoALinkLocalCamera) {
                                   "&OidTB3.6.10=192.168.60.22&OidTB4.2=disabled&OidTR3.6.22=1",
                                   5s));
     EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", "02:e5:a1:00:05:07", "--via", "mdns", "--ip", "192.168.60.23",
-                             "--subnet", "255.255.255.0", "--gateway", "192.168.60.1", "--reboot"},
+                             "--subnet", "255.255.255.0", "--gateway", "192.168.60.1", "--reboot", "--force"},
                       &out),
               0);
     EXPECT_TRUE(cams->WaitForText("http 169.254.7.7:8080 GET /set.oid?", 5s));

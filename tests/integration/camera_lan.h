@@ -65,6 +65,13 @@ protected:
         return result;
     }
 
+    // The hardware address of `host`'s `link`, "02:11:22:33:44:55".
+    std::string HwAddr(const std::string& host, const std::string& link = "eth0") {
+        std::string out;
+        lan.Run(host, {"cat", "/sys/class/net/" + link + "/address"}, &out);
+        return out.substr(0, out.find('\n'));
+    }
+
     TestLan lan;
     std::vector<std::string> configs;
 };
