@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "camsim_config.h"
+#include "loopback_camsim.h"
 #include "config/web_client.h"
 #include "test_lan.h"
 #include "trace_capture.h"
@@ -35,18 +35,8 @@ json WebCamera(const std::string& ip, const std::string& fault, const std::strin
             {"httpLists", {{"2.17", "'CET','UTC'"}}}};
 }
 
-class WebClientLoopback : public testing::Test {
+class WebClientLoopback : public LoopbackCamsim {
 protected:
-    void Start(const json& cameras) {
-        config = "/tmp/vantrel-web-" + std::to_string(getpid()) + ".json";
-        ASSERT_TRUE(WriteCamsimConfig(config, cameras));
-        camsim = StartHere({VANTREL_CAMSIM, "--config", config, "--duration-s", "120"});
-        ASSERT_TRUE(camsim && camsim->WaitForLine("ready", 20s)) << "vantrel-camsim did not start";
-    }
-    void TearDown() override {
-        camsim.reset();
-        if (!config.empty()) std::remove(config.c_str());
-    }
     struct Fetch {
         int result;
         int status;
@@ -63,8 +53,6 @@ protected:
         return {result, client.statusCode, client.openStatus, body != nullptr, body ? body.get() : "",
                 Clock::now() - start};
     }
-    std::string config;
-    std::unique_ptr<LanProcess> camsim;
 };
 
 TEST_F(WebClientLoopback, BodiesInEveryFramingAndBothAuthSchemes) {

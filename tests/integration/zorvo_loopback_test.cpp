@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "camsim_config.h"
+#include "loopback_camsim.h"
 #include "config/zorvo.h"
 #include "test_lan.h"
 
@@ -27,21 +27,7 @@ json OidCamera(const std::string& ip, int version, const std::string& fault = "n
             {"oids", {{"2.17", "CET"}}}};
 }
 
-class ZorvoLoopback : public testing::Test {
-protected:
-    void Start(const json& cameras) {
-        config = "/tmp/vantrel-zorvo-" + std::to_string(getpid()) + ".json";
-        ASSERT_TRUE(WriteCamsimConfig(config, cameras));
-        camsim = StartHere({VANTREL_CAMSIM, "--config", config, "--duration-s", "120"});
-        ASSERT_TRUE(camsim && camsim->WaitForLine("ready", 20s)) << "vantrel-camsim did not start";
-    }
-    void TearDown() override {
-        camsim.reset();
-        if (!config.empty()) std::remove(config.c_str());
-    }
-    std::string config;
-    std::unique_ptr<LanProcess> camsim;
-};
+using ZorvoLoopback = LoopbackCamsim;
 
 // A host that hears but never answers: what it was sent.
 std::vector<std::vector<uint8_t>> Heard(int fd) {
