@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 
+#include <cstdio>
+
 namespace address_rules {
 
 bool Parse(const char* text, uint32_t& address) {
@@ -33,6 +35,15 @@ const char* CheckCameraName(const std::string& name) {
         if (!allowed) return "Invalid name.  Use alphanumeric, '-' or '_' only";
     }
     return nullptr;
+}
+
+std::string DuplicateQuestion(const uint8_t hw[6]) {
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "Device at address %02x-%02x-%02x-%02x-%02x-%02x is responding to this IP address.  "
+                  "Continue with assignment?",
+                  hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]);
+    return text;
 }
 
 const char* SubnetDefault(const char* ipText) {

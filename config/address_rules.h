@@ -20,6 +20,9 @@ const char* CheckGateway(const char* text);
 // when the camera takes it, else the one message the dialog shows.
 const char* CheckCameraName(const std::string& name);
 
+// The question asked when another device answers at the new address.
+std::string DuplicateQuestion(const uint8_t hwAddr[6]);
+
 // The subnet mask offered by the first octet of a valid address, or null
 // (first octet 0 or 127, or an invalid text).
 const char* SubnetDefault(const char* ipText);

@@ -26,11 +26,8 @@ uint8_t CDrovik::Assign(const CameraRecord& record, const char* ipAddr, const ch
              : drovik::BuildAssignRequest(packetId, digest, record.hwAddr, reboot == 1, false, inet_addr(ipAddr),
                                           inet_addr(subnet), inet_addr(gateway), request);
 
-    if (!Open()) return 5;
-    struct Closer {
-        CDrovik* drovik;
-        ~Closer() { drovik->Close(); }
-    } closer{this};
+    const Exchange sockets(*this);
+    if (!sockets.Open()) return 5;
     Flush();  // a late reply to an earlier assignment must not answer this one
     if (SendToEveryLink(request, length) == 0) return 5;
 

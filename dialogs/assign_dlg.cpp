@@ -27,10 +27,6 @@ platform::ProbeAnswer ProbeWhileBusy(in_addr address) {
     return answer;
 }
 
-const char* MethodName(platform::ProbeMethod method) {
-    return method == platform::ProbeMethod::ArpOnEveryLink ? "ARP on every link" : "kernel neighbour resolution";
-}
-
 }  // namespace
 
 TAssignDlg::TAssignDlg(QWidget* parent) : QDialog(parent), probe(ProbeWhileBusy) {
@@ -142,7 +138,7 @@ void TAssignDlg::OKBtnClick() {
         if (answer.answered)
             std::snprintf(outcome, sizeof outcome, "answered by %02x-%02x-%02x-%02x-%02x-%02x", answer.hwAddr[0],
                           answer.hwAddr[1], answer.hwAddr[2], answer.hwAddr[3], answer.hwAddr[4], answer.hwAddr[5]);
-        DebugTrace("Duplicate-address probe of %s by %s: %s", inet_ntoa(target), MethodName(answer.method), outcome);
+        DebugTrace("Duplicate-address probe of %s by %s: %s", inet_ntoa(target), platform::ProbeMethodName(answer.method), outcome);
         if (answer.answered && !ConfirmDuplicate(answer.hwAddr)) failed = true;
     }
 
@@ -158,12 +154,7 @@ void TAssignDlg::OKBtnClick() {
 }
 
 bool TAssignDlg::ConfirmDuplicate(const uint8_t (&hw)[6]) {
-    char text[128];
-    std::snprintf(text, sizeof text,
-                  "Device at address %02x-%02x-%02x-%02x-%02x-%02x is responding to this IP address.  "
-                  "Continue with assignment?",
-                  hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]);
-    QMessageBox box(QMessageBox::NoIcon, "Duplicate IP", QString::fromLatin1(text),
+    QMessageBox box(QMessageBox::NoIcon, "Duplicate IP", QString::fromLatin1(address_rules::DuplicateQuestion(hw).c_str()),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;

@@ -156,11 +156,8 @@ int CDrovik::SendToEveryLink(const uint8_t* request, std::size_t length) {
 }
 
 int CDrovik::Discover(CameraRecord* table) {
-    if (!Open()) return 0;
-    struct Closer {
-        CDrovik* drovik;
-        ~Closer() { drovik->Close(); }
-    } closer{this};
+    const Exchange sockets(*this);
+    if (!sockets.Open()) return 0;
     auto replies = std::make_unique<drovik::Reply[]>(drovik::kMaxReplies);
     int held = 0;
 

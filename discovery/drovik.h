@@ -34,6 +34,20 @@ public:
     bool Open();
     void Close();
 
+    // The sockets of one exchange: open for the object's life.
+    class Exchange {
+    public:
+        explicit Exchange(CDrovik& drovik) : drovik_(drovik), open_(drovik.Open()) {}
+        ~Exchange() { drovik_.Close(); }
+        Exchange(const Exchange&) = delete;
+        Exchange& operator=(const Exchange&) = delete;
+        bool Open() const { return open_; }
+
+    private:
+        CDrovik& drovik_;
+        bool open_;
+    };
+
     // Reads and drops every datagram waiting on the receive socket.
     void Flush();
 

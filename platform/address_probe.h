@@ -18,6 +18,11 @@ struct ProbeAnswer {
     ProbeMethod method = ProbeMethod::ArpOnEveryLink;
 };
 
+// How the answer was found, for traces.
+inline const char* ProbeMethodName(ProbeMethod method) {
+    return method == ProbeMethod::ArpOnEveryLink ? "ARP on every link" : "the kernel's neighbour table";
+}
+
 // Blocks for at most about a second with the ARP probe (about 3 s to say no
 // with the kernel's resolution). `address` in network order.
 ProbeAnswer ProbeAddress(in_addr address);

@@ -26,18 +26,13 @@ bool AddressTaken(const std::string& ipText, bool force) {
     const platform::ProbeAnswer probe = platform::ProbeAddress(address);
     const long long ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    const char* method = probe.method == platform::ProbeMethod::ArpOnEveryLink ? "ARP on every link"
-                                                                                : "the kernel's neighbour table";
+    const char* method = platform::ProbeMethodName(probe.method);
     if (!probe.answered) {
         DebugTrace("Assign: probe of %s by %s: no answer (%lld ms)", ipText.c_str(), method, ms);
         return false;
     }
     const uint8_t* hw = probe.hwAddr;
-    char question[160];
-    std::snprintf(question, sizeof question,
-                  "Device at address %02x-%02x-%02x-%02x-%02x-%02x is responding to this IP address.  "
-                  "Continue with assignment?",
-                  hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]);
+    const std::string question = address_rules::DuplicateQuestion(hw);
     DebugTrace("Assign: probe of %s by %s: answered by %02x-%02x-%02x-%02x-%02x-%02x (%lld ms)%s", ipText.c_str(),
                method, hw[0], hw[1], hw[2], hw[3], hw[4], hw[5], ms, force ? "; forced" : "");
     // With --force the question is answered already; stderr still tells the installer.
