@@ -82,6 +82,7 @@ std::vector<OidWrite> parseSetQuery(std::string_view query) {
 
 void applyOidWrite(Camera& cam, const OidWrite& write) {
     cam.oids[write.oid] = write.value;
+    if (write.oid == "2.4") cam.name = write.value;
     if (write.oid == "3.6.10") setAddress(cam.ip, write.value);
     else if (write.oid == "3.6.1") setAddress(cam.subnet, write.value);
     else if (write.oid == "3.6.2") setAddress(cam.gateway, write.value);

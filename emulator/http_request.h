@@ -38,7 +38,7 @@ struct OidWrite {
 // or OidTR<OID> are skipped.
 std::vector<OidWrite> parseSetQuery(std::string_view query);
 
-// Stores the value in the camera's OID table. The network OIDs also change
+// Stores the value in the camera's OID table. 2.4 renames the camera, and the network OIDs change
 // what its discovery replies and mDNS answers carry: 3.6.10 address, 3.6.1
 // subnet, 3.6.2 gateway (a text that is no address leaves them), 4.2 DHCP
 // ("enabled" or "disabled").

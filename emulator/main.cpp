@@ -100,7 +100,7 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
     // Each OID camera has its own socket on its own address.
     std::vector<std::unique_ptr<camsim::ZorvoServer>> zorvo;
     for (std::size_t i = 0; i < config.cameras.size(); ++i) {
-        const camsim::Camera& cam = config.cameras[i];
+        camsim::Camera& cam = config.cameras[i];
         if (!cam.zorvo) continue;
         auto& server = zorvo.emplace_back(std::make_unique<camsim::ZorvoServer>(cam));
         server->setVerbose(verbose);

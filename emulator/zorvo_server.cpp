@@ -1,5 +1,6 @@
 #include "zorvo_server.h"
 
+#include "http_request.h"
 #include "udp_receive.h"
 #include "udp_send.h"
 
@@ -21,8 +22,14 @@ constexpr std::chrono::seconds kSendPatience{2};
 
 }  // namespace
 
-ZorvoServer::ZorvoServer(const Camera& cam)
-    : name_(cam.name), ip_(cam.ip), service_(cam, [this] { return nonces_.next(); }) {}
+ZorvoServer::ZorvoServer(Camera& cam)
+    : name_(cam.name), ip_(cam.ip), service_(cam, [this] { return nonces_.next(); }) {
+    service_.onWrite([this, &cam](const std::string& oid, const std::string& value) {
+        http::applyOidWrite(cam, {oid, value});
+        std::printf("set %u.%u.%u.%u %s=%s\n", ip_[0], ip_[1], ip_[2], ip_[3], oid.c_str(), value.c_str());
+        std::fflush(stdout);  // test harnesses read it while the emulator runs
+    });
+}
 
 ZorvoServer::~ZorvoServer() {
     if (fd_ >= 0) ::close(fd_);

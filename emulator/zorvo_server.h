@@ -13,7 +13,9 @@ namespace camsim {
 
 class ZorvoServer {
 public:
-    explicit ZorvoServer(const Camera& cam);
+    // Writes the camera takes go into `cam`, shared with its other services,
+    // and are told on stdout: "set <ip> <OID>=<value>".
+    explicit ZorvoServer(Camera& cam);
     ~ZorvoServer();
     ZorvoServer(const ZorvoServer&) = delete;
     ZorvoServer& operator=(const ZorvoServer&) = delete;

@@ -131,6 +131,7 @@ std::optional<Bytes> OidService::answerOid(std::span<const std::uint8_t> request
 
     if (write) {
         oids_[args[0]] = args[1];
+        if (onWrite_) onWrite_(args[0], args[1]);
         return finish(head(kStatusDone, echoes));
     }
     if (operation != kOpRead) return finish(head(kStatusFailed, echoes));

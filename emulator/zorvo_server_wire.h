@@ -40,6 +40,8 @@ inline constexpr std::size_t kOversizeReply = 60;
 class OidService {
 public:
     using NonceFn = std::function<Nonce()>;
+    // Told of every write the camera takes.
+    using WriteFn = std::function<void(const std::string& oid, const std::string& value)>;
 
     // Draws the first nonce from freshNonce.
     OidService(const Camera& cam, NonceFn freshNonce);
@@ -49,6 +51,7 @@ public:
     std::optional<std::vector<std::uint8_t>> answer(std::span<const std::uint8_t> request);
 
     const Nonce& nonce() const { return nonce_; }
+    void onWrite(WriteFn fn) { onWrite_ = std::move(fn); }
 
 private:
     std::optional<std::vector<std::uint8_t>> answerOid(std::span<const std::uint8_t> request, bool gen4);
@@ -58,6 +61,7 @@ private:
     std::string password_;
     std::map<std::string, std::string> oids_;
     NonceFn freshNonce_;
+    WriteFn onWrite_;
     Nonce nonce_;
     bool refusedOnce_ = false;
 };

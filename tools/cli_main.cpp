@@ -8,6 +8,7 @@
 #include "assign_command.h"
 #include "discovery/scanner.h"
 #include "record_json.h"
+#include "settings_command.h"
 
 namespace {
 
@@ -60,7 +61,47 @@ int main(int argc, char** argv) {
     assign->add_flag("--force", arguments.force,
                      "Assign even when another device answers at the new address (otherwise exit status 11)");
 
+    // Settings of one camera by its address; the OID as the camera names it ("2.17").
+    SettingsTarget target;
+    std::string oid, value, list;
+    auto addTarget = [&](CLI::App* command) {
+        command->add_option("IP", target.ip, "The camera's IPv4 address")->required()->check(CLI::ValidIPV4);
+    };
+    auto addPort = [&](CLI::App* command) {
+        command->add_option("--port", target.port, "The camera's web server port (writes and lists)")
+            ->check(CLI::Range(1, 65535))
+            ->capture_default_str();
+    };
+    auto addOid = [&](CLI::App* command) {
+        command->add_option("OID", oid, "Dotted numeric OID, e.g. 2.17")
+            ->required()
+            ->check(CLI::Validator(
+                [](std::string& text) {
+                    const bool ok = !text.empty() && text.find_first_not_of("0123456789.") == std::string::npos;
+                    return ok ? std::string() : "an OID is digits and dots, e.g. 2.17";
+                },
+                "OID"));
+    };
+    CLI::App* get = app.add_subcommand("get", "Print one setting of a camera (UDP, else HTTP)");
+    addTarget(get);
+    addOid(get);
+    addPort(get);
+    CLI::App* set = app.add_subcommand("set", "Write one setting of a camera (UDP, else HTTP)");
+    addTarget(set);
+    addOid(set);
+    set->add_option("VALUE", value, "The value, as the camera should store it")->required();
+    addPort(set);
+    CLI::App* choices = app.add_subcommand(
+        "choices", "Print a camera's current timezone or analog output, then the choices it offers, one a line");
+    addTarget(choices);
+    choices->add_option("LIST", list, "timezone or analog")->required()->check(CLI::IsMember({"timezone", "analog"}));
+    addPort(choices);
+
     CLI11_PARSE(app, argc, argv);
+
+    if (get->parsed()) return RunGetCommand(target, oid);
+    if (set->parsed()) return RunSetCommand(target, oid, value);
+    if (choices->parsed()) return RunChoicesCommand(target, list);
 
     if (assign->parsed()) {
         if (!arguments.dhcp && !*ip) return app.exit(CLI::RequiredError("--dhcp or --ip, --subnet and --gateway"));
