@@ -94,6 +94,9 @@ TForm1::TForm1(ScannerFactory factory, QWidget* parent) : QWidget(parent), makeS
 
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(ButtonRescan, &QPushButton::clicked, this, &TForm1::ButtonRescanClick);
+    connect(ButtonEdit, &QPushButton::clicked, this, &TForm1::ButtonEditClick);
+    connect(ButtonAdv, &QPushButton::clicked, this, &TForm1::ButtonAdvClick);
+    connect(ButtonOpen, &QPushButton::clicked, this, &TForm1::ButtonOpenClick);
     connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { StringGrid1Click(); });
 
@@ -170,7 +173,7 @@ void TForm1::RunScan() {
     ButtonRescan->setText(caption);
     LabelCamFound->setText(QString("%1 cameras found").arg(scanner->Count()));
     LabelCamFound->adjustSize();  // grows to the right, as the count needs
-    if (isVisible() && isEnabled()) StringGrid1->setFocus();
+    Refocus();
     UpdateButtons();
 }
 
@@ -199,10 +202,9 @@ int TForm1::SelectedRow() const {
 }
 
 bool TForm1::SelectedRecord(CameraRecord& copy) const {
-    const int r = SelectedRow();
-    const int count = scanner->Count();
-    if (r <= 0 || r > count) return false;
-    copy = scanner->RecordAt(ascending ? r - 1 : count - r);
+    const int index = SelectedIndex();
+    if (index < 0) return false;
+    copy = scanner->RecordAt(index);
     return true;
 }
 
@@ -245,6 +247,8 @@ void TForm1::StringGrid1MouseUp(Qt::MouseButton, const QPoint& pos) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // Anywhere in the grid, headings included: the command is for the selected camera.
+    if (event->type() == QEvent::MouseButtonDblClick) StringGrid1DblClick();
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* widget = static_cast<QWidget*>(watched);
         auto* mouse = static_cast<QMouseEvent*>(event);

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: the camera grid, the scan command and sorting.
 #include <QWidget>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,6 +36,31 @@ public:
     int SelectedRow() const;
     // Row-to-record rule: copies the selected camera's record; false when no camera is selected.
     bool SelectedRecord(CameraRecord& copy) const;
+
+    // Index of the selected camera's record; -1 when no camera is selected.
+    int SelectedIndex() const;
+
+    // Camera commands (Assign IP, Edit, Web Page, double-click).
+    void AssignCamera(int index);
+    void EditCamera(int index);
+    void OpenWebPage(const CameraRecord& record);
+    void ButtonEditClick();
+    void ButtonAdvClick();
+    void ButtonOpenClick();
+    void StringGrid1DblClick();
+
+    // Settings of the camera at cameraAddr / cameraWebAddr; failures shown in message boxes.
+    bool GetCameraOid(const char* oid, char* value, std::size_t size);
+    bool SetCameraOid(const char* oid, const char* value);
+    bool LoadTimezoneChoices();
+    bool LoadAnalogChoices();
+
+    // The commands' fixed waits. Only tests shorten them.
+    struct Waits {
+        int rebootMs = 30000;      // after an assignment that restarts the camera
+        int settleMs = 8000;       // after one that does not
+        int routePauseMs = 1000;   // after adding a host route, before the browser
+    } waits;
 
     std::unique_ptr<CScanner> scanner;
     bool ascending = true;
@@ -73,6 +99,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void Refocus();
     // Grid cell under `pos`: row 0 is the heading row; -1 when outside every cell.
     void CellAt(const QPoint& pos, int& row, int& column) const;
     ScannerFactory makeScanner;

@@ -77,6 +77,7 @@ enum class HttpFault {
     ShortBody,     // Content-Length announces 10 bytes more than are sent, then the connection closes
     Status500,     // 500, nothing applied
     Status204,     // 204 without a body
+    Bare,          // the usual body without its <xmp> and </xmp> markers
 };
 
 struct Camera {

@@ -74,6 +74,7 @@ const std::pair<const char*, HttpFault> kHttpFaultNames[] = {
     {"shortBody", HttpFault::ShortBody},
     {"status500", HttpFault::Status500},
     {"status204", HttpFault::Status204},
+    {"bare", HttpFault::Bare},
 };
 
 int hexDigit(char c) {

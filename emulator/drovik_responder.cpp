@@ -144,6 +144,13 @@ void DrovikResponder::answerAssignment(const drovik::AssignRequest& request, con
         } else {
             for (const auto& reply : outcome.replies) send(cam, to, route, reply);
         }
+        if (outcome.applied) {
+            // Told on stdout like the web server's writes: "assign <hwaddr> dhcp=D reboot=R ip=A".
+            std::printf("assign %02x:%02x:%02x:%02x:%02x:%02x dhcp=%u reboot=%u ip=%s\n", cam.hwAddr[0],
+                        cam.hwAddr[1], cam.hwAddr[2], cam.hwAddr[3], cam.hwAddr[4], cam.hwAddr[5], cam.dhcp,
+                        request.reboot ? 1u : 0u, text(cam.ip).c_str());
+            std::fflush(stdout);
+        }
         if (verbose_) {
             std::fprintf(stderr, "vantrel-camsim: assignment id %u for %s from %s on link %u: %s, %zu replies%s\n",
                          request.packetId, cam.name.c_str(), text(from).c_str(), ifindex,

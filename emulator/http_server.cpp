@@ -201,6 +201,12 @@ struct HttpServer::State {
             case HttpFault::Status204:  // did the job, says nothing
                 r.reply = Reply{MHD_HTTP_NO_CONTENT, ""};
                 break;
+            case HttpFault::Bare:
+                for (const std::string marker : {"<xmp>", "</xmp>"}) {
+                    std::string& body = r.reply->body;
+                    for (std::size_t at; (at = body.find(marker)) != std::string::npos;) body.erase(at, marker.size());
+                }
+                break;
             case HttpFault::SlowHeaders:
                 suspendUntil(r, arrived + kSlowHeaders);
                 return MHD_YES;

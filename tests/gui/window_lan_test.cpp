@@ -1,9 +1,5 @@
 // The window end to end: a real scan from the pc of a namespace LAN, against
 // emulated cameras answering both discovery protocols.
-#include <fcntl.h>
-#include <sched.h>
-#include <unistd.h>
-
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -12,6 +8,7 @@
 #include "app/fonts.h"
 #include "app/form1.h"
 #include "camsim_config.h"
+#include "pc_visit.h"
 #include "test_lan.h"
 
 class TestWindowLan : public QObject
@@ -36,18 +33,9 @@ private slots:
         auto cams = lan.Start("cams", {VANTREL_CAMSIM, "--config", config, "--duration-s", "120"});
         QVERIFY(cams && cams->WaitForLine("ready", std::chrono::seconds(20)));
 
-        // The window's thread joins the pc, where the scan makes its sockets, and
-        // leaves it again before the LAN goes (its removal ends every process inside).
-        struct Visit {
-            int home = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
-            ~Visit() {
-                if (home >= 0) setns(home, CLONE_NEWNET), close(home);
-            }
-        } visit;
-        const int ns = open(("/var/run/netns/" + lan.Namespace("pc")).c_str(), O_RDONLY | O_CLOEXEC);
-        QVERIFY(ns >= 0 && visit.home >= 0);
-        QCOMPARE(setns(ns, CLONE_NEWNET), 0);
-        close(ns);
+        // The window's thread joins the pc, where the scan makes its sockets.
+        PcVisit visit(lan.Namespace("pc"));
+        QVERIFY(visit.entered);
 
         TForm1 form;
         form.show();

@@ -1,0 +1,216 @@
+// The main window's commands on the selected camera: Assign IP, Edit, Web
+// Page and the double-click. Each works on its own copy of the record and
+// ends with a fresh scan when the user confirmed a dialog.
+#include <arpa/inet.h>
+
+#include <cerrno>
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QUrl>
+#include <cstring>
+#include <string>
+
+#include "busy_wait.h"
+#include "discovery/debug_trace.h"
+#include "dialogs/adv_dlg.h"
+#include "dialogs/assign_dlg.h"
+#include "form1.h"
+#include "platform/ipv4_interfaces.h"
+#include "platform/routes.h"
+
+namespace {
+
+QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const char* caption, const char* text,
+                                QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
+    QMessageBox box(icon, caption, text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void SelectFirst(QWidget* parent) {
+    Ask(parent, QMessageBox::NoIcon, "Error...", "Please select a camera first!");
+}
+
+// Only the letters a to z change.
+std::string UpperCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+bool NoAddress(const CameraRecord& r) { return std::strcmp(r.ipAddrText, "0.0.0.0") == 0; }
+
+// Model rules on the product code.
+bool OffersAnalog(int32_t code) { return code == 0x3B || code == 0x3C || code == 0x4D; }
+bool OffersTimezone(int32_t code) { return (code & 0x50) != 0x50 && code != 0x6A; }
+
+std::string Latin1(const QString& text) { return text.toLatin1().toStdString(); }
+
+}  // namespace
+
+int TForm1::SelectedIndex() const {
+    const int r = SelectedRow();
+    const int count = scanner->Count();
+    if (r <= 0 || r > count) return -1;
+    return ascending ? r - 1 : count - r;
+}
+
+void TForm1::Refocus() {
+    if (isVisible() && isEnabled()) StringGrid1->setFocus();
+}
+
+void TForm1::ButtonEditClick() {
+    RunCommand([this] {
+        const int index = SelectedIndex();
+        if (index < 0) SelectFirst(this);
+        else AssignCamera(index);
+        Refocus();
+    });
+}
+
+void TForm1::ButtonAdvClick() {
+    RunCommand([this] {
+        const int index = SelectedIndex();
+        if (index < 0) SelectFirst(this);
+        else EditCamera(index);
+        Refocus();
+    });
+}
+
+void TForm1::ButtonOpenClick() {
+    RunCommand([this] {
+        CameraRecord record;
+        if (!SelectedRecord(record)) {
+            SelectFirst(this);
+        } else if (NoAddress(record)) {
+            Ask(this, QMessageBox::Critical, "Error...",
+                "Cannot open a camera in a browser when IP address is not defined.");
+        } else {
+            OpenWebPage(record);
+        }
+        Refocus();
+    });
+}
+
+void TForm1::StringGrid1DblClick() {
+    RunCommand([this] {
+        const int index = SelectedIndex();
+        if (index < 0) return;
+        const CameraRecord record = scanner->RecordAt(index);
+        if (NoAddress(record)) AssignCamera(index);
+        else OpenWebPage(record);
+    });
+}
+
+void TForm1::AssignCamera(int index) {
+    const CameraRecord record = scanner->RecordAt(index);
+    cameraAddr = record.ipAddrText;
+    cameraWebAddr = record.webAddr;
+
+    TAssignDlg& dlg = *AssignDlg;
+    dlg.EditIPAddr->setText(QString::fromLatin1(record.ipAddrText));
+    dlg.EditSubnet->setText(QString::fromLatin1(record.subnetText));
+    dlg.EditGateway->setText(QString::fromLatin1(record.gatewayText));
+    if (record.dhcp) dlg.RadioButtonDHCP->setChecked(true);
+    else dlg.RadioButtonManual->setChecked(true);
+    dlg.LabelSvrType->setText(QString::fromLatin1(record.productName));
+    dlg.LabelHWAddr->setText(QString::fromLatin1(record.hwAddrText));
+    dlg.rebootNeeded = true;
+    dlg.CheckBoxDHCPClick();  // leaves rebootNeeded false and the edits enabled as the mode says
+    if (dlg.exec() != QDialog::Accepted) return;
+
+    if (dlg.rebootNeeded &&
+        Ask(this, QMessageBox::Question, "Reboot Camera?", "The camera will need to be REBOOTED.  Reboot NOW?",
+            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        dlg.rebootNeeded = false;
+    }
+    const std::string ip = Latin1(dlg.EditIPAddr->text());
+    const std::string subnet = Latin1(dlg.EditSubnet->text());
+    const std::string gateway = Latin1(dlg.EditGateway->text());
+    const uint8_t dhcp = dlg.RadioButtonDHCP->isChecked() ? 1 : 0;
+    const uint8_t reboot = dlg.rebootNeeded ? 1 : 0;
+    uint8_t result = 0;
+    BusyWait::Run(
+        [&] { result = scanner->Assign(index, ip.c_str(), subnet.c_str(), gateway.c_str(), dhcp, reboot); });
+
+    if (result != 0) {
+        Ask(this, QMessageBox::Critical, "Error", CScanner::ResultText(result));
+    } else if (reboot) {
+        Ask(this, QMessageBox::NoIcon, "Info",
+            "Assignment succeeded.  Press OK then wait for REBOOT to complete (~30s).");
+        ShowWait("Rebooting camera.  Please wait...");
+        BusyWait::Sleep(waits.rebootMs);
+        HideWait();
+    } else {
+        BusyWait::Sleep(waits.settleMs);  // no message and no busy mode
+    }
+    RunScan();
+}
+
+void TForm1::EditCamera(int index) {
+    const CameraRecord record = scanner->RecordAt(index);
+    cameraAddr = record.ipAddrText;
+    cameraWebAddr = record.webAddr;
+
+    TAdvDlg& dlg = *AdvDlg;
+    dlg.EditName->setText(QString::fromLatin1(record.name));
+    dlg.LabelSvrType->setText(QString::fromLatin1(record.productName));
+    dlg.LabelHWAddr->setText(QString::fromLatin1(record.hwAddrText));
+
+    dlg.ComboBoxAnalog->hide();
+    dlg.LabelAnalog->hide();
+    dlg.EditName->setEnabled(true);
+    if (OffersAnalog(record.productCode) && LoadAnalogChoices()) {
+        dlg.ComboBoxAnalog->show();
+        dlg.LabelAnalog->show();
+        dlg.ComboBoxAnalog->setEnabled(true);
+    }
+
+    dlg.ComboBoxTimezone->setEnabled(false);
+    if (OffersTimezone(record.productCode) && LoadTimezoneChoices()) {
+        dlg.ComboBoxTimezone->setEnabled(true);
+        dlg.ComboBoxTimezone->show();
+        dlg.LabelTimezone->show();
+    } else {
+        dlg.ComboBoxTimezone->hide();
+        dlg.LabelTimezone->hide();
+    }
+
+    const QString name = dlg.EditName->text();
+    const QString analog = dlg.ComboBoxAnalog->currentText();
+    const QString timezone = dlg.ComboBoxTimezone->currentText();
+    if (dlg.exec() != QDialog::Accepted) return;
+
+    // Each changed setting on its own, in this order; one failing does not stop the next.
+    if (dlg.EditName->text() != name) SetCameraOid("2.4", Latin1(dlg.EditName->text()).c_str());
+    if (dlg.ComboBoxAnalog->currentText() != analog &&
+        !SetCameraOid("1.2.29.4", UpperCase(Latin1(dlg.ComboBoxAnalog->currentText())).c_str())) {
+        Ask(this, QMessageBox::Critical, "Error", "Analog assignment failed");
+    }
+    if (dlg.ComboBoxTimezone->currentText() != timezone &&
+        !SetCameraOid("2.17", UpperCase(Latin1(dlg.ComboBoxTimezone->currentText())).c_str())) {
+        Ask(this, QMessageBox::Critical, "Error", "Timezone assignment failed");
+    }
+    RunScan();
+}
+
+void TForm1::OpenWebPage(const CameraRecord& record) {
+    // A link-local camera heard by multicast DNS is reached through the
+    // interface it answered on; the route stays after the page opens.
+    if (record.foundByDrovik == 0 && std::strncmp(record.ipAddrText, "169.254", 7) == 0) {
+        in_addr camera{};
+        inet_pton(AF_INET, record.ipAddrText, &camera);
+        const in_addr iface = record.ifaceAddr.sin_addr;
+        const unsigned link = platform::LinkOfAddress(iface);
+        const int error = link ? platform::AddLinkRoute(camera, 32, link, iface, false) : ENODEV;
+        DebugTrace("Host route to %s through %s: %s", record.ipAddrText, inet_ntoa(iface),
+                   error ? std::strerror(error) : "added");
+        BusyWait::Sleep(waits.routePauseMs);
+    }
+    QDesktopServices::openUrl(QUrl(QString("http://") + QString::fromLatin1(record.webAddr)));
+}

@@ -1,0 +1,49 @@
+// The main window's settings access: the shared code of config/, its
+// exchanges run while the window keeps painting, its failures in message boxes.
+#include <QComboBox>
+#include <QMessageBox>
+
+#include "busy_wait.h"
+#include "config/camera_settings.h"
+#include "dialogs/adv_dlg.h"
+#include "form1.h"
+
+namespace {
+
+CCameraSettings SettingsOf(TForm1& form) {
+    return CCameraSettings(
+        form.lastError, form.cameraAddr, form.cameraWebAddr,
+        [&form](const char* text, const char* caption, bool errorIcon) {
+            QMessageBox box(errorIcon ? QMessageBox::Critical : QMessageBox::NoIcon, QString::fromLatin1(caption),
+                            QString::fromLatin1(text), QMessageBox::Ok, &form);
+            box.exec();
+        },
+        &BusyWait::Run);
+}
+
+// Fills `box` as the list operation leaves it: no items until the list is
+// read, the current value as its text once it is.
+bool LoadChoices(TForm1& form, QComboBox* box, CCameraSettings::ChoiceList list) {
+    box->clear();
+    CCameraSettings::Choices choices;
+    const bool ok = SettingsOf(form).LoadChoices(list, choices);
+    for (const std::string& item : choices.items) box->addItem(QString::fromLatin1(item.c_str()));
+    if (choices.currentRead) box->setEditText(QString::fromLatin1(choices.current.c_str()));
+    return ok;
+}
+
+}  // namespace
+
+bool TForm1::GetCameraOid(const char* oid, char* value, std::size_t size) {
+    return SettingsOf(*this).GetCameraOid(oid, value, size);
+}
+
+bool TForm1::SetCameraOid(const char* oid, const char* value) { return SettingsOf(*this).SetCameraOid(oid, value); }
+
+bool TForm1::LoadTimezoneChoices() {
+    return LoadChoices(*this, AdvDlg->ComboBoxTimezone, CCameraSettings::ChoiceList::Timezone);
+}
+
+bool TForm1::LoadAnalogChoices() {
+    return LoadChoices(*this, AdvDlg->ComboBoxAnalog, CCameraSettings::ChoiceList::Analog);
+}

@@ -1,0 +1,228 @@
+// One camera's settings against vantrel-camsim on loopback (127.0.0.80 to .97):
+// CCameraSettings, UDP first and HTTP after, the choice lists, every message
+// with its caption; then vantrel-cli get, set and choices end to end.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "config/camera_settings.h"
+#include "loopback_camsim.h"
+#include "test_lan.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+using Clock = std::chrono::steady_clock;
+using List = CCameraSettings::ChoiceList;
+
+// A camera named "Cam<last byte>": UDP of `generation` (0: none), a web server
+// with `httpFault` on port 80 ("": none), then `more` keys.
+json Camera(const std::string& ip, int generation, const std::string& httpFault, const json& more = json::object()) {
+    json cam = {{"name", "Cam" + ip.substr(ip.rfind('.') + 1)}, {"hwAddr", "02:e5:a1:00:0b:01"}, {"ip", ip},
+                {"drovik", false}, {"zorvo", generation != 0}, {"zorvoVersion", generation ? generation : 4},
+                {"http", !httpFault.empty()}, {"httpFault", httpFault.empty() ? "none" : httpFault}};
+    cam.update(more);
+    return cam;
+}
+
+const json kCet = {{"oids", {{"2.17", "CET"}, {"1.2.29.4", "PAL"}}}};
+
+class SettingsLoopback : public LoopbackCamsim {
+protected:
+    void SetUp() override {
+        // HTTP reads always go to port 80.
+        int first = 1024;
+        std::ifstream("/proc/sys/net/ipv4/ip_unprivileged_port_start") >> first;
+        if (geteuid() != 0 && first > 80) GTEST_SKIP() << "vantrel-camsim may not serve port 80 here";
+    }
+    CCameraSettings At(const std::string& ip, int port = 80) {
+        return CCameraSettings(lastError, ip, ip + ":" + std::to_string(port),
+                               [this](const char* text, const char* caption, bool icon) {
+                                   shown += std::string(" [") + text + " | " + caption + (icon ? " | icon]" : "]");
+                               });
+    }
+    // "= value" or "failed", then the boxes shown.
+    std::string Read(const std::string& ip, const char* oid, std::size_t size = 64) {
+        shown.clear();
+        char value[64] = "stale";
+        return At(ip).GetCameraOid(oid, value, size) ? "= " + std::string(value) + shown : "failed" + shown;
+    }
+    std::string Write(const std::string& ip, const char* oid, const char* value) {
+        shown.clear();
+        return (At(ip).SetCameraOid(oid, value) ? "ok" : "failed") + shown;
+    }
+    // "true"/"false", the current value when read, the items, the boxes.
+    std::string Load(const std::string& ip, List list, int port = 8080) {
+        shown.clear();
+        CCameraSettings::Choices choices;
+        std::string out = At(ip, port).LoadChoices(list, choices) ? "true" : "false";
+        if (choices.currentRead) out += " " + choices.current + ":";
+        for (const std::string& item : choices.items) out += " " + item;
+        return out + shown;
+    }
+    // Runs `work` and checks it took the UDP wait before HTTP, within loose bounds.
+    template <typename Work>
+    static auto AfterUdpWait(Work work) {
+        const auto start = Clock::now();
+        auto result = work();
+        EXPECT_GE(Clock::now() - start, 350ms);
+        EXPECT_LT(Clock::now() - start, 3s);
+        return result;
+    }
+    bool Told(const std::string& line) { return camsim->WaitForLine(line, 5s); }
+
+    char lastError[CCameraSettings::kLastError] = {};
+    std::string shown;
+};
+
+TEST_F(SettingsLoopback, UdpFirstAndHttpWhenItFails) {
+    Start(json::array({Camera("127.0.0.80", 4, "none", kCet), Camera("127.0.0.81", 3, "none", kCet),
+                       Camera("127.0.0.82", 0, "none", kCet),
+                       Camera("127.0.0.83", 4, "noBody", {{"zorvoFault", "refuseAlways"}}),
+                       Camera("127.0.0.84", 0, "noBody", kCet)}));
+    // Both generations over UDP only, though a web server is there too.
+    for (const std::string ip : {"127.0.0.80", "127.0.0.81"}) {
+        SCOPED_TRACE(ip);
+        EXPECT_EQ(Read(ip, "2.17"), "= CET");
+        EXPECT_EQ(Read(ip, "2.17", 3), "= CE");  // cut to the room, its NUL included
+        EXPECT_EQ(Write(ip, "2.17", "UTC"), "ok");
+        EXPECT_TRUE(Told("set " + ip + " 2.17=UTC"));
+        EXPECT_EQ(camsim->Output().find("http " + ip), std::string::npos) << camsim->Output();
+    }
+    // No UDP service: HTTP once the version wait is over, silently.
+    EXPECT_EQ(AfterUdpWait([&] { return Read("127.0.0.82", "2.17", 3); }), "= CE");
+    EXPECT_TRUE(Told("http 127.0.0.82:80 GET /get.oid?2.17"));
+    EXPECT_EQ(AfterUdpWait([&] { return Write("127.0.0.82", "2.17", "UTC"); }), "ok");
+    EXPECT_TRUE(Told("http 127.0.0.82:80 GET /set.oid?OidTB2.17=UTC"));
+    EXPECT_TRUE(Told("set 127.0.0.82 2.17=UTC"));
+    EXPECT_EQ(Read("127.0.0.82", "9.9"), "failed [Query for 9.9 failed with\nunknown OID 9.9 | Error | icon]");
+    const std::string oid(60, '7'), message = "Query for " + oid + " failed with\nunknown OID " + oid;
+    EXPECT_EQ(Read("127.0.0.82", oid.c_str()), "failed [" + message.substr(0, 99) + " | Error | icon]");
+
+    // UDP refused, then an empty page: the UDP message stands; the write takes the empty page.
+    EXPECT_EQ(Read("127.0.0.83", "2.4"), "failed [Query failed with authentication failure | Error | icon]");
+    EXPECT_EQ(Write("127.0.0.83", "2.4", "Gate"), "ok");
+    EXPECT_TRUE(Told("set 127.0.0.83 2.4=Gate"));
+    // Neither step said why: never an older message.
+    std::strcpy(lastError, "an older message");
+    EXPECT_EQ(Read("127.0.0.84", "2.17"), "failed [Query for 2.17 failed | Error | icon]");
+}
+
+TEST_F(SettingsLoopback, HttpRefusalsAndStatuses) {
+    Start(json::array({Camera("127.0.0.85", 0, "unauthorized", kCet), Camera("127.0.0.86", 0, "error", kCet),
+                       Camera("127.0.0.87", 0, "bare", kCet), Camera("127.0.0.88", 0, "empty", kCet),
+                       Camera("127.0.0.89", 0, "status204", kCet), Camera("127.0.0.90", 0, "status500", kCet)}));
+    EXPECT_EQ(Read("127.0.0.85", "2.17"),
+              "failed [Query for 2.17 failed with 401: authentication error | Error | icon]");
+    EXPECT_EQ(Write("127.0.0.85", "2.17", "UTC"), "failed [Assignment failed with -1 | Error | icon]");
+    EXPECT_EQ(Read("127.0.0.86", "2.17"), "failed [Query for 2.17 failed with\ncamera says no | Error | icon]");
+    EXPECT_EQ(Write("127.0.0.86", "2.17", "UTC"), "failed [Assignment failed with\ncamera says no | Error | icon]");
+    // Pages without <xmp>: a value page reads as empty, a refusal has no explanation.
+    EXPECT_EQ(Read("127.0.0.87", "2.17"), "= ");
+    EXPECT_EQ(Read("127.0.0.87", "9.9"), "failed [Query for 9.9 failed | Error | icon]");
+    EXPECT_EQ(Write("127.0.0.87", "2.17", "UTC"), "ok");
+    EXPECT_EQ(Read("127.0.0.88", "2.17"), "= ");
+    EXPECT_EQ(Write("127.0.0.88", "2.17", "UTC"), "ok");
+    EXPECT_EQ(Read("127.0.0.89", "2.17"), "failed [Query for 2.17 failed withHTTP code 204 | Error | icon]");
+    EXPECT_EQ(Write("127.0.0.89", "2.17", "UTC"), "failed [Assignment failed withHTTP code 204 | Error | icon]");
+    EXPECT_EQ(Read("127.0.0.90", "2.17"), "failed [Query for 2.17 failed with -1 | Error | icon]");
+}
+
+TEST_F(SettingsLoopback, ChoiceLists) {
+    json web = kCet;
+    web["httpPort"] = 8080;
+    json lists = web, noQuote = web;
+    lists.update({{"httpAuth", "digest"},
+                  {"httpLists", {{"2.17", "zones = 'GMT,CET,,Pacific/Auckland,EST5EDT'; other = 'X'"},
+                                 {"1.2.29.4", "''"}}}});
+    noQuote["httpLists"] = {{"2.17", "GMT CET"}};
+    Start(json::array({Camera("127.0.0.91", 4, "none", lists), Camera("127.0.0.92", 4, "unauthorized", web),
+                       Camera("127.0.0.93", 4, "status500", web), Camera("127.0.0.94", 4, "none", noQuote)}));
+    EXPECT_EQ(Load("127.0.0.91", List::Timezone), "true cet: GMT CET Pacific/Auckland EST5EDT");
+    EXPECT_TRUE(Told("http 127.0.0.91:8080 GET /DPARSE_$O(2.17,L).cmd"));
+    EXPECT_EQ(Load("127.0.0.91", List::Analog), "true pal: ntsc pal disabled");
+    EXPECT_EQ(Load("127.0.0.91", List::Timezone, 8099),
+              "false cet: [Query for timezones failed with -1\r\nCamera http port may not be 80 | Error]");
+    EXPECT_EQ(Load("127.0.0.92", List::Timezone),
+              "false cet: [Timezone list query failed with authentication error | Authentication Error]");
+    EXPECT_EQ(Load("127.0.0.92", List::Analog),
+              "false pal: [Analog option list query failed with authentication error | Authentication Error]");
+    EXPECT_EQ(Load("127.0.0.93", List::Analog),
+              "false pal: [Query for analog options failed with -1\r\nCamera http port may not be 80 | Error]");
+    EXPECT_EQ(Load("127.0.0.94", List::Timezone), "false cet:");
+}
+
+// vantrel-cli as an ordinary user would run it: "<exit status> <stdout>|<stderr>".
+class SettingsCliLoopback : public SettingsLoopback {
+protected:
+    void SetUp() override {
+        SettingsLoopback::SetUp();
+        if (IsSkipped()) return;
+        char dir[] = "/tmp/vantrel-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        scratch = dir;
+        chmod(dir, 0755);
+        if (geteuid() != 0) return;
+        // As user 65534, from a copy it may run wherever the build tree lives.
+        cli = scratch + "/vantrel-cli";
+        std::filesystem::copy_file(VANTREL_CLI, cli);
+        const std::vector<std::string> nobody = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+        std::vector<std::string> probe = nobody;
+        probe.insert(probe.end(), {cli, "--help"});
+        auto process = StartHere(probe);
+        if (process && process->Wait(10s) == 0) asUser = nobody;
+        else std::printf("running vantrel-cli as root: setpriv to user 65534 failed here\n");
+    }
+    void TearDown() override {
+        SettingsLoopback::TearDown();
+        if (!scratch.empty()) std::filesystem::remove_all(scratch);
+    }
+    std::string Cli(const std::vector<std::string>& args) {
+        std::vector<std::string> argv = {"sh", "-c", "exec \"$@\" 2>" + scratch + "/stderr", "sh"};
+        argv.insert(argv.end(), asUser.begin(), asUser.end());
+        argv.push_back(cli);
+        argv.insert(argv.end(), args.begin(), args.end());
+        auto process = StartHere(argv);
+        const int status = process ? process->Wait(30s) : -1;
+        std::stringstream err;
+        err << std::ifstream(scratch + "/stderr").rdbuf();
+        return std::to_string(status) + " " + (process ? process->Output() : "") + "|" + err.str();
+    }
+    std::string scratch;
+    std::string cli = VANTREL_CLI;
+    std::vector<std::string> asUser;
+};
+
+TEST_F(SettingsCliLoopback, GetSetAndChoices) {
+    json lists = kCet;
+    lists.update({{"httpPort", 8080}, {"httpLists", {{"2.17", "'GMT,CET'"}}}});
+    Start(json::array({Camera("127.0.0.95", 3, ""), Camera("127.0.0.96", 4, "none", lists),
+                       Camera("127.0.0.97", 0, "none")}));
+    const std::string typed = "Yard #1 & GMT+1 50%";
+    for (const std::string ip : {"127.0.0.95", "127.0.0.96", "127.0.0.97"}) {
+        SCOPED_TRACE(ip);
+        EXPECT_EQ(Cli({"get", ip, "2.4"}), "0 Cam" + ip.substr(8) + "\n|");
+        EXPECT_EQ(Cli({"set", ip, "2.4", typed}), "0 |");
+        EXPECT_TRUE(Told("set " + ip + " 2.4=" + typed));
+        EXPECT_EQ(Cli({"get", ip, "2.4"}), "0 " + typed + "\n|");
+    }
+    EXPECT_TRUE(Told("http 127.0.0.97:80 GET /set.oid?OidTB2.4=Yard%20%231%20%26%20GMT+1%2050%25"));
+    EXPECT_EQ(Cli({"choices", "127.0.0.96", "timezone", "--port", "8080"}), "0 cet\nGMT\nCET\n|");
+    EXPECT_EQ(Cli({"get", "127.0.0.97", "9.9"}), "1 |Query for 9.9 failed with\nunknown OID 9.9\n");
+    EXPECT_EQ(Cli({"choices", "127.0.0.96", "timezone", "--port", "8099"}),
+              "1 |Query for timezones failed with -1\r\nCamera http port may not be 80\n");
+}
+
+}  // namespace
