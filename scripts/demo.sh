@@ -101,8 +101,8 @@ done
 
 # Under sudo the window runs as the user who called sudo: their display lets
 # them in (X cookie, Wayland socket) where it may refuse root, and the window
-# needs no root for this LAN (the pc already has a 169.254 address, so no
-# route is added for the link-local camera).
+# needs no root for this LAN: the pc holds a 169.254 address, so the
+# link-local camera is reached without the host route Web Page would add.
 AS=""
 if [ -n "${SUDO_UID:-}" ] && [ "$SUDO_UID" -ne 0 ]; then
     AS="setpriv --reuid=$SUDO_UID --regid=${SUDO_GID:-$SUDO_UID} --init-groups"

@@ -1,21 +1,16 @@
 #!/bin/sh
 # Makes the pictures in docs/ under Xvfb, after a build:
-#   docs/main-window.png  the window listing emulated cameras in a namespace LAN (root)
-#   docs/assign-ip.png    the Assign IP dialog for a camera with a fixed address
-#   docs/edit-camera.png  the Edit dialog for that camera
-# `sh scripts/screenshot.sh dialogs` makes only the two dialog pictures (no
-# root, no LAN). Needs Xvfb, ImageMagick and xdotool.
+#   docs/main-window.png  the window listing the demo LAN's cameras (scripts/demo.sh, root)
+#   docs/edit-camera.png  the Edit dialog, its timezone list open on the choices the camera offered
+#   docs/assign-ip.png    the Assign IP dialog for that camera
+# `sh scripts/screenshot.sh dialogs` makes the two dialog pictures from
+# filled-in dialogs instead (no root, no LAN). Needs Xvfb, ImageMagick and xdotool.
 set -eu
 cd "$(dirname "$0")/.."
 WHAT="${1:-all}"
-P="vtshot$$x0-"
-LAN=tests/lan/testlan.sh
 cleanup() {
+    [ -n "${DEMO:-}" ] && kill -TERM "$DEMO" 2>/dev/null && wait "$DEMO" 2>/dev/null
     [ -n "${XVFB:-}" ] && kill "$XVFB" 2>/dev/null || true
-    if [ "$WHAT" = all ]; then
-        sh $LAN down "$P"
-        rm -f "/tmp/${P}cams.json"
-    fi
 }
 trap cleanup EXIT
 Xvfb :97 -screen 0 1024x600x24 -nolisten tcp >/dev/null 2>&1 &
@@ -40,27 +35,43 @@ dialog_shot() {
     wait $SHOT 2>/dev/null || true
     echo "$2 written"
 }
-dialog_shot assign docs/assign-ip.png
-dialog_shot edit docs/edit-camera.png
-[ "$WHAT" = dialogs ] && exit 0
+if [ "$WHAT" = dialogs ]; then
+    dialog_shot assign docs/assign-ip.png
+    dialog_shot edit docs/edit-camera.png
+    exit 0
+fi
 
-sh $LAN lan "$P" lan
-sh $LAN host "$P" pc lan eth0 10.77.0.2/24
-sh $LAN host "$P" cams lan eth0 10.77.0.10/24 10.77.0.11/24 10.77.0.12/24 10.77.0.13/24 10.77.0.14/24
-cat > "/tmp/${P}cams.json" <<'JSON'
-{"cameras": [
- {"name": "Lobby entrance", "hwAddr": "02:e5:a1:10:20:05", "ip": "10.77.0.10", "subnet": "255.255.255.0", "productName": "ZC-100", "productCode": "3c"},
- {"name": "Loading dock", "hwAddr": "02:e5:a1:10:20:47", "ip": "10.77.0.11", "subnet": "255.255.255.0", "productName": "ZD-220", "productCode": "1a0"},
- {"name": "Parking level 2", "hwAddr": "02:e5:a1:10:20:8c", "ip": "10.77.0.12", "subnet": "255.255.255.0", "productName": "ZC-100", "productCode": "3c", "httpPort": 8080},
- {"name": "Server room", "hwAddr": "02:e5:a1:10:20:c3", "ip": "10.77.0.13", "subnet": "255.255.255.0", "productName": "ZV-4", "productCode": "4"},
- {"name": "", "hwAddr": "02:e5:a1:10:20:f1", "ip": "0.0.0.0", "productName": "ZC-100", "productCode": "3c"}
-]}
-JSON
-ip netns exec "${P}cams" build/emulator/vantrel-camsim --config "/tmp/${P}cams.json" --duration-s 60 >/dev/null &
-ip netns exec "${P}pc" env DISPLAY=:97 build/app/vantrel &
-APP=$!
-# The first scan starts a second after start-up and takes four and a half.
-sleep 8
+# The real program in the demo LAN: the list, then Edit and Assign IP on the
+# camera in the second row (Lobby), each dialog as the command filled it.
+DISPLAY=:97 sh scripts/demo.sh >/dev/null &
+DEMO=$!
+# The first scan starts a second after start-up and takes about five.
+sleep 9
 import -display :97 -window root -crop 659x375+336+151 docs/main-window.png
-kill $APP
 echo "docs/main-window.png written"
+# No window manager: the window's client area sits where it placed itself.
+ROW2_X=$((336 + 24 + 70)) ROW2_Y=$((151 + 32 + 22 + 22 + 11))
+command_shot() {  # button x, button y, picture
+    DISPLAY=:97 xdotool mousemove $ROW2_X $ROW2_Y click 1 sleep 0.3 mousemove "$1" "$2" click 1
+    WID=$(DISPLAY=:97 timeout 20 xdotool search --sync --onlyvisible --name '^Vantrel$' | head -n 1)
+    [ -n "$WID" ] || { echo "no dialog for $3" >&2; exit 1; }
+    DISPLAY=:97 xdotool windowfocus --sync "$WID"
+    sleep 0.5
+    if [ -n "${4:-}" ]; then
+        # Opens the list at the dialog's point $4 and takes the screen around the dialog, list included.
+        eval "$(DISPLAY=:97 xdotool getwindowgeometry --shell "$WID")"
+        DISPLAY=:97 xdotool mousemove $((X + ${4%,*})) $((Y + ${4#*,})) click 1
+        sleep 0.5
+        import -display :97 -window root -crop "${WIDTH}x$((HEIGHT + 60))+$X+$Y" "$3"
+        DISPLAY=:97 xdotool key Escape
+    else
+        import -display :97 -window "$WID" "$3"
+    fi
+    DISPLAY=:97 xdotool key Escape
+    sleep 0.5
+    echo "$3 written"
+}
+command_shot $((336 + 112 + 37)) $((151 + 327 + 12)) docs/edit-camera.png 240,123  # the timezone list
+command_shot $((336 + 24 + 40)) $((151 + 326 + 13)) docs/assign-ip.png
+kill -TERM $DEMO
+wait $DEMO 2>/dev/null || true
