@@ -1,11 +1,15 @@
 // The broadcast assignment of CDrovik: one request out of every link, at most
-// three reads for the reply with the request's packet ID.
+// three assignment replies read for the one with the request's packet ID.
+// Other datagrams on the reply port (junk, cameras' discovery replies to
+// another PC) take none of the three reads.
 #include <arpa/inet.h>
 
+#include <chrono>
 #include <random>
 
 #include "discovery/debug_trace.h"
 #include "discovery/drovik.h"
+#include "discovery/drovik_wire.h"
 #include "drovik_assign_wire.h"
 
 namespace {
@@ -35,9 +39,18 @@ uint8_t CDrovik::Assign(const CameraRecord& record, const char* ipAddr, const ch
     long n = 0;
     uint8_t got = 0;
     for (int read = 1; read <= kReads; ++read) {
-        n = ReadDatagram(reply, sizeof reply, kReplyWaitMs);
-        if (n < 0) return 6;
-        got = n > 0 ? reply[0] : 0;  // bytes past the datagram count as 0
+        // A passed-over datagram does not extend the read's wait.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyWaitMs);
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            n = ReadDatagram(reply, sizeof reply, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+            if (n < 0) return 6;
+            got = n > 0 ? reply[0] : 0;  // bytes past the datagram count as 0
+            if (got == packetId || (n > 1 && reply[1] == drovik::kCodeAssignReply)) break;
+            char from[INET_ADDRSTRLEN] = "";
+            inet_ntop(AF_INET, &recvAddr.sin_addr, from, sizeof from);
+            DebugTrace("Drovik Assign: datagram from %s is no assignment reply: ignored", from);
+        }
         if (got == packetId) break;
         DebugTrace("Drovik Assign: expected packet ID %d, got %d: retrying", packetId, got);
     }
