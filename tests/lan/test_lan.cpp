@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -62,6 +63,11 @@ LanProcess::~LanProcess() {
         if (Wait(std::chrono::seconds(10)) == -1 && !ended_) kill(pid_, SIGKILL);
     }
     if (out_ >= 0) close(out_);
+    if (status_ == kSanitizerExitStatus) {
+        std::fprintf(stderr, "test_lan: a program this test started ended with status %d: its sanitizer report "
+                     "is above\n", kSanitizerExitStatus);
+        std::abort();
+    }
 }
 
 bool LanProcess::ReadSome(int timeoutMs) {

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+// The exit status of a sanitized program that met an error or a leak
+// (scripts/test.sh sets it); a program started here that ends so ends the test.
+constexpr int kSanitizerExitStatus = 86;
+
 // A program started inside a namespace, with its standard output on a pipe.
 class LanProcess {
 public:
