@@ -109,6 +109,10 @@ TForm1::~TForm1() { FormDestroy(); }
 void TForm1::FormCreate() {
     ascending = true;
     scanner = makeScanner ? makeScanner() : std::make_unique<CScanner>();
+    // Cameras show as they answer: the scan's worker posts each to this thread.
+    scanner->onRecord = [this](const CameraRecord& record) {
+        QMetaObject::invokeMethod(this, [this, record] { AppendRow(record); }, Qt::QueuedConnection);
+    };
     StringGrid1->setHorizontalHeaderLabels({"Camera Name", "Type", "Hardware Address", "IP Address"});
     StringGrid1->setCurrentCell(0, 0);  // the empty row stands selected, as row 1 will
     scanner->sortMode = 3;
@@ -164,12 +168,20 @@ void TForm1::RunScan() {
     const QString caption = ButtonRescan->text();
     ShowWait("Scanning.  Please wait...");
     ButtonRescan->setText("Scanning...");
+    const int selected = StringGrid1->currentRow();
+    StringGrid1->setRowCount(0);
+    LabelCamFound->setText("0 cameras found");
+    LabelCamFound->adjustSize();
     repaint();
+    scanning = true;
     scanner->Scan(&BusyWait::Run);
+    scanning = false;
     startupScanOwed = false;  // this list is newer than any tick that came meanwhile
     HideWait();
     scanner->Sort();
     FillGrid();
+    // The list as sorted, with the row that was selected before the scan.
+    if (selected >= 0 && selected < scanner->Count()) StringGrid1->setCurrentCell(selected, 0);
     ButtonRescan->setText(caption);
     LabelCamFound->setText(QString("%1 cameras found").arg(scanner->Count()));
     LabelCamFound->adjustSize();  // grows to the right, as the count needs
@@ -194,6 +206,16 @@ void TForm1::FillGrid() {
     }
     // Like the grid it stands for, a non-empty list always has a selected row.
     if (count > 0 && StringGrid1->currentRow() < 0) StringGrid1->setCurrentCell(0, 0);
+}
+
+void TForm1::AppendRow(const CameraRecord& record) {
+    if (!scanning) return;  // a scan's last word, come after its list
+    const int row = StringGrid1->rowCount();
+    StringGrid1->setRowCount(row + 1);
+    const char* texts[kColumns] = {record.name, record.productName, record.hwAddrText, record.ipAddrText};
+    for (int c = 0; c < kColumns; ++c) StringGrid1->setItem(row, c, new QTableWidgetItem(Text(texts[c])));
+    LabelCamFound->setText(QString("%1 cameras found").arg(row + 1));
+    LabelCamFound->adjustSize();
 }
 
 int TForm1::SelectedRow() const {

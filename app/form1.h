@@ -30,6 +30,8 @@ public:
     void ShowWait(const QString& text);
     void HideWait();
     void FillGrid();
+    // Appends a camera accepted by the scan under way as the grid's last row.
+    void AppendRow(const CameraRecord& record);
     void UpdateButtons();
 
     // The selected grid row: 0 for none, 1 to count for a camera row.
@@ -104,5 +106,6 @@ private:
     void CellAt(const QPoint& pos, int& row, int& column) const;
     ScannerFactory makeScanner;
     bool commandRunning = false;
+    bool scanning = false;  // rows may be appended as cameras answer
     bool startupScanOwed = false;  // the timer ticked during a command that ran no scan after it
 };

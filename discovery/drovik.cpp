@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -107,20 +108,22 @@ long CDrovik::ReadDatagram(uint8_t* buffer, std::size_t capacity, int timeoutMs)
 }
 
 void CDrovik::Flush() {
-    uint8_t scratch[drovik::kReplyBytes];
-    const auto deadline = Clock::now() + kFlushBound;
+    drovik::Reply scratch;
+    const auto start = Clock::now();
+    const auto bound = start + kFlushBound;
+    auto quiet = start + milliseconds(kQuietMs);
     for (;;) {
-        const int left = MsLeft(deadline);
-        if (left == 0) {
-            DebugTrace("Drovik: flush ended by its 1 s bound");
+        const auto until = std::min(quiet, bound);
+        const long n = ReadDatagram(scratch.bytes, sizeof scratch.bytes, MsLeft(until));
+        if (n < 0) {
+            if (until == bound) DebugTrace("Drovik: flush ended by its 1 s bound");
             return;
         }
-        const long n = ReadDatagram(scratch, sizeof scratch, left < kQuietMs ? left : kQuietMs);
-        if (n < 0 && left < kQuietMs) {
-            DebugTrace("Drovik: flush ended by its 1 s bound");
-            return;
-        }
-        if (n <= 0) return;
+        // Only a camera's reply keeps the flush going: other traffic on the
+        // port ends it no later than silence would.
+        if (drovik::HoldReply(scratch, static_cast<std::size_t>(n), recvAddr) &&
+            drovik::HasMakerOui(scratch.bytes + drovik::kHwAddrAt))
+            quiet = Clock::now() + milliseconds(kQuietMs);
     }
 }
 
@@ -155,7 +158,7 @@ int CDrovik::SendToEveryLink(const uint8_t* request, std::size_t length) {
     return sent;
 }
 
-int CDrovik::Discover(CameraRecord* table) {
+int CDrovik::Discover(CameraRecord* table, const RecordSink& accepted) {
     const Exchange sockets(*this);
     if (!sockets.Open()) return 0;
     auto replies = std::make_unique<drovik::Reply[]>(drovik::kMaxReplies);
@@ -168,23 +171,25 @@ int CDrovik::Discover(CameraRecord* table) {
             DebugTrace("Drovik: request %d left through no link", pass + 1);
             return 0;
         }
-        const auto deadline = Clock::now() + kPassBound;
+        // The pass ends 0.5 s after the last new camera's reply, or at its bound.
+        const auto bound = Clock::now() + kPassBound;
+        auto quiet = Clock::now() + milliseconds(kQuietMs);
         while (held < drovik::kMaxReplies) {
-            const int left = MsLeft(deadline);
-            if (left == 0) {
-                DebugTrace("Drovik: pass %d collection ended by its 3 s bound", pass + 1);
-                break;
-            }
+            const auto until = std::min(quiet, bound);
             drovik::Reply& slot = replies[held];
-            const long n = ReadDatagram(slot.bytes, sizeof slot.bytes, left < kQuietMs ? left : kQuietMs);
+            const long n = ReadDatagram(slot.bytes, sizeof slot.bytes, MsLeft(until));
             if (n < 0) {
-                if (left < kQuietMs) DebugTrace("Drovik: pass %d collection ended by its 3 s bound", pass + 1);
+                if (until == bound) DebugTrace("Drovik: pass %d collection ended by its 3 s bound", pass + 1);
                 break;
             }
-            if (static_cast<std::size_t>(n) < drovik::kFixedPart) continue;  // too short to be a reply
-            slot.length = static_cast<std::size_t>(n);
-            slot.from = recvAddr;
-            slot.duplicate = false;
+            if (!drovik::HoldReply(slot, static_cast<std::size_t>(n), recvAddr)) continue;
+            // Only a camera not heard before is news; junk, other makers' devices
+            // and repeats take their slot but do not hold the pass open.
+            CameraRecord record;
+            if (drovik::AcceptReply(replies.get(), held, record)) {
+                quiet = Clock::now() + milliseconds(kQuietMs);
+                if (accepted) accepted(record);
+            }
             ++held;
         }
         if (held == drovik::kMaxReplies) DebugTrace("Drovik: reply table full in pass %d", pass + 1);

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "camera_record.h"
+#include "record_sink.h"
 
 class CDrovik {
 public:
@@ -19,8 +20,8 @@ public:
 
     // Writes the records of the maker's cameras that answer from `table`
     // onward; returns their number, 0 to 500. The caller holds the PC's turn
-    // on the reply port.
-    int Discover(CameraRecord* table);
+    // on the reply port. `accepted` is told of each record as its reply comes in.
+    int Discover(CameraRecord* table, const RecordSink& accepted = {});
 
     // Sends new IP settings to the camera of `record` (its hwAddr and nonce)
     // and returns the result code (0 Success to 6 Receive Error). `dhcp`
@@ -48,7 +49,8 @@ public:
         bool open_;
     };
 
-    // Reads and drops every datagram waiting on the receive socket.
+    // Reads and drops the replies still coming in from an earlier request:
+    // ends 0.5 s after the last camera's reply (other datagrams do not count), 1 s at most.
     void Flush();
 
     int sendSocket = -1;   // bound to 43282, sends every request

@@ -13,7 +13,6 @@
 namespace drovik {
 namespace {
 
-constexpr std::size_t kHwAddrAt = 6;
 constexpr std::size_t kNonceAt = 12;
 constexpr std::size_t kOptionHeader = 4;
 
@@ -104,6 +103,14 @@ bool ReadReply(const uint8_t* data, std::size_t length, CameraRecord& record) {
 
 bool HasMakerOui(const unsigned char hwAddr[6]) { return std::memcmp(hwAddr, kMakerOui, 3) == 0; }
 
+bool HoldReply(Reply& slot, std::size_t length, const sockaddr_in& from) {
+    if (length < kFixedPart) return false;
+    slot.length = length;
+    slot.from = from;
+    slot.duplicate = false;
+    return true;
+}
+
 void MarkDuplicates(Reply* replies, int count) {
     for (int i = 0; i < count; ++i) {
         if (replies[i].duplicate || replies[i].length < kFixedPart) continue;
@@ -118,6 +125,20 @@ void MarkDuplicates(Reply* replies, int count) {
                        d[5]);
         }
     }
+}
+
+bool AcceptReply(const Reply* replies, int index, CameraRecord& record) {
+    const Reply& reply = replies[index];
+    if (reply.length < kFixedPart) return false;
+    for (int i = 0; i < index; ++i) {
+        if (replies[i].length >= kFixedPart &&
+            std::memcmp(replies[i].bytes + kHwAddrAt, reply.bytes + kHwAddrAt, 6) == 0)
+            return false;
+    }
+    if (!ReadReply(reply.bytes, reply.length, record) || !HasMakerOui(record.hwAddr)) return false;
+    record.foundByDrovik = 1;
+    FormWebAddr(record);
+    return true;
 }
 
 int BuildRecords(const Reply* replies, int count, CameraRecord* out) {

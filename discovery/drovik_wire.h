@@ -15,6 +15,7 @@ inline constexpr uint16_t kRequestPort = 43282;  // requests go from and to this
 inline constexpr uint16_t kReplyPort = 43283;    // cameras answer to this port of the PC
 inline constexpr std::size_t kReplyBytes = 1000;  // a reply is read up to this size
 inline constexpr std::size_t kFixedPart = 28;     // header, hardware address, nonce
+inline constexpr std::size_t kHwAddrAt = 6;       // a reply's hardware address
 inline constexpr int kMaxReplies = 500;
 inline constexpr unsigned char kMakerOui[3] = {0x02, 0xE5, 0xA1};
 
@@ -58,6 +59,16 @@ bool ReadReply(const uint8_t* data, std::size_t length, CameraRecord& record);
 int32_t ReadProductCode(const unsigned char* value, std::size_t length);
 
 bool HasMakerOui(const unsigned char hwAddr[6]);
+
+// Takes the datagram of `length` bytes just read into `slot` from `from`:
+// false, and the slot stays free, when it is too short to be a reply.
+bool HoldReply(Reply& slot, std::size_t length, const sockaddr_in& from);
+
+// Whether held reply `index` makes a record, as MarkDuplicates and
+// BuildRecords will decide once every reply is in: no earlier held reply has
+// its hardware address, and it reads as one of the maker's cameras. The
+// record goes into `record`.
+bool AcceptReply(const Reply* replies, int index, CameraRecord& record);
 
 // Marks every later reply with an earlier one's hardware address as a
 // duplicate (the first reply wins) and traces each.

@@ -125,33 +125,40 @@ void CMdns::ListInterfaces() {
     }
 }
 
-int CMdns::Discover(CameraRecord* records, int room) {
+int CMdns::Discover(CameraRecord* records, int room, const RecordSink& accepted) {
     ListInterfaces();
     DebugTrace("Trying %d ifaces", ifaceCount);
     // The list may have changed since the last scan: an entry that is not
     // gathered on now (an alias, say) must not keep a flag from another link.
     std::fill(std::begin(linkLocal), std::end(linkLocal), 0);
 
-    auto slots = std::make_unique<MdnsReply[]>(mdns::kMaxReplies);
-    int total = 0;
+    // Every suitable interface is queried at once and heard in one wait.
+    Gathering gatherings[kMaxInterfaces];
+    int count = 0;
     unsigned queried[kMaxInterfaces];
-    int queriedCount = 0;
     for (int i = 0; i < ifaceCount; ++i) {
         const platform::Ipv4Interface& iface = ifaceList[i];
         const unsigned mask = IFF_UP | IFF_LOOPBACK | IFF_POINTOPOINT | IFF_MULTICAST;
         if ((iface.flags & mask) != (IFF_UP | IFF_MULTICAST)) continue;
         // An alias address is the same link: it was queried from its first address.
-        if (std::find(queried, queried + queriedCount, iface.index) != queried + queriedCount) continue;
-        queried[queriedCount++] = iface.index;
-
+        if (std::find(queried, queried + count, iface.index) != queried + count) continue;
+        queried[count] = iface.index;
         char text[INET_ADDRSTRLEN];
         DebugTrace("Gathering on iface %s", Dotted(iface.address, text));
-        curIface = i;
-        curIfaceAddr = {};
-        curIfaceAddr.sin_family = AF_INET;
-        curIfaceAddr.sin_addr = iface.address;
-        total += DoMdns(slots.get(), total);
-        DebugTrace("num_replies to %d", total);
+        gatherings[count].iface = i;
+        DoMdns(gatherings[count++]);
+    }
+
+    // Slots fill in arrival order; the table takes them interface by
+    // interface, each interface's in arrival order.
+    auto arrived = std::make_unique<MdnsReply[]>(mdns::kMaxReplies);
+    const int total = Collect(gatherings, count, arrived.get(), records, room, accepted);
+    auto slots = std::make_unique<MdnsReply[]>(mdns::kMaxReplies);
+    int placed = 0;
+    for (int g = 0; g < count; ++g) {
+        for (int k = 0; k < total; ++k)
+            if (arrived[k].iface == gatherings[g].iface) slots[placed++] = arrived[k];
+        DebugTrace("num_replies to %d", placed);
     }
     DebugTrace("Got %d mdns replies", total);
 
@@ -186,61 +193,104 @@ int CMdns::Discover(CameraRecord* records, int room) {
     return added;
 }
 
-int CMdns::DoMdns(MdnsReply* slots, int firstFree) {
-    const platform::Ipv4Interface& iface = ifaceList[curIface];
+void CMdns::DoMdns(Gathering& gathering) {
+    const platform::Ipv4Interface& iface = ifaceList[gathering.iface];
     char text[INET_ADDRSTRLEN];
     DebugTrace("DoMdns on iface %s", Dotted(iface.address, text));
     const int fd = OpenInterfaceSocket(iface);
     if (fd < 0) {
         DebugTrace("Mdns: socket on iface %s failed: %s", text, std::strerror(errno));
-        return 0;
+        return;
     }
     sockaddr_in group{};
     group.sin_family = AF_INET;
     group.sin_port = htons(mdns::kPort);
     group.sin_addr.s_addr = htonl(mdns::kGroup);
     const mdns::Query query = mdns::MakeQuery();
-    timeval timeout{0, kQuietMs * 1000};
     if (sendto(fd, query.data(), query.size(), 0, reinterpret_cast<sockaddr*>(&group), sizeof group) !=
-            static_cast<ssize_t>(query.size()) ||
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0) {
+        static_cast<ssize_t>(query.size())) {
         DebugTrace("Mdns: query on iface %s failed: %s", text, std::strerror(errno));
         close(fd);
-        return 0;
+        return;
     }
-
     DebugTrace("starting recv");
-    const auto deadline = Clock::now() + kIfaceBound;
+    gathering.fd = fd;
+    gathering.bound = Clock::now() + kIfaceBound;
+    gathering.quiet = Clock::now() + milliseconds(kQuietMs);
+}
+
+int CMdns::Collect(Gathering* gatherings, int count, MdnsReply* slots, CameraRecord* records, int room,
+                   const RecordSink& accepted) {
     int taken = 0;
-    for (int slot = firstFree; slot < mdns::kMaxReplies;) {
-        const int left = MsLeft(deadline);
-        MdnsReply& reply = slots[slot];
-        const Received got =
-            left == 0 ? Received::Nothing : ReceiveOne(fd, iface.index, reply, left < kQuietMs ? left : kQuietMs);
-        char from[INET_ADDRSTRLEN];
-        const int length = got == Received::Nothing ? -1 : reply.length;
-        DebugTrace("rcv'd %d, error = %d, idx = %d, ip = %s", length, got == Received::Nothing ? EAGAIN : 0, slot,
-                   got == Received::Nothing ? "0.0.0.0" : Dotted(reply.source.sin_addr, from));
-        if (got == Received::Nothing) {
-            if (left < kQuietMs) DebugTrace("Mdns: collection on iface %s ended by its 3 s bound", text);
-            break;
+    int streamed = 0;
+    pollfd waiting[kMaxInterfaces];
+    for (;;) {
+        // Each interface's collection ends at its own quiet time or bound.
+        const auto now = Clock::now();
+        int open = 0;
+        Clock::time_point next = Clock::time_point::max();
+        for (int g = 0; g < count; ++g) {
+            Gathering& gathering = gatherings[g];
+            if (gathering.fd < 0) continue;
+            const auto until = std::min(gathering.quiet, gathering.bound);
+            if (until <= now || taken == mdns::kMaxReplies) {
+                char text[INET_ADDRSTRLEN];
+                if (until == gathering.bound && taken < mdns::kMaxReplies)
+                    DebugTrace("Mdns: collection on iface %s ended by its 3 s bound",
+                               Dotted(ifaceList[gathering.iface].address, text));
+                close(gathering.fd);
+                gathering.fd = -1;
+                continue;
+            }
+            next = std::min(next, until);
+            waiting[open++] = {gathering.fd, POLLIN, 0};
         }
-        if (got == Received::OtherLink) continue;
-        if (got == Received::Truncated) {
-            DebugTrace("Mdns: datagram over %zu bytes from %s dropped", sizeof reply.data, from);
-            continue;
+        if (open == 0) return taken;
+        const int ready = poll(waiting, static_cast<nfds_t>(open), MsLeft(next) + 1);
+        if (ready < 0 && errno != EINTR) return taken;
+        if (ready <= 0) continue;
+
+        for (int w = 0; w < open && taken < mdns::kMaxReplies; ++w) {
+            if (!(waiting[w].revents & POLLIN)) continue;
+            Gathering& gathering = *std::find_if(gatherings, gatherings + count,
+                                                 [fd = waiting[w].fd](const Gathering& g) { return g.fd == fd; });
+            const platform::Ipv4Interface& iface = ifaceList[gathering.iface];
+            MdnsReply& reply = slots[taken];
+            const Received got = ReceiveOne(gathering.fd, iface.index, reply, 0);
+            if (got == Received::Nothing) continue;
+            char from[INET_ADDRSTRLEN];
+            DebugTrace("rcv'd %d, error = %d, idx = %d, ip = %s", reply.length, 0, taken,
+                       Dotted(reply.source.sin_addr, from));
+            if (got == Received::OtherLink) continue;
+            if (got == Received::Truncated) {
+                DebugTrace("Mdns: datagram over %zu bytes from %s dropped", sizeof reply.data, from);
+                continue;
+            }
+            // Queries and other devices' answers would only take slots (and, as a
+            // sender's first datagram, hide its later ones); nor do they keep the
+            // collection open: a chattering LAN ends it no later than a silent one.
+            if (!mdns::DescribesCamera(reply.data, static_cast<std::size_t>(reply.length))) {
+                DebugTrace("Mdns: datagram from %s names no camera: no slot", from);
+                continue;
+            }
+            reply.iface = gathering.iface;
+            reply.duplicate = 0;
+            const bool firstFromSender = std::none_of(slots, slots + taken, [&](const MdnsReply& earlier) {
+                return earlier.source.sin_addr.s_addr == reply.source.sin_addr.s_addr;
+            });
+            ++taken;
+            if (!firstFromSender) continue;  // a repeat: kept for the record, no news
+            gathering.quiet = Clock::now() + milliseconds(kQuietMs);
+            if (accepted && streamed < room) {
+                sockaddr_in ifaceAddr{};
+                ifaceAddr.sin_family = AF_INET;
+                ifaceAddr.sin_addr = iface.address;
+                bool sawLinkLocal = false;
+                const int n = mdns::ReadAnswer(reply.data, static_cast<std::size_t>(reply.length), ifaceAddr,
+                                               records + streamed, room - streamed, sawLinkLocal);
+                for (int r = 0; r < n; ++r) accepted(records[streamed + r]);
+                streamed += n;
+            }
         }
-        // Queries and other devices' answers would only take slots (and, as a
-        // sender's first datagram, hide its later ones).
-        if (!mdns::DescribesCamera(reply.data, static_cast<std::size_t>(reply.length))) {
-            DebugTrace("Mdns: datagram from %s names no camera: no slot", from);
-            continue;
-        }
-        reply.iface = curIface;
-        reply.duplicate = 0;
-        ++taken;
-        ++slot;
     }
-    close(fd);
-    return taken;
 }

@@ -3,11 +3,13 @@
 // suitable interface; the maker's cameras that answer become records.
 #include <netinet/in.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
 #include "camera_record.h"
 #include "mdns_wire.h"
+#include "record_sink.h"
 #include "platform/ipv4_interfaces.h"
 
 class CMdns {
@@ -20,7 +22,10 @@ public:
     CMdns& operator=(const CMdns&) = delete;
 
     // Appends at most `room` records from `records` on; returns their number.
-    int Discover(CameraRecord* records, int room);
+    // Every suitable interface is queried at once; the records go interface
+    // by interface, each interface's in the order its answers arrived.
+    // `accepted` is told of each record as its answer comes in.
+    int Discover(CameraRecord* records, int room, const RecordSink& accepted = {});
 
     // The HTTP assignment of a camera found here: one set.oid request through
     // a host route to it; 0 Success or 3 Assignment Failure. Defined with the
@@ -36,8 +41,20 @@ public:
     sockaddr_in curIfaceAddr{};
 
 private:
+    // One interface's collection: it ends 0.5 s after the query or the last
+    // camera's first answer, 3 s after the query at the latest.
+    struct Gathering {
+        int iface = 0;  // in ifaceList
+        int fd = -1;    // -1: ended, or never started
+        std::chrono::steady_clock::time_point quiet, bound;
+    };
+
     void ListInterfaces();
-    // Queries one interface and takes its datagrams in from slot `firstFree` on;
-    // returns how many it took.
-    int DoMdns(MdnsReply* slots, int firstFree);
+    // Opens the interface's socket and sends its query.
+    void DoMdns(Gathering& gathering);
+    // Hears every open gathering at once until each has ended; takes camera
+    // answers into `slots` in arrival order and returns how many. Records
+    // told to `accepted` are built in `records` (room `room`) on the way.
+    int Collect(Gathering* gatherings, int count, MdnsReply* slots, CameraRecord* records, int room,
+                const RecordSink& accepted);
 };

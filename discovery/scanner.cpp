@@ -64,6 +64,8 @@ void CScanner::ScanWork() {
     if (replacement) {
         const int n = replacement(table.get(), kCapacity);
         count = n < 0 ? 0 : (n > kCapacity ? kCapacity : n);
+        if (onRecord)
+            for (int i = 0; i < count; ++i) onRecord(table[i]);
         return;
     }
     // Other scans and assignments on this PC take turns with this one on the reply port.
@@ -76,10 +78,10 @@ void CScanner::ScanWork() {
         DebugTrace("Scan: turn taken after %lld ms", static_cast<long long>(turn.Waited().count()));
     else if (!turn.Held())
         DebugTrace("Scan: no turn (%s); scanning beside the other program", std::strerror(turn.Error()));
-    const int n = drovik->Discover(table.get());
+    const int n = drovik->Discover(table.get(), onRecord);
     count = n;
     // Multicast DNS answers go after the broadcast ones, in the room left.
-    count = n + mdns->Discover(table.get() + n, kCapacity - n);
+    count = n + mdns->Discover(table.get() + n, kCapacity - n, onRecord);
 }
 
 void CScanner::Sort() {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "camera_record.h"
+#include "record_sink.h"
 
 class CDrovik;
 class CMdns;
@@ -51,6 +52,11 @@ public:
 
     // Text of an assignment result code.
     static const char* ResultText(uint8_t code);
+
+    // Told of each record as a scan accepts it, on the scan's worker thread
+    // and in acceptance order; the table holds the same records when the scan
+    // ends. A front end posts them to its own thread.
+    RecordSink onRecord;
 
     // 0 name, 1 product name, 2 hardware address text, 3 IP address.
     uint8_t sortMode = 3;

@@ -12,6 +12,14 @@
 
 namespace {
 
+// --stream: one JSON object a line, written as each camera is accepted.
+int RunStreamCommand() {
+    CScanner scanner;
+    scanner.onRecord = [](const CameraRecord& record) { std::cout << RecordToJson(record).dump() << std::endl; };
+    scanner.Scan();
+    return std::cout ? 0 : 1;
+}
+
 int RunScanCommand(bool json, uint8_t sortMode) {
     CScanner scanner;
     scanner.sortMode = sortMode;
@@ -38,7 +46,11 @@ int main(int argc, char** argv) {
     CLI::App* scan = app.add_subcommand("scan", "Run one scan and list the cameras found");
     bool json = false;
     std::string sort = "ip";
-    scan->add_flag("--json", json, "Print a JSON array with every field of each record");
+    CLI::Option* jsonFlag = scan->add_flag("--json", json, "Print a JSON array with every field of each record");
+    bool stream = false;
+    scan->add_flag("--stream", stream,
+                   "Print each camera as it answers: one JSON object a line (the fields of --json), unsorted")
+        ->excludes(jsonFlag);
     scan->add_option("--sort", sort, "Order of the list (ascending)")
         ->check(CLI::IsMember({"name", "type", "hw", "ip"}))
         ->capture_default_str();
@@ -112,6 +124,7 @@ int main(int argc, char** argv) {
 
     if (scan->parsed()) {
         static const std::map<std::string, uint8_t> kModes = {{"name", 0}, {"type", 1}, {"hw", 2}, {"ip", 3}};
+        if (stream) return RunStreamCommand();
         return RunScanCommand(json, kModes.at(sort));
     }
     return 0;

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/fonts.h"
@@ -38,8 +39,24 @@ private slots:
         QVERIFY(visit.entered);
 
         TForm1 form;
+        // What the busy window shows as cameras answer: its rows and its count.
+        QStringList seen;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (!form.LabelPleaseWait->isVisible()) return;
+            QString rows;
+            for (int r = 0; r < form.StringGrid1->rowCount(); ++r)
+                rows += (form.StringGrid1->item(r, 0) ? form.StringGrid1->item(r, 0)->text() : "?") + ",";
+            seen.append(form.LabelCamFound->text() + ": " + rows);
+        });
+        watch.start(5);
         form.show();
         QTRY_COMPARE_WITH_TIMEOUT(form.LabelCamFound->text(), QString("2 cameras found"), 30000);
+        watch.stop();
+        // The broadcast camera shows first, then the multicast DNS one; the
+        // count follows the rows, and the grid was emptied when the scan began.
+        seen.removeDuplicates();
+        QCOMPARE(seen, QStringList({"0 cameras found: ", "1 cameras found: Lobby,", "2 cameras found: Lobby,Gate,"}));
         QCOMPARE(form.StringGrid1->rowCount(), 2);
         QCOMPARE(form.StringGrid1->item(0, 0)->text(), QString("Lobby"));
         QCOMPARE(form.StringGrid1->item(1, 0)->text(), QString("Gate"));

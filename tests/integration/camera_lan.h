@@ -1,7 +1,9 @@
 #pragma once
 // A test in a namespace LAN with emulated cameras and the command-line tool.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -47,22 +49,47 @@ protected:
     }
 
     // One scan by the real scanner inside the pc namespace, in its own order
-    // (unsorted), with how long Scan took.
+    // (unsorted), with how long Scan took and the records as they were accepted.
     struct PcScan {
         bool entered = false;
         std::vector<CameraRecord> records;
         std::chrono::steady_clock::duration took{};
+        std::vector<CameraRecord> streamed;
     };
     PcScan ScanInPc() {
         PcScan result;
         result.entered = lan.RunInside("pc", [&] {
             CScanner scanner;
+            scanner.onRecord = [&](const CameraRecord& r) { result.streamed.push_back(r); };
             const auto start = std::chrono::steady_clock::now();
             scanner.Scan();
             result.took = std::chrono::steady_clock::now() - start;
             for (int i = 0; i < scanner.Count(); ++i) result.records.push_back(scanner.RecordAt(i));
         });
         return result;
+    }
+
+    // What a user or a command sees of a record, as one text.
+    static std::string Key(const CameraRecord& r) {
+        char iface[INET_ADDRSTRLEN] = "";
+        inet_ntop(AF_INET, &r.ifaceAddr.sin_addr, iface, sizeof iface);
+        return std::string(r.name) + "|" + r.hwAddrText + "|" + r.ipAddrText + "|" + r.subnetText + "|" +
+               r.gatewayText + "|" + r.productName + "|" + std::to_string(r.productCode) + "|" +
+               std::to_string(r.dhcp) + "|" + std::to_string(r.foundByDrovik) + "|" + r.webAddr + "|" + iface;
+    }
+    // Each record of the table was told once as it was accepted, nothing else:
+    // the broadcast ones in table order, then the multicast DNS ones as they arrived.
+    static void ExpectStreamedTable(const PcScan& scan) {
+        std::vector<std::string> table, streamed;
+        for (const CameraRecord& r : scan.records) table.push_back(Key(r));
+        for (const CameraRecord& r : scan.streamed) streamed.push_back(Key(r));
+        std::size_t broadcast = 0;
+        while (broadcast < scan.records.size() && scan.records[broadcast].foundByDrovik) ++broadcast;
+        ASSERT_EQ(streamed.size(), table.size());
+        EXPECT_TRUE(std::equal(table.begin(), table.begin() + broadcast, streamed.begin()));
+        std::sort(table.begin(), table.end());
+        std::sort(streamed.begin(), streamed.end());
+        EXPECT_EQ(streamed, table);
     }
 
     // The hardware address of `host`'s `link`, "02:11:22:33:44:55".
