@@ -1,29 +1,45 @@
-// Scan capacity and speed: 500 emulated cameras in a namespace LAN, scanned
-// by the real scanner, as root and as an ordinary user.
-//   vantrel-bench-scan [--runs N] [--cameras N] [--rmem-max BYTES]
+// Scan speed and capacity: emulated cameras in namespace LANs, scanned by the
+// real scanner from the pc (each scan a child process inside the pc's
+// namespace), and vantrel-cli's first streamed camera and peak memory.
+//   vantrel-bench-scan [--runs N] [--out FILE] [--cameras 1,10,100,500] [--interfaces 1,2,4,8]
+//                      [--unprivileged] [--rmem-max BYTES] [broadcast] [mdns] [first] [memory]
+// Without figure names it takes them all. --unprivileged scans as user 65534;
 // --rmem-max sets net.core.rmem_max for the run (restored afterwards), e.g.
 // 212992 to measure a stock Debian limit.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/if_ether.h>
+#include <linux/if_packet.h>
+#include <net/if.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <nlohmann/json.hpp>
-#include <string>
-#include <vector>
+#include <ctime>
+#include <map>
+#include <sstream>
 
-#include "camsim_config.h"
-#include "discovery/drovik.h"
+#include "bench_common.h"
+#include "discovery/drovik_wire.h"
 #include "discovery/scanner.h"
-#include "test_lan.h"
 #include "trace_capture.h"
 
 namespace {
 
-using nlohmann::json;
+using bench::json;
+using bench::Spread;
+using bench::Text;
 using namespace std::chrono_literals;
+
+// The protocols' own waits with every interface suitable: 4 broadcast passes
+// of a 0.5 s flush and a 0.5 s collection quiet, then one 0.5 s multicast DNS quiet.
+constexpr double kFloor = 4.5;
 
 // One scan in this process (already inside the pc namespace): one JSON line.
 int ChildScan() {
@@ -34,22 +50,289 @@ int ChildScan() {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     long buffer = 0;
-    int passes = 4, capped = 0, interfaces = 0;
+    int passes = 4, capped = 0, queried = 0, mdnsReplies = 0;
     for (const std::string& line : trace.Lines()) {
         std::sscanf(line.c_str(), "Drovik: receive buffer %ld bytes", &buffer);
         if (std::sscanf(line.c_str(), "Drovik: reply table full in pass %d", &passes) == 1) capped = 1;
-        // An interface whose datagrams filled the 500 slots ends without the final time-out.
-        int total = 0;
-        if (std::sscanf(line.c_str(), "num_replies to %d", &total) == 1 && total < 500) ++interfaces;
+        if (line.ends_with(" mdns replies")) std::sscanf(line.c_str(), "Got %d", &mdnsReplies);
+        if (line.starts_with("Gathering on iface")) ++queried;
     }
-    // The protocols' own waits: a 0.5 s flush time-out per broadcast pass and a
-    // 0.5 s final receive time-out for each pass the full table did not end;
-    // then a 0.5 s final receive time-out per interface queried by multicast DNS.
-    const double waits = passes * 0.5 + (capped ? passes - 1 : passes) * 0.5 + interfaces * 0.5;
-    std::cout << json{{"listed", scanner.Count()}, {"seconds", seconds}, {"waits", waits},
-                      {"buffer", buffer}, {"capped", capped}}.dump()
+    // The protocols' own waits: a 0.5 s flush per broadcast pass and a 0.5 s
+    // collection quiet for each pass the full table did not end; then one
+    // 0.5 s quiet for all the interfaces multicast DNS queried at once, unless
+    // the full table ended it.
+    const double waits = passes * 0.5 + (capped ? passes - 1 : passes) * 0.5 +
+                         (queried > 0 && mdnsReplies < CScanner::kCapacity ? 0.5 : 0);
+    std::cout << json{{"listed", scanner.Count()}, {"seconds", seconds}, {"waits", waits}, {"buffer", buffer},
+                      {"capped", capped}, {"queried", queried}}
+                     .dump()
               << std::endl;
     return 0;
+}
+
+double RealNow() {
+    timespec t;
+    clock_gettime(CLOCK_REALTIME, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+// The broadcast replies reaching `ifname`, each camera's first with the
+// kernel's time of arrival. A packet socket: the replies are unicast to the
+// scanner's port, which a second UDP socket there would not be given.
+class ReplyWatch {
+public:
+    explicit ReplyWatch(const char* ifname) {
+        fd_ = socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_IP));
+        sockaddr_ll at{};
+        at.sll_family = AF_PACKET;
+        at.sll_protocol = htons(ETH_P_IP);
+        at.sll_ifindex = static_cast<int>(if_nametoindex(ifname));
+        const int on = 1, room = 8 << 20;
+        ok_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 &&
+              setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) == 0 &&
+              setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &room, sizeof room) == 0;
+        if (ok_) thread_ = std::thread([this] { Listen(); });
+    }
+    ~ReplyWatch() {
+        Stop();
+        if (fd_ >= 0) close(fd_);
+    }
+    bool Ok() const { return ok_; }
+    // Ends listening; then Arrivals() is complete.
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    // Hardware address as lower-case hex -> realtime seconds of its first reply.
+    const std::map<std::string, double>& Arrivals() const { return arrivals_; }
+
+private:
+    void Listen() {
+        uint8_t packet[2048];
+        alignas(cmsghdr) char control[256];
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0) continue;
+            iovec data{packet, sizeof packet};
+            msghdr m{};
+            m.msg_iov = &data;
+            m.msg_iovlen = 1;
+            m.msg_control = control;
+            m.msg_controllen = sizeof control;
+            const ssize_t n = recvmsg(fd_, &m, MSG_DONTWAIT);
+            if (n < 20 || (packet[0] >> 4) != 4 || packet[9] != IPPROTO_UDP) continue;
+            const std::size_t ihl = (packet[0] & 15u) * 4u;
+            const uint8_t* udp = packet + ihl;
+            if (static_cast<std::size_t>(n) < ihl + 8 + drovik::kHwAddrAt + 6 ||
+                ((udp[2] << 8) | udp[3]) != drovik::kReplyPort)
+                continue;
+            double at = RealNow();
+            for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c))
+                if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                    timespec t;
+                    std::memcpy(&t, CMSG_DATA(c), sizeof t);
+                    at = static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+                }
+            char hw[13];
+            const uint8_t* a = udp + 8 + drovik::kHwAddrAt;
+            std::snprintf(hw, sizeof hw, "%02x%02x%02x%02x%02x%02x", a[0], a[1], a[2], a[3], a[4], a[5]);
+            arrivals_.emplace(hw, at);  // the first reply of each camera stays
+        }
+    }
+    int fd_ = -1;
+    bool ok_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::map<std::string, double> arrivals_;
+};
+
+// Starts argv with standard output on a pipe; its pid, or -1.
+pid_t Spawn(const std::vector<const char*>& argv, int& readEnd) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        std::vector<char*> args;
+        for (const char* a : argv) args.push_back(const_cast<char*>(a));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    readEnd = fds[0];
+    return pid;
+}
+
+// vantrel-cli scan --stream from inside the pc: when its first line came, and
+// how long after each camera's reply reached `ifname` its line was printed.
+int ChildFirst(const char* ifname) {
+    ReplyWatch watch(ifname);
+    if (!watch.Ok()) {
+        std::cout << json{{"error", std::string("packet socket: ") + std::strerror(errno)}}.dump() << std::endl;
+        return 1;
+    }
+    const double start = RealNow();
+    int out = -1;
+    const pid_t pid = Spawn({VANTREL_CLI, "scan", "--stream"}, out);
+    if (pid < 0) return 1;
+    std::vector<std::pair<std::string, double>> lines;  // hardware address, when its line was read
+    std::string pending;
+    char buffer[65536];
+    for (ssize_t n; (n = read(out, buffer, sizeof buffer)) > 0;) {
+        const double at = RealNow();
+        pending.append(buffer, static_cast<std::size_t>(n));
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+            const json record = json::parse(pending.substr(0, end), nullptr, false);
+            lines.emplace_back(record.is_object() ? record.value("hwAddr", "") : "", at);
+        }
+    }
+    close(out);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    watch.Stop();
+    std::vector<double> lags;
+    for (const auto& [hw, at] : lines)
+        if (auto arrival = watch.Arrivals().find(hw); arrival != watch.Arrivals().end())
+            lags.push_back(at - arrival->second);
+    json result = {{"lines", lines.size()}, {"matched", lags.size()}, {"status", status}};
+    if (!lines.empty()) result["firstLine"] = lines.front().second - start;
+    if (!lags.empty() && watch.Arrivals().count(lines.front().first)) {
+        result["firstLag"] = lags.front();
+        result["medianLag"] = bench::Median(lags);
+        result["maxLag"] = *std::max_element(lags.begin(), lags.end());
+    }
+    std::cout << result.dump() << std::endl;
+    return 0;
+}
+
+// Runs argv to its end: its peak resident memory and the lines it printed.
+int ChildRss(const std::vector<const char*>& argv) {
+    int out = -1;
+    const pid_t pid = Spawn(argv, out);
+    if (pid < 0) return 1;
+    long lines = 0;
+    char buffer[65536];
+    for (ssize_t n; (n = read(out, buffer, sizeof buffer)) > 0;) lines += std::count(buffer, buffer + n, '\n');
+    close(out);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    std::cout << json{{"maxRssKb", usage.ru_maxrss}, {"lines", lines}, {"status", status}}.dump() << std::endl;
+    return 0;
+}
+
+struct Options {
+    int runs = 5;
+    std::vector<int> cameras = {1, 10, 100, 500};
+    std::vector<int> interfaces = {1, 2, 4, 8};
+    bool unprivileged = false;
+    std::string out;
+};
+
+// Runs this program with `args` in the pc `runs` times; the JSON lines it printed.
+std::vector<json> InPc(bench::CameraLan& lan, const std::vector<std::string>& args, int runs, bool unprivileged) {
+    const std::string program = unprivileged ? lan.lan.Executable(bench::Self()) : bench::Self();
+    std::vector<json> lines;
+    for (int run = 1; run <= runs; ++run) {
+        std::vector<std::string> argv = {program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::string out;
+        lan.lan.Run("pc", argv, &out, unprivileged);
+        json r = json::parse(out, nullptr, false);
+        if (r.is_discarded() || r.contains("error")) std::cerr << "run " << run << " failed: " << out << '\n';
+        else lines.push_back(r);
+    }
+    return lines;
+}
+
+std::vector<double> Field(const std::vector<json>& lines, const char* key) {
+    std::vector<double> values;
+    for (const json& r : lines)
+        if (r.contains(key)) values.push_back(r[key].get<double>());
+    return values;
+}
+
+// Figure 1: one scan's time against cameras and interfaces.
+void Discovery(bench::Results& results, const Options& o, bool broadcast, bool mdns) {
+    std::printf("%-9s %-6s %-7s %-6s %-8s %-26s %-24s %s\n", "protocol", "answer", "cameras", "links", "listed",
+                "seconds median (min-max)", "time/floor 4.5 s", "time/own waits");
+    struct Case {
+        bench::Answer answer;
+        int cameras, interfaces;
+    };
+    std::vector<Case> cases;
+    if (broadcast)
+        for (bench::Answer a : {bench::Answer::Range, bench::Answer::Every})
+            for (int c : o.cameras) cases.push_back({a, c, 1});
+    if (mdns)
+        for (int c : o.cameras)
+            for (int k : o.interfaces) cases.push_back({bench::Answer::Mdns, c, k});
+    for (const Case& c : cases) {
+        bench::CameraLan lan(c.cameras, c.interfaces, c.answer);
+        if (!lan.Ready()) continue;
+        const char* answer = c.answer == bench::Answer::Mdns ? "-" : c.answer == bench::Answer::Every ? "every" : "range";
+        json figure = bench::Quietly([&] {
+            const std::vector<json> runs = InPc(lan, {"--child"}, o.runs, o.unprivileged);
+            std::vector<double> seconds = Field(runs, "seconds"), waits = Field(runs, "waits"), perFloor, perWaits;
+            for (std::size_t i = 0; i < seconds.size(); ++i) {
+                perFloor.push_back(seconds[i] / kFloor);
+                perWaits.push_back(seconds[i] / waits[i]);
+            }
+            return json{{"listed", Field(runs, "listed")}, {"seconds", Spread(seconds)},
+                        {"waits", bench::Median(waits)},   {"perFloor", Spread(perFloor)},
+                        {"perWaits", Spread(perWaits)},    {"buffer", bench::Median(Field(runs, "buffer"))}};
+        });
+        figure.update({{"figure", "discovery"}, {"protocol", c.answer == bench::Answer::Mdns ? "mdns" : "broadcast"},
+                       {"answer", answer}, {"cameras", c.cameras}, {"interfaces", c.interfaces},
+                       {"layout", "each link its own LAN, cameras spread round-robin"},
+                       {"user", o.unprivileged ? "65534" : "root"}});
+        results.Write(figure);
+        std::ostringstream listed;
+        for (const json& n : figure["listed"]) listed << (listed.tellp() ? "," : "") << n.get<int>();
+        std::printf("%-9s %-6s %-7d %-6d %-8s %-26s %-24s %s\n", figure["protocol"].get<std::string>().c_str(), answer,
+                    c.cameras, c.interfaces, listed.str().substr(0, 8).c_str(), Text(figure["seconds"]).c_str(),
+                    Text(figure["perFloor"]).c_str(), Text(figure["perWaits"]).c_str());
+        std::fflush(stdout);
+    }
+}
+
+// Figures 2a and 4 (vantrel-cli): the first streamed camera, and peak memory.
+void Cli(bench::Results& results, const Options& o, bool first, bool memory) {
+    for (int cameras : {1, 500}) {
+        bench::CameraLan lan(cameras, 1, bench::Answer::Range);
+        if (!lan.Ready()) continue;
+        if (first) {
+            json figure = bench::Quietly([&] {
+                const std::vector<json> runs = InPc(lan, {"--child-first", "eth0"}, o.runs, false);
+                return json{{"lines", Field(runs, "lines")}, {"matched", Field(runs, "matched")},
+                            {"firstLine", Spread(Field(runs, "firstLine"))},
+                            {"firstLag", Spread(Field(runs, "firstLag"))},
+                            {"medianLag", Spread(Field(runs, "medianLag"))},
+                            {"maxLag", Spread(Field(runs, "maxLag"))}};
+            });
+            figure.update({{"figure", "first"}, {"program", "vantrel-cli scan --stream"}, {"cameras", cameras},
+                           {"answer", "range"}});
+            results.Write(figure);
+            std::printf("stream, %3d cameras: first line %s ms after start, %s ms after its reply; every line: "
+                        "median lag %s ms, greatest %s ms\n",
+                        cameras, Text(figure["firstLine"], 1000, 1).c_str(), Text(figure["firstLag"], 1000, 2).c_str(),
+                        Text(figure["medianLag"], 1000, 2).c_str(), Text(figure["maxLag"], 1000, 2).c_str());
+        }
+        if (memory) {
+            json figure = bench::Quietly([&] {
+                const std::vector<json> runs = InPc(lan, {"--child-rss", VANTREL_CLI, "scan"}, o.runs, false);
+                std::vector<double> listed;
+                for (double lines : Field(runs, "lines")) listed.push_back(lines - 1);  // less the heading
+                return json{{"listed", listed}, {"maxRssKb", Spread(Field(runs, "maxRssKb"))}};
+            });
+            figure.update({{"figure", "memory"}, {"program", "vantrel-cli scan"}, {"cameras", cameras}});
+            results.Write(figure);
+            std::printf("vantrel-cli scan, %3d cameras: peak resident memory %s KiB\n", cameras,
+                        Text(figure["maxRssKb"], 1, 0).c_str());
+        }
+        std::fflush(stdout);
+    }
 }
 
 std::string ReadRmemMax() {
@@ -61,92 +344,51 @@ std::string ReadRmemMax() {
 
 void WriteRmemMax(const std::string& value) { std::ofstream("/proc/sys/net/core/rmem_max") << value << '\n'; }
 
-int Bench(int runs, int cameras, const std::string& rmemMax, const std::string& self) {
-    if (std::string why = TestLan::Unavailable(); !why.empty()) {
-        std::cerr << "cannot build the test LAN: " << why << '\n';
-        return 1;
-    }
-    const std::string savedRmem = ReadRmemMax();
-    if (!rmemMax.empty()) WriteRmemMax(rmemMax);
-    std::printf("net.core.rmem_max %s, %d cameras, %d runs each\n", ReadRmemMax().c_str(), cameras, runs);
-    std::printf("%-6s %-13s %-4s %-7s %-9s %-8s %-7s %s\n", "mode", "pc side", "run", "listed", "seconds", "waits",
-                "ratio", "buffer");
-
-    for (const char* mode : {"range", "every", "mdns"}) {
-        const bool mdns = std::strcmp(mode, "mdns") == 0;
-        TestLan lan;
-        lan.AddLan("lan");
-        lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/16"});
-        std::vector<std::string> addresses = {"10.77.0.10/16"};
-        json list = json::array();
-        for (int i = 0; i < cameras; ++i) {
-            char hw[32], ip[32];
-            // Spread the last byte over the four request ranges.
-            std::snprintf(hw, sizeof hw, "02:e5:a1:%02x:%02x:%02x", i >> 16, (i >> 8) & 0xff, (i * 37) & 0xff);
-            // Multicast DNS cameras answer from their own address, so those are on the camera host.
-            std::snprintf(ip, sizeof ip, "10.77.%d.%d", 1 + (i >> 8), i & 0xff);
-            EmulatedCamera c{.name = "Bench" + std::to_string(i), .hwAddr = hw, .ip = ip,
-                             .everyPass = std::strcmp(mode, "every") == 0};
-            c.drovik = !mdns;
-            c.mdns = mdns;
-            // Responders wait 20-120 ms before answering a query for a shared record.
-            nlohmann::json camera = c.Json();
-            if (mdns) camera["mdnsDelayMs"] = 20 + (i * 37) % 101;
-            if (mdns) addresses.push_back(std::string(ip) + "/16");
-            list.push_back(camera);
-        }
-        lan.AddHost("cams", "lan", "eth0", addresses);
-        const std::string config = "/tmp/" + lan.Namespace("cams") + ".json";
-        WriteCamsimConfig(config, list);
-        auto camsim = lan.Start("cams", {VANTREL_CAMSIM, "--config", config, "--duration-s", "600"});
-        if (!lan.Ok() || !camsim || !camsim->WaitForLine("ready", 20s)) {
-            std::cerr << "test LAN or emulator failed\n";
-            std::remove(config.c_str());
-            WriteRmemMax(savedRmem);
-            return 1;
-        }
-        const std::string program = lan.Executable(self);
-        for (bool unprivileged : {false, true}) {
-            for (int run = 1; run <= runs; ++run) {
-                std::string out;
-                lan.Run("pc", {program, "--child"}, &out, unprivileged);
-                json r = json::parse(out, nullptr, false);
-                if (r.is_discarded()) {
-                    std::printf("%-6s %-13s %-4d scan failed: %s\n", mode, unprivileged ? "unprivileged" : "root", run,
-                                out.c_str());
-                    continue;
-                }
-                const double seconds = r["seconds"], waits = r["waits"];
-                std::printf("%-6s %-13s %-4d %-7d %-9.3f %-8.1f %-7.3f %ld\n", mode,
-                            unprivileged ? "unprivileged" : "root", run, r["listed"].get<int>(), seconds, waits,
-                            seconds / waits, r["buffer"].get<long>());
-            }
-        }
-        std::remove(config.c_str());
-    }
-    WriteRmemMax(savedRmem);
-    return 0;
+std::vector<int> Numbers(const std::string& list) {
+    std::vector<int> numbers;
+    std::stringstream in(list);
+    for (std::string n; std::getline(in, n, ',');) numbers.push_back(std::stoi(n));
+    return numbers;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = 3, cameras = 500;
+    Options o;
     std::string rmemMax;
+    std::vector<std::string> figures;
     for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
+        const std::string a = argv[i];
         if (a == "--child") return ChildScan();
-        if (a == "--runs" && i + 1 < argc) runs = std::stoi(argv[++i]);
-        else if (a == "--cameras" && i + 1 < argc) cameras = std::stoi(argv[++i]);
+        if (a == "--child-first" && i + 1 < argc) return ChildFirst(argv[i + 1]);
+        if (a == "--child-rss" && i + 1 < argc) return ChildRss(std::vector<const char*>(argv + i + 1, argv + argc));
+        if (a == "--runs" && i + 1 < argc) o.runs = std::stoi(argv[++i]);
+        else if (a == "--out" && i + 1 < argc) o.out = argv[++i];
+        else if (a == "--cameras" && i + 1 < argc) o.cameras = Numbers(argv[++i]);
+        else if (a == "--interfaces" && i + 1 < argc) o.interfaces = Numbers(argv[++i]);
         else if (a == "--rmem-max" && i + 1 < argc) rmemMax = argv[++i];
+        else if (a == "--unprivileged") o.unprivileged = true;
+        else if (a == "broadcast" || a == "mdns" || a == "first" || a == "memory") figures.push_back(a);
         else {
-            std::cerr << "usage: vantrel-bench-scan [--runs N] [--cameras N] [--rmem-max BYTES]\n";
+            std::cerr << "usage: vantrel-bench-scan [--runs N] [--out FILE] [--cameras 1,10,100,500] "
+                         "[--interfaces 1,2,4,8] [--unprivileged] [--rmem-max BYTES] [broadcast] [mdns] [first] "
+                         "[memory]\n";
             return 2;
         }
     }
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return 1;
-    self[n] = '\0';
-    return Bench(runs, cameras, rmemMax, self);
+    if (std::string why = TestLan::Unavailable(); !why.empty()) {
+        std::cerr << "cannot build the test LAN: " << why << '\n';
+        return 1;
+    }
+    auto wanted = [&](const char* name) {
+        return figures.empty() || std::find(figures.begin(), figures.end(), name) != figures.end();
+    };
+    const std::string savedRmem = ReadRmemMax();
+    if (!rmemMax.empty()) WriteRmemMax(rmemMax);
+    std::printf("net.core.rmem_max %s, %d runs each\n", ReadRmemMax().c_str(), o.runs);
+    bench::Results results(o.out);
+    if (wanted("broadcast") || wanted("mdns")) Discovery(results, o, wanted("broadcast"), wanted("mdns"));
+    if (wanted("first") || wanted("memory")) Cli(results, o, wanted("first"), wanted("memory"));
+    WriteRmemMax(savedRmem);
+    return 0;
 }
