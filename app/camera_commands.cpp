@@ -64,23 +64,18 @@ void TForm1::Refocus() {
     if (isVisible() && isEnabled()) StringGrid1->setFocus();
 }
 
-void TForm1::ButtonEditClick() {
-    RunCommand([this] {
+void TForm1::RunOnSelected(void (TForm1::*command)(int index)) {
+    RunCommand([this, command] {
         const int index = SelectedIndex();
         if (index < 0) SelectFirst(this);
-        else AssignCamera(index);
+        else (this->*command)(index);
         Refocus();
     });
 }
 
-void TForm1::ButtonAdvClick() {
-    RunCommand([this] {
-        const int index = SelectedIndex();
-        if (index < 0) SelectFirst(this);
-        else EditCamera(index);
-        Refocus();
-    });
-}
+void TForm1::ButtonEditClick() { RunOnSelected(&TForm1::AssignCamera); }
+
+void TForm1::ButtonAdvClick() { RunOnSelected(&TForm1::EditCamera); }
 
 void TForm1::ButtonOpenClick() {
     RunCommand([this] {

@@ -93,35 +93,28 @@ bool CCameraSettings::SetCameraOid(const char* oid, const char* value) {
     return false;
 }
 
-bool CCameraSettings::GetCameraOidUdp(const char* oid, char* value, std::size_t size) {
-    value[0] = '\0';
+bool CCameraSettings::UdpStep(const std::function<int(CZorvo&)>& operation, const char* failure) {
     int code = 0;
     bool ready = false;
     Exchange([&] {
         CZorvo zorvo(cameraAddr.c_str(), kUser, kPassword);
-        if (zorvo.errorCode != 0) return;
+        if (zorvo.errorCode != 0) return;  // no UDP service: HTTP says why, if anything fails
         ready = true;
-        code = zorvo.GetOid(oid, value, size);
+        code = operation(zorvo);
     });
     if (!ready) return false;
     if (code == 0) return true;
-    Format("Query failed with %s", CZorvo::strerror(code));
+    Format(failure, CZorvo::strerror(code));
     return false;
 }
 
+bool CCameraSettings::GetCameraOidUdp(const char* oid, char* value, std::size_t size) {
+    value[0] = '\0';
+    return UdpStep([&](CZorvo& zorvo) { return zorvo.GetOid(oid, value, size); }, "Query failed with %s");
+}
+
 bool CCameraSettings::SetCameraOidUdp(const char* oid, const char* value) {
-    int code = 0;
-    bool ready = false;
-    Exchange([&] {
-        CZorvo zorvo(cameraAddr.c_str(), kUser, kPassword);
-        if (zorvo.errorCode != 0) return;
-        ready = true;
-        code = zorvo.SetOid(oid, value);
-    });
-    if (!ready) return false;
-    if (code == 0) return true;
-    Format("Assignment failed with %s", CZorvo::strerror(code));
-    return false;
+    return UdpStep([&](CZorvo& zorvo) { return zorvo.SetOid(oid, value); }, "Assignment failed with %s");
 }
 
 bool CCameraSettings::GetCameraOidHttp(const char* oid, char* value, std::size_t size) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class CZorvo;
+
 class CCameraSettings {
 public:
     // A message for the user: its text, the box's caption, whether it carries the error icon.
@@ -47,6 +49,9 @@ public:
 
 private:
     void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // One UDP exchange: false without a word when the camera has no UDP
+    // service, false with `failure` (a %s for the error text) when it failed.
+    bool UdpStep(const std::function<int(CZorvo&)>& operation, const char* failure);
     void Exchange(const std::function<void()>& work);
 
     char (&lastError)[kLastError];
