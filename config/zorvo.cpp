@@ -142,19 +142,8 @@ bool CZorvo::SendAuthReqCmn(const uint8_t* request, std::size_t length, uint8_t*
         return false;
     }
     replyLength = UdpRead(reply, static_cast<std::size_t>(replyLength), true, timeoutUs);
-    if (replyLength < 0) {
-        errorCode = zorvo::kErrNoReply;
-        return false;
-    }
-    if (replyLength < 4) {
-        errorCode = zorvo::kErrShortReply;
-        return false;
-    }
-    switch (zorvo::ReadBig32(reply)) {
-    case zorvo::kStatusDone: errorCode = 0; return true;
-    case zorvo::kStatusRefused: errorCode = zorvo::kErrAuth; return false;
-    default: errorCode = zorvo::kErrStatus; return false;
-    }
+    errorCode = zorvo::ReplyStatus(reply, replyLength);
+    return errorCode == 0;
 }
 
 namespace {
@@ -168,7 +157,8 @@ bool AuthExchange(int& errorCode, uint8_t* request, std::size_t digestAt, std::s
     if (once()) return true;
     if (errorCode != zorvo::kErrAuth) return false;
     // A refusal carries a fresh nonce; without a whole one there is nothing to retry with.
-    if (replyLength < static_cast<int>(nonceAt + 16) || !createCreds(reply + nonceAt)) return false;
+    const uint8_t* nonce = zorvo::RefusalNonce(reply, replyLength, nonceAt);
+    if (!nonce || !createCreds(nonce)) return false;
     std::memcpy(request + digestAt, digest, 16);
     replyLength = limit;
     if (once()) return true;
@@ -191,20 +181,8 @@ bool CZorvo::SendAuthReq(uint8_t* request, std::size_t length, uint8_t* reply, i
             [&] { return SendAuthReqCmn(request, length, reply, replyLength, timeoutUs); },
             [&](const uint8_t* nonce) { return CreateCreds(nonce); }))
         return false;
-    // A reply is whatever datagram came next: the echoes tie it to this request.
-    if (replyLength < 6) {
-        errorCode = zorvo::kErrShortReply;
-        return false;
-    }
-    if (reply[5] != request[1]) {
-        errorCode = zorvo::kErrSequenceEcho;
-        return false;
-    }
-    if (reply[4] != request[0]) {
-        errorCode = zorvo::kErrCommandEcho;
-        return false;
-    }
-    return true;
+    errorCode = zorvo::CheckEchoes4(reply, replyLength, request);
+    return errorCode == 0;
 }
 
 int CZorvo::Read(bool fourth, const char* oid, char* value, std::size_t size) {
@@ -220,14 +198,8 @@ int CZorvo::Read(bool fourth, const char* oid, char* value, std::size_t size) {
     const bool ok = fourth ? SendAuthReq(request, length, reply, got, kOidWaitUs)
                            : SendAuthReq3(request, length, reply, got, kOidWaitUs);
     if (!ok) return errorCode;
-    const std::size_t at = fourth ? zorvo::kPayloadAt4 : zorvo::kPayloadAt3;
-    if (fourth && got < 7) return errorCode = zorvo::kErrShortRead;
+    if (const int code = zorvo::ReadValue(fourth, reply, got, value, size)) return errorCode = code;
     if (fourth) ++seqNo;
-    // The value ends at its NUL or with the datagram, and is cut to the caller's room.
-    std::size_t n = 0;
-    while (at + n < static_cast<std::size_t>(got) && reply[at + n] != 0 && n + 1 < size) ++n;
-    std::memcpy(value, reply + at, n);
-    value[n] = '\0';
     return 0;
 }
 
@@ -264,29 +236,28 @@ bool CZorvo::GetNonce() {
     const auto request = zorvo::NonceRequest4(seqNo);
     if (!Send(request.data(), request.size())) return false;
     uint8_t reply[zorvo::kNonceReply4];
-    const int got = UdpRead(reply, sizeof reply, true, kShortWaitUs);
-    if (got < static_cast<int>(sizeof reply)) return false;  // the 16 nonce bytes end the reply
-    if (reply[4] != zorvo::kCmdNonce4 || reply[5] != seqNo) return false;
+    const uint8_t* nonce = zorvo::NonceOfReply4(reply, UdpRead(reply, sizeof reply, true, kShortWaitUs), seqNo);
+    if (!nonce) return false;
     ++seqNo;
-    return CreateCreds(reply + zorvo::kPayloadAt4);
+    return CreateCreds(nonce);
 }
 
 bool CZorvo::GetNonce3() {
     const auto request = zorvo::NonceRequest3();
     if (!Send(request.data(), request.size())) return false;
     uint8_t reply[zorvo::kNonceReply3];
-    if (UdpRead(reply, sizeof reply, true, kShortWaitUs) < static_cast<int>(sizeof reply)) return false;
-    return CreateCreds(reply + zorvo::kPayloadAt3);
+    const uint8_t* nonce = zorvo::NonceOfReply3(reply, UdpRead(reply, sizeof reply, true, kShortWaitUs));
+    return nonce && CreateCreds(nonce);
 }
 
 bool CZorvo::GetVers(int32_t* version) {
     const auto request = zorvo::VersionRequest4(seqNo);
     if (!Send(request.data(), request.size())) return false;
     uint8_t reply[zorvo::kVersionReply4];
-    if (UdpRead(reply, sizeof reply, true, kShortWaitUs) < static_cast<int>(sizeof reply)) return false;
-    if (reply[4] != zorvo::kCmdVersion4 || reply[5] != seqNo) return false;
+    int32_t read = 0;
+    if (!zorvo::ReadVersionReply4(reply, UdpRead(reply, sizeof reply, true, kShortWaitUs), seqNo, read)) return false;
     ++seqNo;
-    if (version) *version = static_cast<int32_t>(zorvo::ReadBig32(reply + 6));
+    if (version) *version = read;
     return true;
 }
 
@@ -294,7 +265,8 @@ bool CZorvo::GetVers3(int32_t* version) {
     const auto request = zorvo::VersionRequest3();
     if (!Send(request.data(), request.size())) return false;
     uint8_t reply[zorvo::kVersionReply3];
-    if (UdpRead(reply, sizeof reply, true, kShortWaitUs) < static_cast<int>(sizeof reply)) return false;
-    if (version) *version = static_cast<int32_t>(zorvo::ReadBig32(reply + 4));
+    int32_t read = 0;
+    if (!zorvo::ReadVersionReply3(reply, UdpRead(reply, sizeof reply, true, kShortWaitUs), read)) return false;
+    if (version) *version = read;
     return true;
 }

@@ -85,4 +85,61 @@ uint32_t ReadBig32(const uint8_t* p) {
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
 }
 
+bool ReadVersionReply3(const uint8_t* reply, int got, int32_t& version) {
+    if (got < static_cast<int>(kVersionReply3)) return false;
+    version = static_cast<int32_t>(ReadBig32(reply + kPayloadAt3));
+    return true;
+}
+
+bool ReadVersionReply4(const uint8_t* reply, int got, uint8_t seqNo, int32_t& version) {
+    if (got < static_cast<int>(kVersionReply4)) return false;
+    if (reply[4] != kCmdVersion4 || reply[5] != seqNo) return false;
+    version = static_cast<int32_t>(ReadBig32(reply + kPayloadAt4));
+    return true;
+}
+
+const uint8_t* NonceOfReply3(const uint8_t* reply, int got) {
+    return got < static_cast<int>(kNonceReply3) ? nullptr : reply + kPayloadAt3;
+}
+
+const uint8_t* NonceOfReply4(const uint8_t* reply, int got, uint8_t seqNo) {
+    if (got < static_cast<int>(kNonceReply4)) return nullptr;  // the 16 nonce bytes end the reply
+    if (reply[4] != kCmdNonce4 || reply[5] != seqNo) return nullptr;
+    return reply + kPayloadAt4;
+}
+
+int ReplyStatus(const uint8_t* reply, int got) {
+    if (got < 0) return kErrNoReply;
+    if (got < 4) return kErrShortReply;
+    switch (ReadBig32(reply)) {
+    case kStatusDone: return 0;
+    case kStatusRefused: return kErrAuth;
+    default: return kErrStatus;
+    }
+}
+
+const uint8_t* RefusalNonce(const uint8_t* reply, int got, std::size_t nonceAt) {
+    return got < static_cast<int>(nonceAt + 16) ? nullptr : reply + nonceAt;
+}
+
+int CheckEchoes4(const uint8_t* reply, int got, const uint8_t* request) {
+    // A reply is whatever datagram came next: the echoes tie it to this request.
+    if (got < 6) return kErrShortReply;
+    if (reply[5] != request[1]) return kErrSequenceEcho;
+    if (reply[4] != request[0]) return kErrCommandEcho;
+    return 0;
+}
+
+int ReadValue(bool fourth, const uint8_t* reply, int got, char* value, std::size_t size) {
+    const std::size_t at = fourth ? kPayloadAt4 : kPayloadAt3;
+    if (fourth && got < 7) return kErrShortRead;
+    // The value ends at its NUL or with the datagram, and is cut to the caller's room.
+    const std::size_t end = got > 0 ? static_cast<std::size_t>(got) : 0;
+    std::size_t n = 0;
+    while (at + n < end && reply[at + n] != 0 && n + 1 < size) ++n;
+    std::memcpy(value, reply + at, n);
+    value[n] = '\0';
+    return 0;
+}
+
 }  // namespace zorvo

@@ -100,4 +100,27 @@ inline ShortRequest4 NonceRequest4(uint8_t seqNo) { return {kCmdNonce4, seqNo}; 
 
 uint32_t ReadBig32(const uint8_t* p);
 
+// Reply readers. `got` is what the read gave: the datagram's length, or -1
+// when none came (or it was over its limit); only the first `got` bytes are read.
+
+// A version reply's version: false when the reply is shorter than its limit
+// or, in generation 4, does not echo the request's command and seqNo.
+bool ReadVersionReply3(const uint8_t* reply, int got, int32_t& version);
+bool ReadVersionReply4(const uint8_t* reply, int got, uint8_t seqNo, int32_t& version);
+// The 16 bytes of a nonce reply, or null under the same rules.
+const uint8_t* NonceOfReply3(const uint8_t* reply, int got);
+const uint8_t* NonceOfReply4(const uint8_t* reply, int got, uint8_t seqNo);
+// An OID reply's status as an error code: 0, kErrNoReply, kErrShortReply,
+// kErrAuth (refused) or kErrStatus.
+int ReplyStatus(const uint8_t* reply, int got);
+// The fresh nonce a refusal carries at `nonceAt`, or null when it holds no whole one.
+const uint8_t* RefusalNonce(const uint8_t* reply, int got, std::size_t nonceAt);
+// A generation-4 OID reply the camera accepted, against its request: 0,
+// kErrShortReply, kErrSequenceEcho or kErrCommandEcho.
+int CheckEchoes4(const uint8_t* reply, int got, const uint8_t* request);
+// The value of an accepted read reply into `value` (`size` bytes, at least 1):
+// up to its NUL or the datagram's end, cut to fit with a NUL. 0, or
+// kErrShortRead (and `value` untouched) for a generation-4 reply without a value byte.
+int ReadValue(bool fourth, const uint8_t* reply, int got, char* value, std::size_t size);
+
 }  // namespace zorvo

@@ -1,18 +1,50 @@
-// libFuzzer harness for the multicast DNS answer reader: one input is one datagram.
-#include <netinet/in.h>
+// Fuzz target of the multicast DNS answer reader: one input is one datagram.
+#include <arpa/inet.h>
 
-#include <cstddef>
-#include <cstdint>
+#include <string>
 
 #include "discovery/mdns_wire.h"
+#include "fuzz_target.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    if (size > mdns::kSlotBytes) size = mdns::kSlotBytes;
+int MdnsAnswerTarget(const uint8_t* data, std::size_t size) {
+    if (size > mdns::kSlotBytes) size = mdns::kSlotBytes;  // the collection takes no larger datagram
     static CameraRecord out[4];
     sockaddr_in iface{};
+    iface.sin_family = AF_INET;
+    iface.sin_addr.s_addr = htonl(0x0A010264);  // 10.1.2.100
     bool linkLocal = false;
     const int added = mdns::ReadAnswer(data, size, iface, out, 4, linkLocal);
+    FUZZ_CHECK(added >= 0 && added <= 4);
     // The collection keeps exactly the datagrams the reader makes cameras of.
-    if ((added > 0) != mdns::DescribesCamera(data, size)) __builtin_trap();
-    return 0;
+    FUZZ_CHECK((added > 0) == mdns::DescribesCamera(data, size));
+
+    bool anyLinkLocal = false;
+    for (int i = 0; i < added; ++i) {
+        const CameraRecord& r = out[i];
+        CheckRecord(r);
+        FUZZ_CHECK(r.foundByDrovik == 0 && r.ifaceAddr.sin_addr.s_addr == iface.sin_addr.s_addr);
+        if (r.ipAddrText[0]) FUZZ_CHECK(r.ipAddr == inet_addr(r.ipAddrText));
+        // The port comes from an SRV record or not at all.
+        if (r.httpPortText[0])
+            FUZZ_CHECK(r.httpPort >= 0 && r.httpPort <= 65535 && std::to_string(r.httpPort) == r.httpPortText);
+        else
+            FUZZ_CHECK(r.httpPort == 0);
+        anyLinkLocal = anyLinkLocal || std::strncmp(r.ipAddrText, "169.254", 7) == 0;
+    }
+    if (anyLinkLocal) FUZZ_CHECK(linkLocal);
+
+    // With room for one, the same first record and nothing more.
+    CameraRecord one[1];
+    bool oneLinkLocal = false;
+    const int first = mdns::ReadAnswer(data, size, iface, one, 1, oneLinkLocal);
+    FUZZ_CHECK(first == (added > 0 ? 1 : 0));
+    if (first == 1 && added > 0)
+        FUZZ_CHECK(std::strcmp(one[0].name, out[0].name) == 0 && std::strcmp(one[0].webAddr, out[0].webAddr) == 0);
+
+    // The first name after the header: at most 255 characters, ending within the datagram.
+    char name[mdns::kNameBuffer];
+    std::size_t next = 0;
+    if (mdns::ExpandName(data, size, 12, size, name, next))
+        FUZZ_CHECK(std::strlen(name) <= 255 && next > 12 && next <= size);
+    return added;
 }

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -328,6 +329,61 @@ TEST(MdnsNames, PointerBeyondOffset255IsFollowed) {
     Result r = Read(datagram);
     ASSERT_EQ(r.added, 1);
     EXPECT_EQ(r.records[0].httpPort, 8443);
+}
+
+// The classic faults of DNS message parsers (RFC 9267), each in a camera's
+// answer that is whole but for it: none gives a record. Each datagram lies in
+// a buffer of exactly its size, so a sanitized build sees any read past it.
+TEST(MdnsAnswer, Rfc9267FaultsGiveNoRecord) {
+    // Every byte by hand: PTR _http._tcp.local -> C-02e5a1._http._tcp.local, then that instance's TXT.
+    const Bytes camera = {
+        0x00, 0x00, 0x84, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01,  // 1 answer, 1 additional
+        0x05, '_',  'h',  't',  't',  'p',  0x04, '_',  't',  'c',  'p',        // 12: _http._tcp.local
+        0x05, 'l',  'o',  'c',  'a',  'l',  0x00,
+        0x00, 0x0c, 0x00, 0x01, 0x00, 0x00, 0x11, 0x94, 0x00, 0x0b,  // 30: PTR, IN, TTL, data length 11
+        0x08, 'C',  '-',  '0',  '2',  'e',  '5',  'a',  '1',  0xc0, 0x0c,  // 40: C-02e5a1, pointer to 12
+        0xc0, 0x28,                                                  // 51: TXT owner, pointer to 40
+        0x00, 0x10, 0x00, 0x01, 0x00, 0x00, 0x11, 0x94, 0x00, 0x10,  // 53: TXT, IN, TTL, data length 16
+        0x0f, 'i',  'p',  ' ',  'a',  'd',  'd',  'r',  '=',  '1',  '.',  '2',  '.',  '3',  '.',  '4'};  // 63
+    ASSERT_EQ(camera.size(), 79u);
+    ASSERT_EQ(Read(camera).added, 1);
+    auto patched = [&camera](std::size_t at, const Bytes& bytes, std::size_t length = 79) {
+        Bytes b = camera;
+        std::copy(bytes.begin(), bytes.end(), b.begin() + static_cast<long>(at));
+        b.resize(length);
+        return Bytes(b);  // capacity == size
+    };
+    const struct {
+        const char* fault;
+        Bytes datagram;
+    } cases[] = {
+        {"pointer to itself", patched(51, {0xc0, 0x33})},
+        {"two pointers pointing at each other", patched(40, {0xc0, 0x2a, 0xc0, 0x28})},
+        {"pointer offset past the end", patched(51, {0xff, 0xff})},
+        {"forward pointer", patched(51, {0xc0, 0x3f})},
+        {"label length past the end", patched(51, {0x3f})},
+        {"record data length past the datagram", patched(61, {0xff, 0xff})},
+        {"record counts larger than what is present", patched(6, {0x00, 0xff, 0x00, 0x00, 0xff, 0xff}, 51)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        EXPECT_EQ(Read(c.datagram).added, 0);
+        EXPECT_FALSE(mdns::DescribesCamera(c.datagram.data(), c.datagram.size()));
+    }
+
+    // A name longer than 255 only through a pointer: the instance label, then
+    // a pointer to a name that fits on its own (255 characters; from its
+    // second label, 191).
+    const Bytes longest = Name({std::string(63, 'a'), std::string(63, 'b'), std::string(63, 'c'), std::string(63, 'd')});
+    auto target = [&longest](int pointedAt) {
+        const Bytes head = Header(0, 2, 0, 1) + Record(longest, 1, 1, {10, 0, 0, 1}) +
+                           Record(kService, 12, 1, Label("C-02e5a1") + Pointer(pointedAt));
+        const int targetAt = static_cast<int>(head.size()) - 11;
+        return head + Record(Pointer(targetAt), 16, 1, Txt({"ip addr=1.2.3.4"}));
+    };
+    EXPECT_EQ(Read(target(12 + 64)).added, 1);  // 8 + 1 + 191 characters
+    SCOPED_TRACE("name longer than 255");
+    EXPECT_EQ(Read(target(12)).added, 0);  // 8 + 1 + 255
 }
 
 TEST(MdnsAnswer, BrokenRecordsEndTheDatagramButKeepWhatCameBefore) {
