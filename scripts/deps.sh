@@ -4,6 +4,8 @@
 set -eu
 
 PACKAGES="cmake make g++ pkg-config qt6-base-dev fonts-liberation libgtest-dev nlohmann-json3-dev libcli11-dev iproute2 util-linux avahi-daemon libssl-dev libcurl4-openssl-dev libmicrohttpd-dev"
+# `--fuzz`: also clang and its libFuzzer runtime, for the fuzz harnesses.
+[ "${1:-}" = "--fuzz" ] && PACKAGES="$PACKAGES clang libclang-rt-14-dev"
 
 missing=""
 for p in $PACKAGES; do

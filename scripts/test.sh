@@ -3,10 +3,11 @@
 # built for use (build/), then built with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer (build-asan/). The network tests build namespace
 # LANs and need root; as another user they skip and say why.
+# Last, each fuzz harness runs for a short fixed time (clang, build-fuzz/).
 # `--sanitize`: the sanitized run only.
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/deps.sh
+sh scripts/deps.sh --fuzz
 
 failed=""
 # $1: build directory. A failed run is noted and the next one still runs.
@@ -35,6 +36,22 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:exitcode=86"
 echo "==== vantrel: building build-asan (sanitizers) ===="
 sh scripts/build.sh --sanitize
 suite build-asan
+
+if [ "${1:-}" != "--sanitize" ]; then
+    # 15 s of each harness; bench/fuzz.sh runs them long.
+    echo "==== vantrel: building build-fuzz (fuzz harnesses) ===="
+    unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
+    cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DVANTREL_FUZZ=ON
+    cmake --build build-fuzz -j2 --target drovik_reply_fuzz drovik_collection_fuzz mdns_answer_fuzz \
+        zorvo_reply_fuzz settings_body_fuzz url_value_fuzz
+    echo "==== vantrel: fuzz harnesses ===="
+    if ctest --test-dir build-fuzz -L fuzz --output-on-failure; then
+        echo "==== vantrel: fuzz harnesses passed ===="
+    else
+        echo "==== vantrel: fuzz harnesses FAILED ===="
+        failed="$failed build-fuzz"
+    fi
+fi
 
 if [ -n "$failed" ]; then
     echo "==== vantrel: FAILED:$failed ====" >&2
