@@ -102,10 +102,15 @@ void TForm1::StringGrid1DblClick() {
     });
 }
 
-void TForm1::AssignCamera(int index) {
+CameraRecord TForm1::TakeRecord(int index) {
     const CameraRecord record = scanner->RecordAt(index);
     cameraAddr = record.ipAddrText;
     cameraWebAddr = record.webAddr;
+    return record;
+}
+
+void TForm1::AssignCamera(int index) {
+    const CameraRecord record = TakeRecord(index);
 
     TAssignDlg& dlg = *AssignDlg;
     dlg.EditIPAddr->setText(QString::fromLatin1(record.ipAddrText));
@@ -148,9 +153,7 @@ void TForm1::AssignCamera(int index) {
 }
 
 void TForm1::EditCamera(int index) {
-    const CameraRecord record = scanner->RecordAt(index);
-    cameraAddr = record.ipAddrText;
-    cameraWebAddr = record.webAddr;
+    const CameraRecord record = TakeRecord(index);
 
     TAdvDlg& dlg = *AdvDlg;
     dlg.EditName->setText(QString::fromLatin1(record.name));

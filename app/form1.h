@@ -102,6 +102,8 @@ protected:
 
 private:
     void Refocus();
+    // A command's own copy of record `index`; the settings access's camera becomes it.
+    CameraRecord TakeRecord(int index);
     // A button's command for the selected camera's record, or the select-first box.
     void RunOnSelected(void (TForm1::*command)(int index));
     // Grid cell under `pos`: row 0 is the heading row; -1 when outside every cell.

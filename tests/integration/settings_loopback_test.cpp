@@ -190,11 +190,10 @@ protected:
         if (!scratch.empty()) std::filesystem::remove_all(scratch);
     }
     std::string Cli(const std::vector<std::string>& args) {
-        std::vector<std::string> argv = {"sh", "-c", "exec \"$@\" 2>" + scratch + "/stderr", "sh"};
-        argv.insert(argv.end(), asUser.begin(), asUser.end());
+        std::vector<std::string> argv = asUser;
         argv.push_back(cli);
         argv.insert(argv.end(), args.begin(), args.end());
-        auto process = StartHere(argv);
+        auto process = StartHere(argv, scratch + "/stderr");
         const int status = process ? process->Wait(30s) : -1;
         std::stringstream err;
         err << std::ifstream(scratch + "/stderr").rdbuf();

@@ -30,12 +30,17 @@ std::vector<std::string> WithNamespace(const std::string& ns, const std::vector<
 }
 
 // Starts argv with standard output on a pipe (standard error stays the test's).
-pid_t Spawn(const std::vector<std::string>& argv, int* readEnd) {
+// `stderrPath`: a file that takes the program's standard error; empty: the test's own.
+pid_t Spawn(const std::vector<std::string>& argv, int* readEnd, const std::string& stderrPath = {}) {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
     pid_t pid = fork();
     if (pid == 0) {
         dup2(pipeFds[1], STDOUT_FILENO);
+        if (!stderrPath.empty()) {
+            int err = open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (err < 0 || dup2(err, STDERR_FILENO) < 0) _exit(127);
+        }
         int devnull = open("/dev/null", O_RDONLY);
         if (devnull >= 0) dup2(devnull, STDIN_FILENO);
         std::vector<char*> args;
@@ -206,9 +211,9 @@ void TestLan::Route(const std::string& host, const std::vector<std::string>& arg
     Script(all);
 }
 
-std::unique_ptr<LanProcess> StartHere(const std::vector<std::string>& argv) {
+std::unique_ptr<LanProcess> StartHere(const std::vector<std::string>& argv, const std::string& stderrPath) {
     int fd = -1;
-    pid_t pid = Spawn(argv, &fd);
+    pid_t pid = Spawn(argv, &fd, stderrPath);
     if (pid < 0) return nullptr;
     return std::make_unique<LanProcess>(pid, fd);
 }

@@ -40,8 +40,9 @@ private:
     int status_ = -1;
 };
 
-// Starts argv here, in this process's own network namespace (loopback tests).
-std::unique_ptr<LanProcess> StartHere(const std::vector<std::string>& argv);
+// Starts argv here, in this process's own network namespace (loopback tests);
+// its standard error goes to `stderrPath` when one is given.
+std::unique_ptr<LanProcess> StartHere(const std::vector<std::string>& argv, const std::string& stderrPath = {});
 
 class TestLan {
 public:
