@@ -1,110 +1,56 @@
 #include "address_probe.h"
 
 #include <arpa/inet.h>
-#include <linux/if_ether.h>
-#include <net/if.h>
-#include <net/if_arp.h>
-#include <netpacket/packet.h>
-#include <poll.h>
-#include <sys/socket.h>
 
 #include <cerrno>
-#include <chrono>
+#include <cstdio>
 #include <cstring>
-#include <vector>
 
-#include "address_probe_wire.h"
-#include "links.h"
+#include "arp_probe.h"
+#include "nethelper_client.h"
 #include "neighbour_probe.h"
-#include "owned_fd.h"
+#include "trace_sink.h"
 
 namespace platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr std::chrono::milliseconds kArpWait{1000};
-constexpr int kArpRounds = 3;  // at 0, 1/3 and 2/3 of the wait: a lost frame gets two more chances
-
-bool UsesArp(const Link& link) {
-    return (link.flags & IFF_UP) && !(link.flags & (IFF_LOOPBACK | IFF_NOARP)) &&
-           link.hardwareType == ARPHRD_ETHER && link.hwAddrLength == 6;
-}
-
-void SendRound(int fd, const std::vector<Link>& links, in_addr address) {
-    for (const Link& link : links) {
-        const ArpPacket request = MakeArpProbe(link.hwAddr, address);
-        sockaddr_ll to{};
-        to.sll_family = AF_PACKET;
-        to.sll_protocol = htons(ETH_P_ARP);
-        to.sll_ifindex = static_cast<int>(link.index);
-        to.sll_halen = 6;
-        std::memset(to.sll_addr, 0xFF, 6);
-        // A link without carrier, or gone since it was listed, fails on its own; the others still go.
-        (void)sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    }
-}
-
-enum class Read { Answered, Drained, Failed };
-
-// Reads every queued frame: the socket hears all ARP on every link.
-Read ReadQueued(int fd, in_addr address, uint8_t hwAddr[6]) {
-    for (;;) {
-        uint8_t packet[1600];
-        sockaddr_ll from{};
-        socklen_t fromLength = sizeof from;
-        const ssize_t n =
-            recvfrom(fd, packet, sizeof packet, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno == EAGAIN || errno == EWOULDBLOCK ? Read::Drained : Read::Failed;
-        }
-        if (from.sll_pkttype == PACKET_OUTGOING) continue;  // this PC's own frames
-        if (ReadArpReply(packet, static_cast<size_t>(n), address, hwAddr)) return Read::Answered;
-    }
-}
-
-ProbeAnswer ProbeOnEveryLink(int fd, in_addr address) {
-    ProbeAnswer answer;
-    answer.method = ProbeMethod::ArpOnEveryLink;
-    std::vector<Link> links = ListLinks();
-    std::erase_if(links, [](const Link& link) { return !UsesArp(link); });
-    if (links.empty()) return answer;
-
-    const Clock::time_point start = Clock::now();
-    int rounds = 0;
-    for (;;) {
-        const Clock::time_point now = Clock::now();
-        if (rounds < kArpRounds && now >= start + rounds * kArpWait / kArpRounds) {
-            SendRound(fd, links, address);
-            ++rounds;
-            continue;
-        }
-        const Clock::time_point until = rounds < kArpRounds ? start + rounds * kArpWait / kArpRounds : start + kArpWait;
-        if (now >= until) return answer;  // the wait after the last round is over
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
-        pollfd waiting{fd, POLLIN, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno != EINTR) return answer;
-        if (ready <= 0) continue;
-        switch (ReadQueued(fd, address, answer.hwAddr)) {
-            case Read::Answered:
-                answer.answered = true;
-                return answer;
-            case Read::Failed:
-                return answer;
-            case Read::Drained:
-                break;
-        }
-    }
+void Trace(in_addr address, const std::string& way) {
+    char text[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &address, text, sizeof text);
+    char line[200];
+    std::snprintf(line, sizeof line, "probe %s: %s", text, way.c_str());
+    EmitTrace(line);
 }
 
 }  // namespace
 
 ProbeAnswer ProbeAddress(in_addr address) {
-    OwnedFd fd(socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP)));
-    // Without CAP_NET_RAW (EPERM), or without packet sockets at all: let the kernel resolve.
-    if (fd.get() < 0) return ProbeByKernelNeighbour(address);
-    return ProbeOnEveryLink(fd.get(), address);
+    ProbeAnswer answer;
+    const int direct = ArpProbe(address, answer);
+    if (direct == 0) {
+        Trace(address, "ARP directly");
+        return answer;
+    }
+    // Without CAP_NET_RAW vantrel-nethelper sends the same probes.
+    if (direct == EPERM) {
+        HelperRequest request;
+        request.verb = HelperVerb::ArpProbe;
+        request.address = address;
+        const HelperRun run = RunNetHelper(request);
+        const HelperAnswer::Kind kind = run.answer.kind;
+        if (run.ran && (kind == HelperAnswer::Answered || kind == HelperAnswer::Silent)) {
+            answer.method = ProbeMethod::ArpOnEveryLink;
+            answer.answered = kind == HelperAnswer::Answered;
+            std::memcpy(answer.hwAddr, run.answer.hwAddr, sizeof answer.hwAddr);
+            Trace(address, "ARP by " + run.path);
+            return answer;
+        }
+        Trace(address, run.path.empty() ? "no CAP_NET_RAW and no vantrel-nethelper: the kernel's neighbour table"
+                                        : run.path + " could not probe: the kernel's neighbour table");
+    } else {
+        Trace(address, std::string("no packet socket (") + std::strerror(direct) + "): the kernel's neighbour table");
+    }
+    return ProbeByKernelNeighbour(address);
 }
 
 }  // namespace platform

@@ -1,111 +1,71 @@
 #include "routes.h"
 
 #include <arpa/inet.h>
-#include <linux/netlink.h>
-#include <linux/rtnetlink.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <net/if.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+#include "nethelper_client.h"
+#include "route_requests.h"
+#include "trace_sink.h"
 
 namespace platform {
 namespace {
 
-struct RouteRequest {
-    nlmsghdr header;
-    rtmsg route;
-    char attributes[64];
-};
-
-void AddAttribute(RouteRequest& request, unsigned short type, const void* data, unsigned short length) {
-    auto* attribute = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
-    attribute->rta_type = type;
-    attribute->rta_len = RTA_LENGTH(length);
-    std::memcpy(RTA_DATA(attribute), data, length);
-    request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_ALIGN(attribute->rta_len);
+void Trace(const HelperRequest& request, int prefixLength, const char* way, int result) {
+    char destination[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &request.address, destination, sizeof destination);
+    char line[200];
+    std::snprintf(line, sizeof line, "route %s %s/%d dev %s: %s: %s",
+                  request.verb == HelperVerb::DeleteHostRoute ? "delete" : "add", destination, prefixLength,
+                  request.interface.c_str(), way, result == 0 ? "done" : std::strerror(result));
+    EmitTrace(line);
 }
 
-// Sends one request and waits for the kernel's acknowledgement.
-int Transact(RouteRequest& request) {
-    int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-    if (fd < 0) return errno;
-    sockaddr_nl kernel{};
-    kernel.nl_family = AF_NETLINK;
-    request.header.nlmsg_flags |= NLM_F_REQUEST | NLM_F_ACK;
-    request.header.nlmsg_seq = 1;
-    int result = 0;
-    if (sendto(fd, &request, request.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0) {
-        result = errno;
-    } else {
-        result = ETIMEDOUT;
-        pollfd waiting{fd, POLLIN, 0};
-        alignas(nlmsghdr) char answer[4096];
-        // The kernel answers at once; the bound only guards against a lost answer.
-        while (poll(&waiting, 1, 2000) > 0) {
-            ssize_t n = recv(fd, answer, sizeof answer, 0);
-            if (n <= 0) {
-                result = errno ? errno : EIO;
-                break;
-            }
-            bool done = false;
-            int left = static_cast<int>(n);
-            for (auto* message = reinterpret_cast<nlmsghdr*>(answer); NLMSG_OK(message, left);
-                 message = NLMSG_NEXT(message, left)) {
-                if (message->nlmsg_type == NLMSG_ERROR &&
-                    message->nlmsg_len >= NLMSG_LENGTH(sizeof(nlmsgerr))) {
-                    result = -static_cast<const nlmsgerr*>(NLMSG_DATA(message))->error;
-                    done = true;
-                    break;
-                }
-            }
-            if (done) break;
-        }
+// The kernel's answer to this process when it holds CAP_NET_ADMIN; otherwise
+// vantrel-nethelper's; otherwise the refusal, as callers knew it before.
+int Carry(HelperRequest request, int prefixLength, int direct) {
+    char name[IF_NAMESIZE] = "";
+    request.interface = if_indextoname(request.linkIndex, name) ? name : "?";
+    if (direct != EPERM) {
+        Trace(request, prefixLength, "directly", direct);
+        return direct;
     }
-    close(fd);
+    const HelperRun run = RunNetHelper(request);
+    int result = EPERM;
+    if (run.ran && run.answer.kind == HelperAnswer::Ok) result = 0;
+    if (run.ran && run.answer.kind == HelperAnswer::Error) result = run.answer.error;
+    const std::string way = run.path.empty() ? "no CAP_NET_ADMIN and no vantrel-nethelper"
+                            : run.ran        ? "by " + run.path
+                                             : "by " + run.path + ", which failed";
+    Trace(request, prefixLength, way.c_str(), result);
     return result;
-}
-
-RouteRequest Request(unsigned short type, unsigned short flags, in_addr destination, int prefixLength,
-                     unsigned linkIndex) {
-    RouteRequest request{};
-    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
-    request.header.nlmsg_type = type;
-    request.header.nlmsg_flags = flags;
-    request.route.rtm_family = AF_INET;
-    request.route.rtm_dst_len = static_cast<unsigned char>(prefixLength);
-    request.route.rtm_table = RT_TABLE_MAIN;
-    request.route.rtm_protocol = RTPROT_STATIC;
-    request.route.rtm_scope = RT_SCOPE_LINK;
-    request.route.rtm_type = RTN_UNICAST;
-    AddAttribute(request, RTA_DST, &destination, sizeof destination);
-    const uint32_t oif = linkIndex;
-    AddAttribute(request, RTA_OIF, &oif, sizeof oif);
-    return request;
 }
 
 }  // namespace
 
 int AddLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex, in_addr source, bool replace) {
-    RouteRequest request =
-        Request(RTM_NEWROUTE, NLM_F_CREATE | (replace ? NLM_F_REPLACE : 0), destination, prefixLength, linkIndex);
-    AddAttribute(request, RTA_PREFSRC, &source, sizeof source);
-    const int result = Transact(request);
-    return result == EEXIST && !replace ? 0 : result;
+    const int direct = netlink::AddLinkRoute(destination, prefixLength, linkIndex, source, replace);
+    // The helper adds host routes only.
+    if (prefixLength != 32) return direct;
+    HelperRequest request{HelperVerb::AddHostRoute, destination, {}, linkIndex, source, replace};
+    return Carry(request, prefixLength, direct);
 }
 
 int DeleteLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex) {
-    RouteRequest request = Request(RTM_DELROUTE, 0, destination, prefixLength, linkIndex);
-    request.route.rtm_protocol = 0;  // any protocol
-    request.route.rtm_scope = RT_SCOPE_NOWHERE;
-    return Transact(request);
+    const int direct = netlink::DeleteLinkRoute(destination, prefixLength, linkIndex);
+    if (prefixLength != 32) return direct;
+    HelperRequest request{HelperVerb::DeleteHostRoute, destination, {}, linkIndex, {}, false};
+    return Carry(request, prefixLength, direct);
 }
 
 int AddLinkLocalRoute(unsigned linkIndex, in_addr source) {
-    in_addr linkLocal{};
-    inet_pton(AF_INET, "169.254.0.0", &linkLocal);
-    return AddLinkRoute(linkLocal, 16, linkIndex, source, false);
+    const in_addr network = netlink::LinkLocalNetwork();
+    const int direct = netlink::AddLinkRoute(network, 16, linkIndex, source, false);
+    HelperRequest request{HelperVerb::AddLinkLocalRoute, network, {}, linkIndex, source, false};
+    return Carry(request, 16, direct);
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 
 #include "assign_command.h"
 #include "discovery/scanner.h"
+#include "platform/trace_sink.h"
 #include "record_json.h"
 #include "settings_command.h"
 
@@ -42,6 +43,8 @@ int RunScanCommand(bool json, uint8_t sortMode) {
 int main(int argc, char** argv) {
     CLI::App app{"Vantrel command-line companion: finds the maker's cameras on the local network segments."};
     app.require_subcommand(1);
+    bool trace = false;
+    app.add_flag("--trace", trace, "Write the trace lines (otherwise sent to the system log) to standard error");
 
     CLI::App* scan = app.add_subcommand("scan", "Run one scan and list the cameras found");
     bool json = false;
@@ -110,6 +113,7 @@ int main(int argc, char** argv) {
     addPort(choices);
 
     CLI11_PARSE(app, argc, argv);
+    if (trace) platform::SetTraceSink([](std::string_view line) { std::cerr << line << std::endl; });
 
     if (get->parsed()) return RunGetCommand(target, oid);
     if (set->parsed()) return RunSetCommand(target, oid, value);

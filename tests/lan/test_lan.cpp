@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace {
@@ -219,19 +221,24 @@ std::unique_ptr<LanProcess> StartHere(const std::vector<std::string>& argv, cons
 }
 
 std::unique_ptr<LanProcess> TestLan::Start(const std::string& host, const std::vector<std::string>& argv,
-                                           bool unprivileged) {
+                                           bool unprivileged, const std::string& stderrPath) {
     int fd = -1;
-    pid_t pid = Spawn(WithNamespace(Namespace(host), argv, unprivileged), &fd);
+    pid_t pid = Spawn(WithNamespace(Namespace(host), argv, unprivileged), &fd, stderrPath);
     if (pid < 0) return nullptr;
     return std::make_unique<LanProcess>(pid, fd);
 }
 
 int TestLan::Run(const std::string& host, const std::vector<std::string>& argv, std::string* output,
-                 bool unprivileged, std::chrono::milliseconds timeout) {
-    auto process = Start(host, argv, unprivileged);
+                 bool unprivileged, std::chrono::milliseconds timeout, std::string* errors) {
+    const std::string errorPath = errors && !copies_.empty() ? copies_ + "/stderr" : std::string();
+    auto process = Start(host, argv, unprivileged, errorPath);
     if (!process) return -1;
     int status = process->Wait(timeout);
     if (output) *output = process->Output();
+    if (errors) {
+        std::ifstream file(errorPath);
+        errors->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
     return status;
 }
 

@@ -64,12 +64,15 @@ public:
     // False when a step of building failed (the failing command is printed).
     bool Ok() const { return ok_; }
 
-    // Starts argv inside the host; as user and group 65534 when `unprivileged`.
+    // Starts argv inside the host; as user and group 65534 when `unprivileged`;
+    // its standard error goes to `stderrPath` when one is given.
     std::unique_ptr<LanProcess> Start(const std::string& host, const std::vector<std::string>& argv,
-                                      bool unprivileged = false);
-    // Runs argv inside the host to its end; returns its exit status and standard output.
+                                      bool unprivileged = false, const std::string& stderrPath = {});
+    // Runs argv inside the host to its end; returns its exit status and standard
+    // output, and its standard error when `errors` is given.
     int Run(const std::string& host, const std::vector<std::string>& argv, std::string* output = nullptr,
-            bool unprivileged = false, std::chrono::milliseconds timeout = std::chrono::seconds(120));
+            bool unprivileged = false, std::chrono::milliseconds timeout = std::chrono::seconds(120),
+            std::string* errors = nullptr);
 
     // Runs `work` on a new thread that has entered the host's namespace; threads it
     // starts stay there too. Returns false when the namespace could not be entered.

@@ -1,0 +1,105 @@
+#include "nethelper_client.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <vector>
+
+#include "owned_fd.h"
+
+#ifndef VANTREL_NETHELPER_INSTALLED
+#define VANTREL_NETHELPER_INSTALLED "/usr/libexec/vantrel/vantrel-nethelper"
+#endif
+
+namespace platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// A route is answered at once and a probe within about a second.
+constexpr std::chrono::milliseconds kHelperTime{5000};
+
+std::string OwnFolder() {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return {};
+    const std::string exe(path, static_cast<size_t>(n));
+    const size_t slash = exe.rfind('/');
+    return slash == std::string::npos ? std::string() : exe.substr(0, slash);
+}
+
+// Reads the child's standard output to its end or to the deadline.
+bool ReadAll(int fd, std::string& text) {
+    const Clock::time_point until = Clock::now() + kHelperTime;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        if (left <= 0) return false;
+        pollfd waiting{fd, POLLIN, 0};
+        const int ready = poll(&waiting, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return false;
+        char chunk[256];
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n == 0;
+        if (text.size() < 1024) text.append(chunk, static_cast<size_t>(n));
+    }
+}
+
+}  // namespace
+
+std::string NetHelperPath() {
+    const std::string own = OwnFolder();
+    std::vector<std::string> candidates;
+    if (!own.empty()) {
+        candidates.push_back(own + "/vantrel-nethelper");
+        candidates.push_back(own + "/../libexec/vantrel/vantrel-nethelper");
+    }
+    candidates.push_back(VANTREL_NETHELPER_INSTALLED);
+    for (const std::string& path : candidates)
+        if (access(path.c_str(), X_OK) == 0) return path;
+    return {};
+}
+
+HelperRun RunNetHelper(const HelperRequest& request) {
+    HelperRun run;
+    run.path = NetHelperPath();
+    if (run.path.empty()) return run;
+
+    int channel[2];
+    if (pipe2(channel, O_CLOEXEC) != 0) return run;
+    OwnedFd readEnd(channel[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, channel[1], STDOUT_FILENO);
+
+    std::vector<std::string> arguments = HelperArguments(request);
+    arguments.insert(arguments.begin(), run.path);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    char* noEnvironment[] = {nullptr};
+    pid_t child = -1;
+    const int spawned = posix_spawn(&child, run.path.c_str(), &actions, nullptr, argv.data(), noEnvironment);
+    posix_spawn_file_actions_destroy(&actions);
+    close(channel[1]);
+    if (spawned != 0) return run;
+
+    std::string text;
+    const bool ended = ReadAll(readEnd.get(), text);
+    if (!ended) kill(child, SIGKILL);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    run.ran = ended && WIFEXITED(status);
+    run.answer = ReadHelperAnswer(text);
+    return run;
+}
+
+}  // namespace platform

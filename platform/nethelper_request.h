@@ -1,0 +1,42 @@
+#pragma once
+// What vantrel-nethelper may be asked, as an argument vector, and the checks
+// every argument passes before the helper acts on it. Pure: the two questions
+// about the PC's links come in through HelperHost.
+#include <netinet/in.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The helper's four requests, one a run:
+//   add-host-route ADDRESS INTERFACE SOURCE replace|keep
+//   delete-host-route ADDRESS INTERFACE
+//   add-link-local-route INTERFACE SOURCE
+//   arp-probe ADDRESS
+enum class HelperVerb { AddHostRoute, DeleteHostRoute, AddLinkLocalRoute, ArpProbe };
+
+struct HelperRequest {
+    HelperVerb verb = HelperVerb::ArpProbe;
+    in_addr address{};      // the host route's destination, or the probed address
+    std::string interface;  // the link, by name
+    unsigned linkIndex = 0;
+    in_addr source{};       // the route's preferred source: an address the link holds
+    bool replace = false;   // a host route of another link to the same address gives way
+};
+
+struct HelperHost {
+    std::function<unsigned(const std::string& name)> linkIndex;   // 0: no such link
+    std::function<bool(unsigned index, in_addr address)> holds;   // the link carries this address
+};
+
+// Reads `arguments` (the helper's argv without argv[0]) into `request`.
+// Returns an empty string when every argument is sound, else what is wrong.
+std::string ReadHelperRequest(const std::vector<std::string>& arguments, const HelperHost& host,
+                              HelperRequest& request);
+
+// The argument vector (without argv[0]) that asks for `request`.
+std::vector<std::string> HelperArguments(const HelperRequest& request);
+
+}  // namespace platform
