@@ -1,4 +1,5 @@
 // Vantrel: finds the maker's cameras on the local network segments and lists them.
+#include <QIcon>
 #include <QMessageBox>
 #include <exception>
 #include <memory>
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
     QString message;
     try {
         application.setApplicationName("Vantrel");
+        application.setDesktopFileName("org.vantrel.Vantrel");  // the installed .desktop file and icon
+        application.setWindowIcon(QIcon::fromTheme("org.vantrel.Vantrel"));
         InstallFontSubstitutes();
         auto form1 = std::make_unique<TForm1>();
         // The window owns its dialogs: they are made once, hidden, and reused by every command.

@@ -4,8 +4,11 @@
 set -eu
 
 PACKAGES="cmake make g++ pkg-config qt6-base-dev fonts-liberation libgtest-dev nlohmann-json3-dev libcli11-dev iproute2 util-linux avahi-daemon libssl-dev libcurl4-openssl-dev libmicrohttpd-dev"
-# `--fuzz`: also clang and its libFuzzer runtime, for the fuzz harnesses.
-[ "${1:-}" = "--fuzz" ] && PACKAGES="$PACKAGES clang libclang-rt-14-dev"
+# `--test`: also what the whole suite uses beyond the build: clang and its
+# libFuzzer runtime (fuzz harnesses); dpkg-dev, lintian, debootstrap, Xvfb,
+# xdotool and libcap2-bin (the Debian package, installed into a fresh root).
+[ "${1:-}" = "--test" ] &&
+    PACKAGES="$PACKAGES clang libclang-rt-14-dev dpkg-dev lintian debootstrap xvfb xdotool libcap2-bin"
 
 missing=""
 for p in $PACKAGES; do

@@ -7,7 +7,7 @@
 # `--sanitize`: the sanitized run only.
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/deps.sh --fuzz
+sh scripts/deps.sh --test
 
 failed=""
 # $1: build directory. A failed run is noted and the next one still runs.
