@@ -96,9 +96,8 @@ int AddLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex, in_a
 }
 
 int DeleteLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex) {
+    // Protocol and scope as added here: routes the PC has from elsewhere stay.
     RouteRequest request = Request(RTM_DELROUTE, 0, destination, prefixLength, linkIndex);
-    request.route.rtm_protocol = 0;  // any protocol
-    request.route.rtm_scope = RT_SCOPE_NOWHERE;
     return Transact(request);
 }
 

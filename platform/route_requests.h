@@ -11,7 +11,8 @@ namespace platform::netlink {
 // Returns 0, or the errno the kernel answered (EPERM without CAP_NET_ADMIN).
 int AddLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex, in_addr source, bool replace);
 
-// Removes the route `destination`/`prefixLength` through `linkIndex`; 0 or an errno.
+// Removes the route `destination`/`prefixLength` through `linkIndex`, if it is
+// one of the kind AddLinkRoute adds (static, scope link); 0 or an errno.
 int DeleteLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex);
 
 // 169.254.0.0/16, the link-local network.

@@ -113,6 +113,11 @@ TEST_F(NetHelperLan, OrdinaryUserRoutesAndProbesThroughTheHelperOrFallsBack) {
         EXPECT_TRUE(Has(errors, "vantrel-nethelper: ")) << errors;
     }
     EXPECT_FALSE(Has(routes(), "8.8.8.8"));
+    // A host route the PC has from elsewhere is not the helper's to delete.
+    lan.Run("pc", {"ip", "route", "add", "192.168.60.99/32", "dev", "eth1"});
+    EXPECT_EQ(lan.Run("pc", {helper, "delete-host-route", "192.168.60.99", "eth1"}, &out, true), 1);
+    EXPECT_EQ(out, "error 3\n");
+    EXPECT_TRUE(Has(routes(), "192.168.60.99 dev eth1"));
 }
 
 }  // namespace
