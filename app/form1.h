@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "config/camera_waits.h"
 #include "discovery/scanner.h"
 
 class QLabel;
@@ -59,8 +60,8 @@ public:
 
     // The commands' fixed waits. Only tests shorten them.
     struct Waits {
-        int rebootMs = 30000;      // after an assignment that restarts the camera
-        int settleMs = 8000;       // after one that does not
+        int rebootMs = camera_waits::kRebootMs;  // after an assignment that restarts the camera
+        int settleMs = camera_waits::kSettleMs;  // after one that does not
         int routePauseMs = 1000;   // after adding a host route, before the browser
     } waits;
 

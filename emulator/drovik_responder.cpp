@@ -150,6 +150,7 @@ void DrovikResponder::answerAssignment(const drovik::AssignRequest& request, con
                         cam.hwAddr[1], cam.hwAddr[2], cam.hwAddr[3], cam.hwAddr[4], cam.hwAddr[5], cam.dhcp,
                         request.reboot ? 1u : 0u, text(cam.ip).c_str());
             std::fflush(stdout);
+            if (onApplied_) onApplied_(i);
         }
         if (verbose_) {
             std::fprintf(stderr, "vantrel-camsim: assignment id %u for %s from %s on link %u: %s, %zu replies%s\n",

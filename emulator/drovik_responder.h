@@ -11,6 +11,7 @@
 #include "udp_send.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -51,6 +52,8 @@ public:
     void setVerbose(bool verbose) { verbose_ = verbose; }
     // The loop that holds delayed assignment replies; without one they leave at once.
     void setLoop(EventLoop* loop) { loop_ = loop; }
+    // Told the index of each camera that took an assignment.
+    void onApplied(std::function<void(std::size_t camera)> told) { onApplied_ = std::move(told); }
     const Stats& stats() const { return stats_; }
 
 private:
@@ -69,6 +72,7 @@ private:
     std::uint16_t boundPort_ = 0;
     bool verbose_ = false;
     EventLoop* loop_ = nullptr;
+    std::function<void(std::size_t)> onApplied_;
     Stats stats_;
 };
 

@@ -128,6 +128,18 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
         loop.watch(server->fd(), [s = server.get()] { s->onReadable(); });
     }
 
+    // A camera that took a new address by the broadcast answers OID requests there.
+    if (drovik) {
+        drovik->onApplied([&](std::size_t camera) {
+            for (auto& server : zorvo) {
+                std::string why;
+                if (server->serves(config.cameras[camera]) && !server->follow(why))
+                    std::fprintf(stderr, "vantrel-camsim: cameras[%zu] (%s): OID port stays: %s\n", camera,
+                                 config.cameras[camera].name.c_str(), why.c_str());
+            }
+        });
+    }
+
     // The mDNS port is only taken when some camera answers there.
     std::unique_ptr<camsim::MdnsResponder> mdns;
     if (std::any_of(config.cameras.begin(), config.cameras.end(), [](const camsim::Camera& c) { return c.mdns; })) {

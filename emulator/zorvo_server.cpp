@@ -6,6 +6,7 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,7 +24,7 @@ constexpr std::chrono::seconds kSendPatience{2};
 }  // namespace
 
 ZorvoServer::ZorvoServer(Camera& cam)
-    : name_(cam.name), ip_(cam.ip), service_(cam, [this] { return nonces_.next(); }) {
+    : cam_(cam), name_(cam.name), ip_(cam.ip), service_(cam, [this] { return nonces_.next(); }) {
     service_.onWrite([this, &cam](const std::string& oid, const std::string& value) {
         http::applyOidWrite(cam, {oid, value});
         std::printf("set %u.%u.%u.%u %s=%s\n", ip_[0], ip_[1], ip_[2], ip_[3], oid.c_str(), value.c_str());
@@ -35,18 +36,33 @@ ZorvoServer::~ZorvoServer() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool ZorvoServer::open(std::string& error) {
-    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+int ZorvoServer::bound(std::string& error) const {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(zorvo::kPort);
-    std::memcpy(&addr.sin_addr.s_addr, ip_.data(), ip_.size());
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
-        error = std::string(fd_ < 0 ? "socket" : "bind") + ": " + std::strerror(errno);
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        return false;
+    std::memcpy(&addr.sin_addr.s_addr, cam_.ip.data(), cam_.ip.size());
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        error = std::string(fd < 0 ? "socket" : "bind") + ": " + std::strerror(errno);
+        if (fd >= 0) ::close(fd);
+        return -1;
     }
+    return fd;
+}
+
+bool ZorvoServer::open(std::string& error) {
+    fd_ = bound(error);
+    return fd_ >= 0;
+}
+
+bool ZorvoServer::follow(std::string& error) {
+    if (cam_.ip == ip_ || fd_ < 0) return true;
+    const int fd = bound(error);
+    if (fd < 0) return false;
+    // The event loop keeps watching fd_, which now is the new socket.
+    ::dup3(fd, fd_, O_CLOEXEC);
+    ::close(fd);
+    ip_ = cam_.ip;
     return true;
 }
 

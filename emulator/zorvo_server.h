@@ -25,12 +25,21 @@ public:
     bool open(std::string& error);
     int fd() const { return fd_; }
 
+    // After an assignment: serves on the camera's new address, on the same
+    // descriptor. Its host must hold that address; false (and why) when the
+    // socket cannot move, and it stays where it was.
+    bool follow(std::string& error);
+    bool serves(const Camera& cam) const { return &cam == &cam_; }
+
     // Answers the requests waiting on the socket, a bounded batch at a time.
     void onReadable();
 
     void setVerbose(bool verbose) { verbose_ = verbose; }
 
 private:
+    int bound(std::string& error) const;
+
+    const Camera& cam_;
     std::string name_;
     Ipv4 ip_;
     NonceSource nonces_;

@@ -85,8 +85,18 @@ HelperRun RunNetHelper(const HelperRequest& request) {
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
     char* noEnvironment[] = {nullptr};
+    // Whatever signals the caller blocks or ignores (vantrel-cli holds SIGINT), the helper starts clean.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t child = -1;
-    const int spawned = posix_spawn(&child, run.path.c_str(), &actions, nullptr, argv.data(), noEnvironment);
+    const int spawned = posix_spawn(&child, run.path.c_str(), &actions, &attributes, argv.data(), noEnvironment);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(channel[1]);
     if (spawned != 0) return run;

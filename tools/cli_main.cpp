@@ -1,17 +1,24 @@
 // vantrel-cli: the command-line front end, for scripts and machines without a display.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "assign_command.h"
 #include "discovery/scanner.h"
 #include "platform/trace_sink.h"
+#include "provision_command.h"
+#include "provision_plan.h"
 #include "record_json.h"
 #include "settings_command.h"
 
 namespace {
+
+constexpr int kExitBadPlan = 2;  // refused before anything was sent
 
 // --stream: one JSON object a line, written as each camera is accepted.
 int RunStreamCommand() {
@@ -21,12 +28,30 @@ int RunStreamCommand() {
     return std::cout ? 0 : 1;
 }
 
-int RunScanCommand(bool json, uint8_t sortMode) {
+// Each camera once, as provision would take it: a camera listed by both
+// protocols by its broadcast record.
+void PrintCsv(const CScanner& scanner) {
+    std::cout << kCsvHeading << '\n';
+    for (int i = 0; i < scanner.Count(); ++i) {
+        const CameraRecord& r = scanner.RecordAt(i);
+        bool shadowed = false;
+        for (int j = 0; j < scanner.Count() && !shadowed; ++j) {
+            const CameraRecord& other = scanner.RecordAt(j);
+            shadowed = j != i && std::memcmp(other.hwAddr, r.hwAddr, 6) == 0 &&
+                       (other.foundByDrovik > r.foundByDrovik || (other.foundByDrovik == r.foundByDrovik && j < i));
+        }
+        if (!shadowed) std::cout << RecordToCsv(r) << '\n';
+    }
+}
+
+int RunScanCommand(bool json, bool csv, uint8_t sortMode) {
     CScanner scanner;
     scanner.sortMode = sortMode;
     scanner.Scan();
     scanner.Sort();
-    if (json) {
+    if (csv) {
+        PrintCsv(scanner);
+    } else if (json) {
         nlohmann::json list = nlohmann::json::array();
         for (int i = 0; i < scanner.Count(); ++i) list.push_back(RecordToJson(scanner.RecordAt(i)));
         std::cout << list.dump(2) << '\n';
@@ -51,9 +76,14 @@ int main(int argc, char** argv) {
     std::string sort = "ip";
     CLI::Option* jsonFlag = scan->add_flag("--json", json, "Print a JSON array with every field of each record");
     bool stream = false;
-    scan->add_flag("--stream", stream,
-                   "Print each camera as it answers: one JSON object a line (the fields of --json), unsorted")
-        ->excludes(jsonFlag);
+    CLI::Option* streamFlag =
+        scan->add_flag("--stream", stream,
+                       "Print each camera as it answers: one JSON object a line (the fields of --json), unsorted")
+            ->excludes(jsonFlag);
+    bool csv = false;
+    scan->add_flag("--csv", csv, "Print the list as a provisioning plan: " + std::string(kCsvHeading))
+        ->excludes(jsonFlag)
+        ->excludes(streamFlag);
     scan->add_option("--sort", sort, "Order of the list (ascending)")
         ->check(CLI::IsMember({"name", "type", "hw", "ip"}))
         ->capture_default_str();
@@ -75,6 +105,18 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"drovik", "mdns"}));
     assign->add_flag("--force", arguments.force,
                      "Assign even when another device answers at the new address (otherwise exit status 11)");
+
+    CLI::App* provision =
+        app.add_subcommand("provision", "Give many cameras their address, mask, gateway and name from one plan");
+    std::string planPath;
+    ProvisionOptions provisionOptions;
+    provision->add_option("PLAN", planPath, "CSV file: hwaddr,ip,subnet,gateway,name (ip may be dhcp)")
+        ->required()
+        ->check(CLI::ExistingFile);
+    provision->add_flag("--reboot", provisionOptions.reboot, "Restart each assigned camera at once");
+    provision->add_flag("--dry-run", provisionOptions.dryRun,
+                        "Scan and probe, print what would be done, send nothing that changes a camera");
+    provision->add_flag("--json", provisionOptions.json, "Print a JSON array, one object a row");
 
     // Settings of one camera by its address; the OID as the camera names it ("2.17").
     SettingsTarget target;
@@ -119,6 +161,20 @@ int main(int argc, char** argv) {
     if (set->parsed()) return RunSetCommand(target, oid, value);
     if (choices->parsed()) return RunChoicesCommand(target, list);
 
+    if (provision->parsed()) {
+        std::ifstream file(planPath, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        if (!file) {
+            std::cerr << planPath << ": cannot be read\n";
+            return kExitBadPlan;
+        }
+        const Plan plan = ParsePlan(text.str());
+        for (const PlanFault& fault : plan.faults) std::cerr << planPath << ":" << fault.line << ": " << fault.text << '\n';
+        if (!plan.faults.empty()) return kExitBadPlan;
+        return RunProvisionCommand(plan.rows, provisionOptions);
+    }
+
     if (assign->parsed()) {
         if (!arguments.dhcp && !*ip) return app.exit(CLI::RequiredError("--dhcp or --ip, --subnet and --gateway"));
         if (const std::string faults = AssignArgumentFaults(arguments); !faults.empty())
@@ -129,7 +185,7 @@ int main(int argc, char** argv) {
     if (scan->parsed()) {
         static const std::map<std::string, uint8_t> kModes = {{"name", 0}, {"type", 1}, {"hw", 2}, {"ip", 3}};
         if (stream) return RunStreamCommand();
-        return RunScanCommand(json, kModes.at(sort));
+        return RunScanCommand(json, csv, kModes.at(sort));
     }
     return 0;
 }

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "csv_text.h"
+
 namespace {
 
 std::string Dotted(uint32_t networkOrder) {
@@ -55,4 +57,11 @@ nlohmann::json RecordToJson(const CameraRecord& r) {
 
 std::string RecordToRow(const CameraRecord& r) {
     return Text(r.name) + "\t" + Text(r.productName) + "\t" + Text(r.hwAddrText) + "\t" + Text(r.ipAddrText);
+}
+
+std::string RecordToCsv(const CameraRecord& r) {
+    const bool dhcp = r.dhcp != 0;
+    return CsvField(Text(r.hwAddrText)) + "," + (dhcp ? "dhcp" : CsvField(Text(r.ipAddrText))) + "," +
+           (dhcp ? "" : CsvField(Text(r.subnetText))) + "," + (dhcp ? "" : CsvField(Text(r.gatewayText))) + "," +
+           CsvField(Text(r.name)) + "," + CsvField(Text(r.productName)) + "," + (r.foundByDrovik ? "drovik" : "mdns");
 }

@@ -9,3 +9,8 @@ nlohmann::json RecordToJson(const CameraRecord& record);
 
 // "Camera Name\tType\tHardware Address\tIP Address" columns of one record.
 std::string RecordToRow(const CameraRecord& record);
+
+// The columns of `scan --csv`, a provisioning plan's plus type and via.
+constexpr const char* kCsvHeading = "hwaddr,ip,subnet,gateway,name,type,via";
+// One record in those columns; a camera on DHCP shows "dhcp" and no mask or gateway.
+std::string RecordToCsv(const CameraRecord& record);

@@ -101,6 +101,10 @@ bool LanProcess::WaitForLine(const std::string& line, std::chrono::milliseconds 
     }
 }
 
+void LanProcess::Signal(int signal) {
+    if (!ended_) kill(pid_, signal);
+}
+
 bool LanProcess::WaitForText(const std::string& text, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     for (;;) {

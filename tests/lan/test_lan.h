@@ -28,6 +28,9 @@ public:
     bool WaitForText(const std::string& text, std::chrono::milliseconds timeout);
     // Waits for the program to end and returns its exit status (-1 on time-out, then killed).
     int Wait(std::chrono::milliseconds timeout);
+    // Sends `signal` to the program (started directly or through ip netns exec,
+    // which runs it in its own process) unless it has ended.
+    void Signal(int signal);
     // Everything read from standard output so far (Wait reads the rest).
     const std::string& Output() const { return seen_; }
 

@@ -1,0 +1,262 @@
+// vantrel-cli provision in a namespace LAN: twenty emulated cameras of every
+// kind given their addresses and names from one plan, with a dry run, an
+// interrupted run, a row whose address another device holds, and a repeat.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "camera_lan.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+using ProvisionLan = CameraLan;
+
+struct Row {
+    EmulatedCamera camera;
+    std::string planned, subnet, gateway, name;  // planned "dhcp": no subnet or gateway
+};
+
+EmulatedCamera Cam(const std::string& name, const std::string& hw, const std::string& ip) {
+    return {.name = name, .hwAddr = hw, .ip = ip, .gateway = "10.77.0.1"};
+}
+
+EmulatedCamera WebCam(const std::string& name, const std::string& hw, const std::string& ip) {
+    EmulatedCamera c = Cam(name, hw, ip);
+    c.drovik = false;
+    c.mdns = true;
+    c.httpPort = 8080;
+    c.extra = {{"http", true}};
+    return c;
+}
+
+// Every kind of camera a site brings: broadcast-only ones at old addresses,
+// one without an address, one going to DHCP, one that is also renamed at its
+// new address, three found by multicast DNS only (one link-local) and one that
+// only gets a name.
+std::vector<Row> SitePlan() {
+    std::vector<Row> rows;
+    auto fixed = [&](EmulatedCamera c, const std::string& ip, const std::string& name = "") {
+        rows.push_back({c, ip, "255.255.255.0", "10.77.0.1", name});
+    };
+    fixed(Cam("Fresh", "02:e5:a1:00:06:01", "0.0.0.0"), "10.77.0.200");
+    rows.push_back({Cam("Dyn", "02:e5:a1:00:06:02", "10.77.0.30"), "dhcp", "", "", ""});
+    for (int i = 1; i <= 13; ++i) {
+        const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
+        fixed(Cam("Cam" + n, "02:e5:a1:00:06:1" + std::string(1, "0123456789abcdef"[i]), "10.77.0.1" + n),
+              "10.77.0.2" + n);
+    }
+    EmulatedCamera mast = Cam("Mast", "02:e5:a1:00:06:03", "10.77.0.23");
+    mast.extra = {{"zorvo", true}};
+    fixed(mast, "10.77.0.150", "Mast-North");
+    fixed(WebCam("Web1", "02:e5:a1:00:06:04", "10.77.0.20"), "10.77.0.160");
+    fixed(WebCam("Web2", "02:e5:a1:00:06:05", "10.77.0.21"), "10.77.0.161");
+    EmulatedCamera link = WebCam("Link", "02:e5:a1:00:06:06", "169.254.7.7");
+    link.subnet = "255.255.0.0";
+    fixed(link, "10.77.0.162");
+    // No hyphen: its multicast DNS instance is "<name>-<hardware address>", and
+    // the discovery takes the text after the first hyphen for the maker's OUI.
+    fixed(WebCam("Hall", "02:e5:a1:00:06:07", "10.77.0.22"), "10.77.0.22", "Hall_2");
+    return rows;
+}
+
+// The row of a camera whose planned address "near" holds.
+Row BlockedRow() { return {Cam("Blocked", "02:e5:a1:00:06:08", "10.77.0.31"), "10.77.0.50", "255.255.255.0", "10.77.0.1", ""}; }
+
+std::string PlanText(const std::vector<Row>& rows) {
+    std::string text = "# site plan\nhwaddr,ip,subnet,gateway,name\n";
+    for (const Row& r : rows)
+        text += r.camera.hwAddr + "," + r.planned + "," + r.subnet + "," + r.gateway + ",\"" + r.name + "\"\n";
+    return text;
+}
+
+class ProvisionRun {
+public:
+    explicit ProvisionRun(LanProcess& cams) : cams(cams) {}
+    // What the cameras were sent since the last call: assignments, OID writes and web requests.
+    std::string Sent() {
+        cams.WaitForLine("\x01", 300ms);  // reads what is waiting
+        const std::string fresh = cams.Output().substr(mark);
+        mark = cams.Output().size();
+        std::string sent;
+        for (std::size_t at = 0; at < fresh.size();) {
+            const std::size_t end = fresh.find('\n', at);
+            const std::string line = fresh.substr(at, end - at);
+            if (line.rfind("assign ", 0) == 0 || line.rfind("set ", 0) == 0 || line.rfind("http ", 0) == 0)
+                sent += line + "\n";
+            at = end == std::string::npos ? fresh.size() : end + 1;
+        }
+        return sent;
+    }
+
+private:
+    LanProcess& cams;
+    std::size_t mark = 0;
+};
+
+// Result text by hardware address.
+std::map<std::string, std::string> Results(const json& outcomes) {
+    std::map<std::string, std::string> results;
+    for (const json& o : outcomes) results[o["hwAddrText"]] = o["result"];
+    return results;
+}
+
+TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
+    std::vector<Row> site = SitePlan();
+    ASSERT_EQ(site.size(), 20u);
+    std::vector<Row> withBlocked = site;
+    withBlocked.insert(withBlocked.begin() + 8, BlockedRow());
+
+    lan.AddLan("lan");
+    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("cams", "lan", "eth0",
+                {"10.77.0.20/24", "10.77.0.21/24", "10.77.0.22/24", "10.77.0.23/24", "169.254.7.7/16"});
+    lan.AddHost("near", "lan", "eth0", {"10.77.0.50/24"});
+    ASSERT_TRUE(lan.Ok());
+    // Mast's OID service follows it to 10.77.0.150, so the cams host holds that
+    // address already, but answers no ARP for it (it is not on eth0): the probe
+    // finds it free, while the pc reaches it by a fixed neighbour entry.
+    lan.Run("cams", {"ip", "addr", "add", "10.77.0.150/32", "dev", "lo"});
+    lan.Run("cams", {"sysctl", "-qw", "net.ipv4.conf.eth0.arp_ignore=1"});
+    lan.Run("pc", {"ip", "neigh", "replace", "10.77.0.150", "lladdr", HwAddr("cams"), "dev", "eth0", "nud",
+                   "permanent"});
+    std::vector<EmulatedCamera> cameras;
+    for (const Row& r : withBlocked) cameras.push_back(r.camera);
+    auto cams = StartCameras("cams", cameras);
+    ASSERT_TRUE(cams);
+    ProvisionRun run(*cams);
+
+    const std::string planA = "/tmp/" + lan.Namespace("plan") + "-site.csv";
+    const std::string planB = "/tmp/" + lan.Namespace("plan") + "-blocked.csv";
+    configs.insert(configs.end(), {planA, planB});
+    std::ofstream(planA) << PlanText(site);
+    std::ofstream(planB) << PlanText(withBlocked);
+    auto provision = [&](const std::string& plan, const std::vector<std::string>& extra, json& outcomes) {
+        std::vector<std::string> argv = {VANTREL_CLI, "provision", plan, "--json"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        std::string out;
+        const int status = lan.Run("pc", argv, &out);
+        outcomes = json::parse(out, nullptr, false);
+        EXPECT_TRUE(outcomes.is_array()) << out;
+        return status;
+    };
+    const std::string blockedBy = "address in use by " + [&] {
+        std::string hw = HwAddr("near");
+        std::replace(hw.begin(), hw.end(), ':', '-');
+        return hw;
+    }();
+
+    // A dry run probes and says what it would do, and sends nothing.
+    json outcomes;
+    EXPECT_EQ(provision(planB, {"--dry-run"}, outcomes), 1);
+    std::map<std::string, std::string> results = Results(outcomes);
+    EXPECT_EQ(results.size(), 21u);
+    EXPECT_EQ(results["02:e5:a1:00:06:01"], "would assign by broadcast");
+    EXPECT_EQ(results["02:e5:a1:00:06:03"], "would assign by broadcast, then name it Mast-North");
+    EXPECT_EQ(results["02:e5:a1:00:06:06"], "would assign by HTTP");
+    EXPECT_EQ(results["02:e5:a1:00:06:07"], "would name it Hall_2");
+    EXPECT_EQ(results["02:e5:a1:00:06:08"], blockedBy);
+    EXPECT_EQ(run.Sent(), "");
+
+    // Interrupted after the first camera took its address: the row in progress
+    // ends, what was done is printed.
+    auto interrupted = lan.Start("pc", {VANTREL_CLI, "provision", planA, "--json"});
+    ASSERT_TRUE(cams->WaitForText("assign 02:e5:a1:00:06:01 dhcp=0 reboot=0 ip=10.77.0.200", 60s));
+    interrupted->Signal(SIGINT);
+    EXPECT_EQ(interrupted->Wait(60s), 130);
+    outcomes = json::parse(interrupted->Output(), nullptr, false);
+    ASSERT_TRUE(outcomes.is_array()) << interrupted->Output();
+    EXPECT_GE(outcomes.size(), 1u);
+    EXPECT_LT(outcomes.size(), 20u);
+    EXPECT_EQ(outcomes[0]["result"], "assigned by broadcast");
+    EXPECT_EQ(outcomes[0]["verified"], false);
+    const std::size_t doneBefore = outcomes.size();
+    run.Sent();
+
+    // The same plan with the blocked row: what was done stays, the blocked row
+    // is skipped, every other camera is verified at its new address.
+    EXPECT_EQ(provision(planB, {}, outcomes), 1);
+    ASSERT_EQ(outcomes.size(), 21u);
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        const json& o = outcomes[i];
+        EXPECT_EQ(o["hwAddrText"], withBlocked[i].camera.hwAddr);
+        EXPECT_EQ(o["planned"], withBlocked[i].planned);
+        if (o["hwAddrText"] == BlockedRow().camera.hwAddr) {
+            EXPECT_EQ(o["result"], blockedBy);
+            EXPECT_EQ(o["code"], 11);
+            EXPECT_EQ(o["verified"], false);
+        } else {
+            EXPECT_EQ(o["result"], i < doneBefore ? "unchanged" : "verified") << o.dump();
+            EXPECT_EQ(o["verified"], true) << o.dump();
+        }
+    }
+    const std::string sent = run.Sent();
+    EXPECT_EQ(sent.find("02:e5:a1:00:06:01"), std::string::npos) << sent;  // done before
+    EXPECT_EQ(sent.find("02:e5:a1:00:06:08"), std::string::npos) << sent;  // blocked
+    EXPECT_NE(sent.find("set 10.77.0.150 2.4=Mast-North"), std::string::npos) << sent;  // named where it went
+    EXPECT_NE(sent.find("set 10.77.0.22 2.4=Hall_2"), std::string::npos) << sent;
+    EXPECT_NE(sent.find("http 169.254.7.7:8080 GET /set.oid?"), std::string::npos) << sent;
+
+    std::map<std::string, json> listed;
+    for (const json& r : CliScan()) listed[r["hwAddrText"]] = r;
+    for (const Row& r : site) {
+        const json& seen = listed[r.camera.hwAddr];
+        if (r.planned == "dhcp") {
+            EXPECT_EQ(seen["dhcp"], 1) << r.camera.name;
+        } else {
+            EXPECT_EQ(seen["ipAddrText"], r.planned) << r.camera.name;
+        }
+        EXPECT_EQ(seen["name"], r.name.empty() ? r.camera.name : r.name) << r.camera.name;
+    }
+    EXPECT_EQ(listed["02:e5:a1:00:06:08"]["ipAddrText"], "10.77.0.31");
+
+    // Again: every row unchanged, nothing sent, and the table form.
+    std::string table;
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "provision", planA}, &table), 0);
+    EXPECT_EQ(table.substr(0, table.find('\n')), "Hardware Address\tPlanned Address\tResult");
+    EXPECT_NE(table.find("02:e5:a1:00:06:02\tdhcp\tunchanged\n"), std::string::npos) << table;
+    std::size_t unchanged = 0;
+    for (std::size_t at = table.find("\tunchanged\n"); at != std::string::npos; at = table.find("\tunchanged\n", at + 1))
+        ++unchanged;
+    EXPECT_EQ(unchanged, 20u) << table;
+    EXPECT_EQ(run.Sent(), "");
+}
+
+// The round trip the README shows: a scan's CSV, edited, is a plan; unedited it changes nothing.
+TEST_F(ProvisionLan, ScanCsvIsAPlan) {
+    lan.AddLan("lan");
+    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("cams", "lan", "eth0", {"10.77.0.20/24"});
+    ASSERT_TRUE(lan.Ok());
+    EmulatedCamera both = WebCam("Both", "02:e5:a1:00:07:01", "10.77.0.20");
+    both.drovik = true;  // listed twice by the scan, once in its CSV
+    auto cams = StartCameras("cams", {both, Cam("Fresh", "02:e5:a1:00:07:02", "0.0.0.0")});
+    ProvisionRun run(*cams);
+    std::string csv;
+    ASSERT_EQ(lan.Run("pc", {VANTREL_CLI, "scan", "--csv"}, &csv), 0);
+    EXPECT_EQ(csv, "hwaddr,ip,subnet,gateway,name,type,via\n"
+                   "02:e5:a1:00:07:02,0.0.0.0,255.255.255.0,10.77.0.1,Fresh,ZC-100,drovik\n"
+                   "02:e5:a1:00:07:01,10.77.0.20,255.255.255.0,10.77.0.1,Both,ZC-100,drovik\n");
+    const std::string plan = "/tmp/" + lan.Namespace("plan") + ".csv";
+    configs.push_back(plan);
+    std::ofstream(plan) << csv;
+    std::string out;
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "provision", plan}, &out), 0) << out;
+    EXPECT_EQ(run.Sent(), "");
+
+    // A malformed edit is refused whole, before anything is sent.
+    std::ofstream(plan) << csv << "02:e5:a1:00:07:02,10.77.0.40,255.255.255.0,10.77.0.1,Fresh,,\n";  // twice
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "provision", plan}, &out), 2);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(run.Sent(), "");
+}
+
+}  // namespace

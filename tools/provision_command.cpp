@@ -1,0 +1,192 @@
+#include "provision_command.h"
+
+#include <arpa/inet.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "config/camera_settings.h"
+#include "config/camera_waits.h"
+#include "discovery/scanner.h"
+#include "interrupt_watch.h"
+#include "platform/address_probe.h"
+#include "provision_report.h"
+
+namespace {
+
+enum class Stage {
+    Settled,   // the outcome is final
+    Assigned,  // new address sent: seen (and named) after the wait
+    Named,     // at its address with the name written: the last scan tells
+};
+
+struct RowRun {
+    const PlanRow* row;
+    RowOutcome out;
+    Stage stage = Stage::Settled;
+};
+
+bool SameHw(const CameraRecord& r, const PlanRow& row) { return std::memcmp(r.hwAddr, row.hwAddr, 6) == 0; }
+
+// The row's camera: the record its `via` names, else the broadcast one, which
+// carries the challenge the broadcast assignment needs.
+int FindCamera(const CScanner& scanner, const PlanRow& row) {
+    int found = -1;
+    for (int i = 0; i < scanner.Count(); ++i) {
+        const CameraRecord& r = scanner.RecordAt(i);
+        if (!SameHw(r, row) || (!row.via.empty() && (r.foundByDrovik != 0) != (row.via == "drovik"))) continue;
+        if (found < 0 || (r.foundByDrovik && !scanner.RecordAt(found).foundByDrovik)) found = i;
+    }
+    return found;
+}
+
+// The camera's record at its planned address in the last scan, or null.
+const CameraRecord* SeenAtPlan(const CScanner& scanner, const PlanRow& row) {
+    for (int i = 0; i < scanner.Count(); ++i)
+        if (SameHw(scanner.RecordAt(i), row) && AtPlannedAddress(scanner.RecordAt(i), row)) return &scanner.RecordAt(i);
+    return nullptr;
+}
+
+// "xx-xx-..." of a device other than `camera` answering at the row's address; empty when none does.
+std::string OtherDeviceAt(const PlanRow& row, const CameraRecord& camera) {
+    in_addr address{};
+    address.s_addr = inet_addr(row.ip.c_str());
+    const platform::ProbeAnswer probe = platform::ProbeAddress(address);
+    if (!probe.answered || std::memcmp(probe.hwAddr, camera.hwAddr, 6) == 0) return {};
+    char text[18];
+    const uint8_t* hw = probe.hwAddr;
+    std::snprintf(text, sizeof text, "%02x-%02x-%02x-%02x-%02x-%02x", hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]);
+    return text;
+}
+
+// Writes the camera name (OID 2.4) at the record's address; empty on success, else why not.
+std::string WriteName(const CameraRecord& camera, const std::string& name) {
+    char lastError[CCameraSettings::kLastError] = {};
+    std::string message;
+    CCameraSettings settings(lastError, camera.ipAddrText, camera.webAddr, [&](const char* text, const char*, bool) {
+        if (message.empty()) message = text;
+    });
+    if (settings.SetCameraOid("2.4", name.c_str())) return {};
+    return message.empty() ? "the camera did not take it" : message;
+}
+
+class Provisioning {
+public:
+    Provisioning(const std::vector<PlanRow>& rows, const ProvisionOptions& options) : rows(rows), options(options) {}
+
+    int Run() {
+        scanner.Scan();
+        for (const PlanRow& row : rows) {
+            if (interrupt.Interrupted()) return Finish(true);
+            runs.push_back({&row, {row.hwAddrText, row.dhcp ? "dhcp" : row.ip, "", 0, false}});
+            RunRow(runs.back());
+        }
+        if (options.dryRun) return Finish(false);
+        if (assigned) {
+            // Nothing to poll: the camera is given the time the window gives it.
+            const int waitMs = restarting ? camera_waits::kRebootMs : camera_waits::kSettleMs;
+            if (interrupt.WaitFor(std::chrono::milliseconds(waitMs))) return Finish(true);
+            scanner.Scan();
+            for (RowRun& run : runs)
+                if (run.stage == Stage::Assigned) NameMoved(run);
+        }
+        bool named = false;
+        for (const RowRun& run : runs) named = named || run.stage == Stage::Named;
+        if (named) {
+            scanner.Scan();
+            for (RowRun& run : runs)
+                if (run.stage == Stage::Named) Verify(run);
+        }
+        return Finish(false);
+    }
+
+private:
+    void Settle(RowRun& run, int code, const std::string& result, bool verified = false) {
+        run.out.code = code;
+        run.out.result = result;
+        run.out.verified = verified;
+        run.stage = Stage::Settled;
+    }
+
+    void RunRow(RowRun& run) {
+        const PlanRow& row = *run.row;
+        const int index = FindCamera(scanner, row);
+        if (index < 0) return Settle(run, outcome_code::kNotFound, "not found");
+        const CameraRecord camera = scanner.RecordAt(index);
+        const bool nameDue = NameDue(camera, row);
+        if (AtPlannedAddress(camera, row)) {
+            if (!nameDue) return Settle(run, 0, "unchanged", true);
+            // The name alone: written now, at the address the camera has, without a wait.
+            if (options.dryRun) return Settle(run, 0, "would name it " + row.name);
+            const std::string failure = WriteName(camera, row.name);
+            if (!failure.empty()) return Settle(run, outcome_code::kNameNotSet, "name not set: " + failure);
+            run.out.result = "named";
+            run.stage = Stage::Named;
+            return;
+        }
+        // As the Assign IP dialog: a changed fixed address is probed first.
+        if (!row.dhcp && inet_addr(row.ip.c_str()) != camera.ipAddr) {
+            const std::string other = OtherDeviceAt(row, camera);
+            if (!other.empty()) return Settle(run, outcome_code::kAddressInUse, "address in use by " + other);
+        }
+        const std::string path = camera.foundByDrovik ? "broadcast" : "HTTP";
+        if (options.dryRun)
+            return Settle(run, 0, "would assign by " + path + (nameDue ? ", then name it " + row.name : ""));
+        // With DHCP the camera's own texts go along, as the dialog's disabled fields hold them.
+        const std::string ip = row.dhcp ? camera.ipAddrText : row.ip;
+        const std::string subnet = row.dhcp ? camera.subnetText : row.subnet;
+        const std::string gateway = row.dhcp ? camera.gatewayText : row.gateway;
+        const uint8_t result = scanner.Assign(index, ip.c_str(), subnet.c_str(), gateway.c_str(), row.dhcp ? 1 : 0,
+                                              options.reboot ? 1 : 0);
+        if (result != 0) return Settle(run, result, CScanner::ResultText(result));
+        run.out.result = "assigned by " + path;
+        run.stage = Stage::Assigned;
+        assigned = true;
+        restarting = restarting || options.reboot;
+    }
+
+    // After the wait: the camera at its new address gets its name there.
+    void NameMoved(RowRun& run) {
+        const CameraRecord* seen = SeenAtPlan(scanner, *run.row);
+        if (!seen) return Settle(run, outcome_code::kNotSeen, "not seen at its new address");
+        if (!NameDue(*seen, *run.row)) return Settle(run, 0, "verified", true);
+        const std::string failure = WriteName(*seen, run.row->name);
+        if (!failure.empty()) return Settle(run, outcome_code::kNameNotSet, "name not set: " + failure);
+        run.stage = Stage::Named;
+    }
+
+    void Verify(RowRun& run) {
+        const CameraRecord* seen = SeenAtPlan(scanner, *run.row);
+        if (!seen) return Settle(run, outcome_code::kNotSeen, "not seen at its new address");
+        if (NameDue(*seen, *run.row)) return Settle(run, outcome_code::kNameNotSeen, "not seen with its new name");
+        Settle(run, 0, "verified", true);
+    }
+
+    int Finish(bool interrupted) {
+        std::vector<RowOutcome> outcomes;
+        bool good = true;
+        for (const RowRun& run : runs) {
+            outcomes.push_back(run.out);
+            good = good && (options.dryRun ? run.out.code == 0 : run.out.verified);
+        }
+        PrintOutcomes(outcomes, options.json);
+        if (interrupted) return kExitInterrupted;
+        return good ? 0 : 1;
+    }
+
+    const std::vector<PlanRow>& rows;
+    const ProvisionOptions& options;
+    InterruptWatch interrupt;  // before the scanner: its threads inherit the mask
+    CScanner scanner;
+    std::vector<RowRun> runs;
+    bool assigned = false;
+    bool restarting = false;
+};
+
+}  // namespace
+
+int RunProvisionCommand(const std::vector<PlanRow>& rows, const ProvisionOptions& options) {
+    Provisioning provisioning(rows, options);
+    return provisioning.Run();
+}
