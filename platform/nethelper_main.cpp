@@ -42,13 +42,7 @@ void KeepOnly(int capability) {
 HelperHost ThisPc() {
     HelperHost host;
     host.linkIndex = [](const std::string& name) { return if_nametoindex(name.c_str()); };
-    host.holds = [](unsigned index, in_addr address) {
-        Ipv4Interface list[256];
-        const int count = ListIpv4Interfaces(list, 256);
-        for (int i = 0; i < count; ++i)
-            if (list[i].index == index && list[i].address.s_addr == address.s_addr) return true;
-        return false;
-    };
+    host.holds = [](unsigned index, in_addr address) { return LinkOfAddress(address) == index; };
     return host;
 }
 

@@ -21,12 +21,6 @@ using nlohmann::json;
 
 using AssignLan = CameraLan;
 
-EmulatedCamera Cam(const std::string& name, const std::string& hw, const std::string& ip, json extra = json::object()) {
-    EmulatedCamera c{.name = name, .hwAddr = hw, .ip = ip, .gateway = "10.77.0.1"};
-    c.extra = std::move(extra);
-    return c;
-}
-
 // The pc (no default route) and one host playing every camera.
 std::vector<EmulatedCamera> BuildLan(TestLan& lan) {
     lan.AddLan("lan");
@@ -215,16 +209,6 @@ std::string HostRoutes(TestLan& lan) {
         at = end == std::string::npos ? out.size() : end + 1;
     }
     return hosts;
-}
-
-EmulatedCamera WebCam(const std::string& name, const std::string& hw, const std::string& ip,
-                      json extra = json::object()) {
-    EmulatedCamera c = Cam(name, hw, ip, std::move(extra));
-    c.drovik = false;
-    c.mdns = true;
-    c.httpPort = 8080;
-    if (!c.extra.contains("http")) c.extra["http"] = true;
-    return c;
 }
 
 // The pc on an office LAN (eth0) and a camera LAN (eth1). On the office LAN a

@@ -74,5 +74,13 @@ struct EmulatedCamera {
     }
 };
 
+// A camera found by the broadcast, with the test LANs' gateway 10.77.0.1.
+EmulatedCamera Cam(const std::string& name, const std::string& hw, const std::string& ip,
+                   nlohmann::json extra = nlohmann::json::object());
+// One found by multicast DNS only, with a web server on port 8080 (unless
+// `extra` says otherwise about "http").
+EmulatedCamera WebCam(const std::string& name, const std::string& hw, const std::string& ip,
+                      nlohmann::json extra = nlohmann::json::object());
+
 // Writes {"cameras": [...]} to `path`.
 bool WriteCamsimConfig(const std::string& path, const nlohmann::json& cameras);

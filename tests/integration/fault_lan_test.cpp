@@ -28,13 +28,6 @@ using Clock = std::chrono::steady_clock;
 using nlohmann::json;
 using FaultLan = CameraLan;
 
-EmulatedCamera Cam(const std::string& name, const std::string& hw, const std::string& ip,
-                   json extra = json::object()) {
-    EmulatedCamera c{.name = name, .hwAddr = hw, .ip = ip, .gateway = "10.77.0.1"};
-    c.extra = std::move(extra);
-    return c;
-}
-
 // A camera that only serves its settings (OID protocol and/or web server on port 80).
 EmulatedCamera SettingsCam(const std::string& name, const std::string& hw, const std::string& ip, json extra) {
     EmulatedCamera c = Cam(name, hw, ip, std::move(extra));

@@ -28,16 +28,6 @@ bool GiveCapabilities(const std::string& path) {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-EmulatedCamera WebCam(const std::string& name, const std::string& hw, const std::string& ip,
-                      const std::string& subnet) {
-    EmulatedCamera c{.name = name, .hwAddr = hw, .ip = ip, .subnet = subnet};
-    c.drovik = false;
-    c.mdns = true;
-    c.httpPort = 8080;
-    c.extra["http"] = true;
-    return c;
-}
-
 TEST_F(NetHelperLan, OrdinaryUserRoutesAndProbesThroughTheHelperOrFallsBack) {
     // The pc: an office LAN (eth0) and a camera LAN (eth1). "Far" keeps its
     // factory address, in no subnet of the pc; "Fresh" is link-local; "outside"
@@ -49,8 +39,9 @@ TEST_F(NetHelperLan, OrdinaryUserRoutesAndProbesThroughTheHelperOrFallsBack) {
     lan.AddHost("outside", "office", "eth0", {"172.31.0.9/24"});
     lan.AddHost("cams", "cameras", "eth0", {"192.168.60.20/24", "192.168.1.90/24", "169.254.7.7/16"});
     ASSERT_TRUE(lan.Ok());
-    auto cams = StartCameras("cams", {WebCam("Far", "02:e5:a1:00:06:01", "192.168.1.90", "255.255.255.0"),
-                                      WebCam("Fresh", "02:e5:a1:00:06:02", "169.254.7.7", "255.255.0.0")});
+    EmulatedCamera fresh = WebCam("Fresh", "02:e5:a1:00:06:02", "169.254.7.7");
+    fresh.subnet = "255.255.0.0";
+    auto cams = StartCameras("cams", {WebCam("Far", "02:e5:a1:00:06:01", "192.168.1.90"), fresh});
     const std::string cli = lan.Executable(VANTREL_CLI);
     const std::string helper = lan.Executable(VANTREL_NETHELPER);  // beside the cli, where it looks first
     auto routes = [&] {

@@ -25,19 +25,6 @@ struct Row {
     std::string planned, subnet, gateway, name;  // planned "dhcp": no subnet or gateway
 };
 
-EmulatedCamera Cam(const std::string& name, const std::string& hw, const std::string& ip) {
-    return {.name = name, .hwAddr = hw, .ip = ip, .gateway = "10.77.0.1"};
-}
-
-EmulatedCamera WebCam(const std::string& name, const std::string& hw, const std::string& ip) {
-    EmulatedCamera c = Cam(name, hw, ip);
-    c.drovik = false;
-    c.mdns = true;
-    c.httpPort = 8080;
-    c.extra = {{"http", true}};
-    return c;
-}
-
 // Every kind of camera a site brings: broadcast-only ones at old addresses,
 // one without an address, one going to DHCP, one that is also renamed at its
 // new address, three found by multicast DNS only (one link-local) and one that
