@@ -199,15 +199,17 @@ void TForm1::EditCamera(int index) {
 
 void TForm1::OpenWebPage(const CameraRecord& record) {
     // A link-local camera heard by multicast DNS is reached through the
-    // interface it answered on; the route stays after the page opens.
+    // interface it answered on; the route stays while the window is open
+    // (the browser uses it) and goes when the window closes.
     if (record.foundByDrovik == 0 && std::strncmp(record.ipAddrText, "169.254", 7) == 0) {
         in_addr camera{};
         inet_pton(AF_INET, record.ipAddrText, &camera);
         const in_addr iface = record.ifaceAddr.sin_addr;
         const unsigned link = platform::LinkOfAddress(iface);
-        const int error = link ? platform::AddLinkRoute(camera, 32, link, iface, false) : ENODEV;
-        DebugTrace("Host route to %s through %s: %s", record.ipAddrText, inet_ntoa(iface),
-                   error ? std::strerror(error) : "added");
+        std::string outcome = "no link holds the interface address";
+        if (!AnsweredFromOwnAddress(record)) outcome = "the answer came from another address: no route";
+        else if (link) outcome = platform::DescribeRouteOutcome(platform::AddHostRoute(camera, link, iface));
+        DebugTrace("Host route to %s through %s: %s", record.ipAddrText, inet_ntoa(iface), outcome.c_str());
         BusyWait::Sleep(waits.routePauseMs);
     }
     QDesktopServices::openUrl(QUrl(QString("http://") + QString::fromLatin1(record.webAddr)));

@@ -7,10 +7,14 @@
 #include "dialogs/adv_dlg.h"
 #include "dialogs/assign_dlg.h"
 #include "fonts.h"
+#include "platform/exit_signals.h"
+#include "platform/routes.h"
 #include "form1.h"
 #include "vantrel_application.h"
 
 int main(int argc, char** argv) {
+    // Before Qt starts any thread: the routes the window added go before it ends on a signal.
+    platform::EndOnExitSignalsWithoutRoutes();
     VantrelApplication application(argc, argv);
     QString message;
     try {
@@ -30,6 +34,8 @@ int main(int argc, char** argv) {
     } catch (...) {
         message = "Unknown exception";
     }
+    // The scan's link-local route and Web Page's host routes go with the window.
+    platform::ReleaseAllRoutes();
     if (!message.isEmpty()) QMessageBox::critical(nullptr, "Vantrel", message);
     return 0;
 }

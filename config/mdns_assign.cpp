@@ -19,34 +19,35 @@ constexpr uint8_t kSuccess = 0;
 constexpr uint8_t kAssignmentFailure = 3;
 
 // A /32 to the camera through the link that holds the interface address it
-// answered on, for the life of the object.
+// answered on, for the life of the object. Only toward the address the answer
+// came from, and only where the PC has no /32 of its own for it: then the
+// PC's route is used as it is and nothing is removed.
 class HostRoute {
 public:
-    HostRoute(const char* cameraText, in_addr iface) {
+    explicit HostRoute(const CameraRecord& record) {
+        const in_addr iface = record.ifaceAddr.sin_addr;
         char ifaceText[INET_ADDRSTRLEN] = "";
         inet_ntop(AF_INET, &iface, ifaceText, sizeof ifaceText);
-        // The text came from the network: only a dotted address makes a route.
-        if (inet_pton(AF_INET, cameraText, &camera_) != 1) {
-            DebugTrace("Assign: %s is no IPv4 address: no host route", cameraText);
+        // The text came from the network: only a dotted address that sent the answer makes a route.
+        if (!AnsweredFromOwnAddress(record)) {
+            char from[INET_ADDRSTRLEN] = "";
+            inet_ntop(AF_INET, &record.answeredFrom, from, sizeof from);
+            DebugTrace("Assign: %s answered from %s: no host route", record.ipAddrText, from);
             return;
         }
+        inet_pton(AF_INET, record.ipAddrText, &camera_);
         link_ = platform::LinkOfAddress(iface);
         if (link_ == 0) {
-            DebugTrace("Assign: no link holds %s: no host route to %s", ifaceText, cameraText);
+            DebugTrace("Assign: no link holds %s: no host route to %s", ifaceText, record.ipAddrText);
             return;
         }
-        const int result = platform::AddLinkRoute(camera_, 32, link_, iface, true);
-        if (result != 0) {
-            DebugTrace("Assign: host route to %s through %s refused: %s", cameraText, ifaceText, std::strerror(result));
-            link_ = 0;
-            return;
-        }
-        DebugTrace("Assign: host route to %s through %s", cameraText, ifaceText);
+        const platform::RouteOutcome outcome = platform::AddHostRoute(camera_, link_, iface);
+        DebugTrace("Assign: host route to %s through %s: %s", record.ipAddrText, ifaceText,
+                   platform::DescribeRouteOutcome(outcome).c_str());
+        if (outcome.kind != platform::RouteOutcome::Added) link_ = 0;
     }
     ~HostRoute() {
-        if (link_ == 0) return;
-        const int result = platform::DeleteLinkRoute(camera_, 32, link_);
-        if (result != 0) DebugTrace("Assign: host route removal failed: %s", std::strerror(result));
+        if (link_ != 0) platform::ReleaseHostRoute(camera_, link_);
     }
     HostRoute(const HostRoute&) = delete;
     HostRoute& operator=(const HostRoute&) = delete;
@@ -61,7 +62,7 @@ private:
 uint8_t CMdns::Assign(const CameraRecord& record, const char* ipText, const char* subnetText,
                       const char* gatewayText, uint8_t dhcp, uint8_t reboot) {
     CWebClient client;
-    const HostRoute route(record.ipAddrText, record.ifaceAddr.sin_addr);
+    const HostRoute route(record);
     const std::string url = std::string("http://root:qivnep@") + record.webAddr + "/set.oid?" +
                             "OidTB3.6.2=" + EncodeUrlValue(gatewayText ? gatewayText : "") +
                             "&OidTB3.6.1=" + EncodeUrlValue(subnetText ? subnetText : "") +

@@ -1,5 +1,7 @@
 #include "camera_record.h"
 
+#include <arpa/inet.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -14,4 +16,11 @@ void CopyTextField(char* field, std::size_t fieldSize, const unsigned char* valu
 void FormWebAddr(CameraRecord& record) {
     std::snprintf(record.httpPortText, sizeof record.httpPortText, "%d", record.httpPort);
     std::snprintf(record.webAddr, sizeof record.webAddr, "%s:%s", record.ipAddrText, record.httpPortText);
+}
+
+bool AnsweredFromOwnAddress(const CameraRecord& record) {
+    in_addr named{};
+    char text[sizeof record.ipAddrText + 1] = {};
+    std::memcpy(text, record.ipAddrText, sizeof record.ipAddrText);
+    return inet_pton(AF_INET, text, &named) == 1 && named.s_addr == record.answeredFrom.s_addr;
 }

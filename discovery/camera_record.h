@@ -23,7 +23,13 @@ struct CameraRecord {
     char httpPortText[10];
     char webAddr[34];          // "ipAddrText:httpPortText"
     sockaddr_in ifaceAddr;     // local interface an mDNS answer came in on
+    in_addr answeredFrom;      // sender of the mDNS answer
 };
+
+// An mDNS record whose answer came from the address it names: only such a
+// camera gets a route toward it, so that no device can point the PC's routes
+// at a third address.
+bool AnsweredFromOwnAddress(const CameraRecord& record);
 
 // Copies a text value of `length` bytes up to its first NUL, cut to fit `field`
 // with a terminating NUL.

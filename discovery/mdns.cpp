@@ -173,21 +173,29 @@ int CMdns::Discover(CameraRecord* records, int room, const RecordSink& accepted)
         curIfaceAddr.sin_family = AF_INET;
         curIfaceAddr.sin_addr = ifaceList[curIface].address;
         bool sawLinkLocal = false;
-        added += mdns::ReadAnswer(slots[i].data, slots[i].length, curIfaceAddr, records + added, room - added,
-                                  sawLinkLocal);
-        if (sawLinkLocal) linkLocal[curIface] = 1;
+        const int n = mdns::ReadAnswer(slots[i].data, slots[i].length, curIfaceAddr, records + added, room - added,
+                                       sawLinkLocal);
+        for (CameraRecord* r = records + added; r < records + added + n; ++r) {
+            r->answeredFrom = slots[i].source.sin_addr;
+            if (std::strncmp(r->ipAddrText, "169.254", 7) != 0) continue;
+            // Only a camera that answered from its own link-local address brings the route.
+            if (AnsweredFromOwnAddress(*r)) {
+                linkLocal[curIface] = 1;
+            } else {
+                char from[INET_ADDRSTRLEN];
+                DebugTrace("Mdns: %s answered from %s: no route for it", r->ipAddrText, Dotted(r->answeredFrom, from));
+            }
+        }
+        added += n;
     }
 
     if (!dnssdLib) {
         for (int i = 0; i < ifaceCount; ++i) {
             if (!linkLocal[i]) continue;
             char text[INET_ADDRSTRLEN];
-            const int result = platform::AddLinkLocalRoute(ifaceList[i].index, ifaceList[i].address);
-            if (result == 0)
-                DebugTrace("route 169.254.0.0/16 through iface %s", Dotted(ifaceList[i].address, text));
-            else
-                DebugTrace("route 169.254.0.0/16 through iface %s refused: %s", Dotted(ifaceList[i].address, text),
-                           std::strerror(result));
+            const platform::RouteOutcome result = platform::AddLinkLocalRoute(ifaceList[i].index, ifaceList[i].address);
+            DebugTrace("route 169.254.0.0/16 through iface %s: %s", Dotted(ifaceList[i].address, text),
+                       platform::DescribeRouteOutcome(result).c_str());
         }
     }
     return added;
@@ -288,7 +296,10 @@ int CMdns::Collect(Gathering* gatherings, int count, MdnsReply* slots, CameraRec
                 bool sawLinkLocal = false;
                 const int n = mdns::ReadAnswer(reply.data, static_cast<std::size_t>(reply.length), ifaceAddr,
                                                records + streamed, room - streamed, sawLinkLocal);
-                for (int r = 0; r < n; ++r) accepted(records[streamed + r]);
+                for (int r = 0; r < n; ++r) {
+                    records[streamed + r].answeredFrom = reply.source.sin_addr;
+                    accepted(records[streamed + r]);
+                }
                 streamed += n;
             }
         }

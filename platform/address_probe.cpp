@@ -45,8 +45,9 @@ ProbeAnswer ProbeAddress(in_addr address) {
             Trace(address, "ARP by " + run.path);
             return answer;
         }
-        Trace(address, run.path.empty() ? "no CAP_NET_RAW and no vantrel-nethelper: the kernel's neighbour table"
-                                        : run.path + " could not probe: the kernel's neighbour table");
+        Trace(address, run.path.empty()      ? "no CAP_NET_RAW and no vantrel-nethelper: the kernel's neighbour table"
+                       : !run.barred.empty() ? run.path + ": " + run.barred + ": the kernel's neighbour table"
+                                             : run.path + " could not probe: the kernel's neighbour table");
     } else {
         Trace(address, std::string("no packet socket (") + std::strerror(direct) + "): the kernel's neighbour table");
     }

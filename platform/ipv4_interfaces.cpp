@@ -24,6 +24,8 @@ int ListIpv4Interfaces(Ipv4Interface* list, int capacity) {
         item.index = if_nametoindex(link);
         item.flags = entry->ifa_flags;
         item.address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr;
+        if (entry->ifa_netmask && entry->ifa_netmask->sa_family == AF_INET)
+            item.netmask = reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr;
         found.push_back(item);
     }
     freeifaddrs(all);

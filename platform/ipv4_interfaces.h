@@ -11,6 +11,7 @@ struct Ipv4Interface {
     char name[16] = {};  // "eth0", or "eth0:1" for a labelled alias
     unsigned flags = 0;  // IFF_* flags of the link
     in_addr address{};
+    in_addr netmask{};
 };
 
 // Fills `list` with at most `capacity` IPv4 addresses, ordered by interface

@@ -33,6 +33,15 @@ bool ReadErrno(std::string_view text, int& error) {
     return true;
 }
 
+// Printable ASCII, at most kReasonLength bytes.
+bool ReadReason(std::string_view text, std::string& reason) {
+    if (text.empty() || text.size() > kReasonLength) return false;
+    for (const char c : text)
+        if (c < ' ' || c > '~') return false;
+    reason = text;
+    return true;
+}
+
 }  // namespace
 
 std::string FormatHelperAnswer(const HelperAnswer& answer) {
@@ -40,6 +49,8 @@ std::string FormatHelperAnswer(const HelperAnswer& answer) {
     switch (answer.kind) {
         case HelperAnswer::Ok:
             return "ok\n";
+        case HelperAnswer::Exists:
+            return "exists\n";
         case HelperAnswer::Error:
             std::snprintf(line, sizeof line, "error %d\n", answer.error);
             return line;
@@ -55,7 +66,10 @@ std::string FormatHelperAnswer(const HelperAnswer& answer) {
         case HelperAnswer::Garbled:
             break;
     }
-    return "refused\n";
+    std::string reason = answer.reason.substr(0, kReasonLength);
+    for (char& c : reason)
+        if (c < ' ' || c > '~') c = '?';
+    return reason.empty() ? "refused\n" : "refused " + reason + "\n";
 }
 
 HelperAnswer ReadHelperAnswer(std::string_view text) {
@@ -65,7 +79,10 @@ HelperAnswer ReadHelperAnswer(std::string_view text) {
     if (text.find('\n') != std::string_view::npos) return answer;
     if (text == "ok") answer.kind = HelperAnswer::Ok;
     else if (text == "silent") answer.kind = HelperAnswer::Silent;
+    else if (text == "exists") answer.kind = HelperAnswer::Exists;
     else if (text == "refused") answer.kind = HelperAnswer::Refused;
+    else if (text.starts_with("refused ") && ReadReason(text.substr(8), answer.reason))
+        answer.kind = HelperAnswer::Refused;
     else if (text.starts_with("error ") && ReadErrno(text.substr(6), answer.error)) answer.kind = HelperAnswer::Error;
     else if (text.starts_with("answered ") && ReadHwAddr(text.substr(9), answer.hwAddr))
         answer.kind = HelperAnswer::Answered;

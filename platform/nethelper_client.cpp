@@ -1,14 +1,17 @@
 #include "nethelper_client.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <vector>
 
 #include "owned_fd.h"
@@ -51,6 +54,22 @@ bool ReadAll(int fd, std::string& text) {
     }
 }
 
+// Why this user may not run the file at `path`: the package lets only its
+// group run the helper.
+std::string Barred(const std::string& path) {
+    if (access(path.c_str(), X_OK) == 0) return {};
+    const int error = errno;
+    struct stat file {};
+    if (stat(path.c_str(), &file) == 0 && (file.st_mode & S_IXGRP) && !(file.st_mode & S_IXOTH)) {
+        group entry{};
+        group* owner = nullptr;
+        char buffer[4096];
+        getgrgid_r(file.st_gid, &entry, buffer, sizeof buffer, &owner);
+        return "not in group " + (owner ? std::string(owner->gr_name) : std::to_string(file.st_gid));
+    }
+    return std::string("may not be run: ") + std::strerror(error);
+}
+
 }  // namespace
 
 std::string NetHelperPath() {
@@ -61,8 +80,10 @@ std::string NetHelperPath() {
         candidates.push_back(own + "/../libexec/vantrel/vantrel-nethelper");
     }
     candidates.push_back(VANTREL_NETHELPER_INSTALLED);
-    for (const std::string& path : candidates)
-        if (access(path.c_str(), X_OK) == 0) return path;
+    for (const std::string& path : candidates) {
+        struct stat file {};
+        if (stat(path.c_str(), &file) == 0 && S_ISREG(file.st_mode)) return path;
+    }
     return {};
 }
 
@@ -70,6 +91,8 @@ HelperRun RunNetHelper(const HelperRequest& request) {
     HelperRun run;
     run.path = NetHelperPath();
     if (run.path.empty()) return run;
+    run.barred = Barred(run.path);
+    if (!run.barred.empty()) return run;
 
     int channel[2];
     if (pipe2(channel, O_CLOEXEC) != 0) return run;

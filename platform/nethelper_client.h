@@ -11,11 +11,13 @@ namespace platform {
 struct HelperRun {
     bool ran = false;   // the helper was found, started and ended within its time
     std::string path;   // where it was found
+    std::string barred; // found but this user may not run it: why ("not in group vantrel")
     HelperAnswer answer;
 };
 
 // Where the helper lies: beside this program, in ../libexec/vantrel/ from it,
-// or where it was installed. Empty when none is there.
+// or where it was installed; the first that is there, runnable or not. Empty
+// when none is there.
 std::string NetHelperPath();
 
 // Runs the helper for `request` with an argument vector and an empty

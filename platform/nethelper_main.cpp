@@ -1,8 +1,10 @@
 // vantrel-nethelper: the one file that carries CAP_NET_ADMIN and CAP_NET_RAW
-// (set when the package is installed), so that the window and vantrel-cli
-// never need them. It does four things and nothing else: adds a host route,
-// deletes it, adds the link-local route, sends an ARP probe. It reads only
-// its arguments, checks each, ignores the environment and runs nothing.
+// (set when the package is installed; only group vantrel may run it), so that
+// the window and vantrel-cli never need them. It does five things and nothing
+// else: adds a host route, deletes it, adds and deletes the link-local route,
+// sends an ARP probe; every route request passes the same rules as the
+// program's own (route_guard.h). It reads only its arguments, checks each,
+// ignores the environment and runs nothing.
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -17,7 +19,7 @@
 #include "ipv4_interfaces.h"
 #include "nethelper_answer.h"
 #include "nethelper_request.h"
-#include "route_requests.h"
+#include "route_guard.h"
 
 #include <net/if.h>
 
@@ -46,28 +48,10 @@ HelperHost ThisPc() {
     return host;
 }
 
-HelperAnswer RouteAnswer(int result) {
-    HelperAnswer answer;
-    answer.kind = result == 0 ? HelperAnswer::Ok : HelperAnswer::Error;
-    answer.error = result;
-    return answer;
-}
-
 HelperAnswer Carry(const HelperRequest& request) {
-    switch (request.verb) {
-        case HelperVerb::AddHostRoute:
-            KeepOnly(CAP_NET_ADMIN);
-            return RouteAnswer(
-                netlink::AddLinkRoute(request.address, 32, request.linkIndex, request.source, request.replace));
-        case HelperVerb::DeleteHostRoute:
-            KeepOnly(CAP_NET_ADMIN);
-            return RouteAnswer(netlink::DeleteLinkRoute(request.address, 32, request.linkIndex));
-        case HelperVerb::AddLinkLocalRoute:
-            KeepOnly(CAP_NET_ADMIN);
-            return RouteAnswer(
-                netlink::AddLinkRoute(netlink::LinkLocalNetwork(), 16, request.linkIndex, request.source, false));
-        case HelperVerb::ArpProbe:
-            break;
+    if (request.verb != HelperVerb::ArpProbe) {
+        KeepOnly(CAP_NET_ADMIN);
+        return CarryRouteRequest(request);
     }
     KeepOnly(CAP_NET_RAW);
     ProbeAnswer probe;
@@ -89,10 +73,14 @@ int main(int argc, char** argv) {
     const std::string fault = ReadHelperRequest(arguments, ThisPc(), request);
     if (!fault.empty()) {
         std::fprintf(stderr, "vantrel-nethelper: %s\n", fault.c_str());
-        std::fputs(FormatHelperAnswer(HelperAnswer{HelperAnswer::Refused}).c_str(), stdout);
+        HelperAnswer refused;
+        refused.kind = HelperAnswer::Refused;
+        refused.reason = fault;
+        std::fputs(FormatHelperAnswer(refused).c_str(), stdout);
         return 2;
     }
     const HelperAnswer answer = Carry(request);
+    if (answer.kind == HelperAnswer::Refused) std::fprintf(stderr, "vantrel-nethelper: %s\n", answer.reason.c_str());
     std::fputs(FormatHelperAnswer(answer).c_str(), stdout);
-    return answer.kind == HelperAnswer::Error ? 1 : 0;
+    return answer.kind == HelperAnswer::Error ? 1 : answer.kind == HelperAnswer::Refused ? 2 : 0;
 }

@@ -8,8 +8,10 @@
 namespace platform {
 namespace {
 
-constexpr const char* kVerbs[] = {"add-host-route", "delete-host-route", "add-link-local-route", "arp-probe"};
-constexpr size_t kArgumentCounts[] = {5, 3, 3, 2};
+constexpr const char* kVerbs[] = {"add-host-route", "delete-host-route", "add-link-local-route",
+                                  "delete-link-local-route", "arp-probe"};
+constexpr size_t kVerbCount = sizeof kVerbs / sizeof kVerbs[0];
+constexpr size_t kArgumentCounts[kVerbCount] = {4, 3, 3, 2, 2};
 
 // Four dotted decimal numbers and nothing else: no hex, no octal, no short forms.
 bool ReadDotted(const std::string& text, in_addr& address) {
@@ -54,7 +56,7 @@ std::string ReadHelperRequest(const std::vector<std::string>& arguments, const H
     request = HelperRequest{};
     if (arguments.empty()) return "no request";
     int verb = -1;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < static_cast<int>(kVerbCount); ++i)
         if (arguments[0] == kVerbs[i]) verb = i;
     if (verb < 0) return "unknown request \"" + arguments[0] + "\"";
     if (arguments.size() != kArgumentCounts[verb])
@@ -65,8 +67,6 @@ std::string ReadHelperRequest(const std::vector<std::string>& arguments, const H
     std::string fault;
     switch (request.verb) {
         case HelperVerb::AddHostRoute:
-            if (arguments[4] != "replace" && arguments[4] != "keep") return "the last argument is replace or keep";
-            request.replace = arguments[4] == "replace";
             fault = CheckAddress(arguments[1], "destination", request.address);
             if (fault.empty()) fault = CheckInterface(arguments[2], host, request);
             if (fault.empty()) fault = CheckSource(arguments[3], host, request);
@@ -78,6 +78,9 @@ std::string ReadHelperRequest(const std::vector<std::string>& arguments, const H
         case HelperVerb::AddLinkLocalRoute:
             fault = CheckInterface(arguments[1], host, request);
             if (fault.empty()) fault = CheckSource(arguments[2], host, request);
+            break;
+        case HelperVerb::DeleteLinkLocalRoute:
+            fault = CheckInterface(arguments[1], host, request);
             break;
         case HelperVerb::ArpProbe:
             fault = CheckAddress(arguments[1], "address", request.address);
@@ -95,14 +98,16 @@ std::vector<std::string> HelperArguments(const HelperRequest& request) {
     std::vector<std::string> arguments = {kVerbs[static_cast<int>(request.verb)]};
     switch (request.verb) {
         case HelperVerb::AddHostRoute:
-            arguments.insert(arguments.end(), {dotted(request.address), request.interface, dotted(request.source),
-                                               request.replace ? "replace" : "keep"});
+            arguments.insert(arguments.end(), {dotted(request.address), request.interface, dotted(request.source)});
             break;
         case HelperVerb::DeleteHostRoute:
             arguments.insert(arguments.end(), {dotted(request.address), request.interface});
             break;
         case HelperVerb::AddLinkLocalRoute:
             arguments.insert(arguments.end(), {request.interface, dotted(request.source)});
+            break;
+        case HelperVerb::DeleteLinkLocalRoute:
+            arguments.push_back(request.interface);
             break;
         case HelperVerb::ArpProbe:
             arguments.push_back(dotted(request.address));

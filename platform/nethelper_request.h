@@ -10,12 +10,14 @@
 
 namespace platform {
 
-// The helper's four requests, one a run:
-//   add-host-route ADDRESS INTERFACE SOURCE replace|keep
+// The helper's five requests, one a run:
+//   add-host-route ADDRESS INTERFACE SOURCE
 //   delete-host-route ADDRESS INTERFACE
 //   add-link-local-route INTERFACE SOURCE
+//   delete-link-local-route INTERFACE
 //   arp-probe ADDRESS
-enum class HelperVerb { AddHostRoute, DeleteHostRoute, AddLinkLocalRoute, ArpProbe };
+// The route rules (route_rules.h) are judged after these argument checks.
+enum class HelperVerb { AddHostRoute, DeleteHostRoute, AddLinkLocalRoute, DeleteLinkLocalRoute, ArpProbe };
 
 struct HelperRequest {
     HelperVerb verb = HelperVerb::ArpProbe;
@@ -23,7 +25,6 @@ struct HelperRequest {
     std::string interface;  // the link, by name
     unsigned linkIndex = 0;
     in_addr source{};       // the route's preferred source: an address the link holds
-    bool replace = false;   // a host route of another link to the same address gives way
 };
 
 struct HelperHost {

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "route_rules.h"
+
 namespace platform::netlink {
 namespace {
 
@@ -76,7 +78,7 @@ RouteRequest Request(unsigned short type, unsigned short flags, in_addr destinat
     request.route.rtm_family = AF_INET;
     request.route.rtm_dst_len = static_cast<unsigned char>(prefixLength);
     request.route.rtm_table = RT_TABLE_MAIN;
-    request.route.rtm_protocol = RTPROT_STATIC;
+    request.route.rtm_protocol = kRouteProtocol;
     request.route.rtm_scope = RT_SCOPE_LINK;
     request.route.rtm_type = RTN_UNICAST;
     AddAttribute(request, RTA_DST, &destination, sizeof destination);
@@ -87,24 +89,16 @@ RouteRequest Request(unsigned short type, unsigned short flags, in_addr destinat
 
 }  // namespace
 
-int AddLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex, in_addr source, bool replace) {
-    RouteRequest request =
-        Request(RTM_NEWROUTE, NLM_F_CREATE | (replace ? NLM_F_REPLACE : 0), destination, prefixLength, linkIndex);
+int AddLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex, in_addr source) {
+    RouteRequest request = Request(RTM_NEWROUTE, NLM_F_CREATE | NLM_F_EXCL, destination, prefixLength, linkIndex);
     AddAttribute(request, RTA_PREFSRC, &source, sizeof source);
-    const int result = Transact(request);
-    return result == EEXIST && !replace ? 0 : result;
+    return Transact(request);
 }
 
 int DeleteLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex) {
     // Protocol and scope as added here: routes the PC has from elsewhere stay.
     RouteRequest request = Request(RTM_DELROUTE, 0, destination, prefixLength, linkIndex);
     return Transact(request);
-}
-
-in_addr LinkLocalNetwork() {
-    in_addr network{};
-    inet_pton(AF_INET, "169.254.0.0", &network);
-    return network;
 }
 
 }  // namespace platform::netlink

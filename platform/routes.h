@@ -1,21 +1,38 @@
 #pragma once
-// The one place that changes the PC's routing table: rtnetlink requests,
-// never a shell and never text from the network.
+// The routes the program adds to the PC's table, and the only way it adds
+// them: every change passes the route rules (route_rules.h), is made by the
+// program itself when it holds CAP_NET_ADMIN or by vantrel-nethelper, and is
+// held by this process (route_holder.h) until it is released, at the latest
+// when the program ends. Never a shell, never text from the network.
 #include <netinet/in.h>
+
+#include <string>
 
 namespace platform {
 
-// Adds `destination`/`prefixLength` (scope link, main table) out of link
-// `linkIndex` with preferred source `source`. With `replace` false an existing
-// route of another link stays and an identical route counts as added.
-// Returns 0, or the errno the kernel answered (EPERM without CAP_NET_ADMIN).
-int AddLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex, in_addr source, bool replace);
+struct RouteOutcome {
+    enum Kind { Added, Exists, Refused, Failed } kind = Failed;
+    int error = 0;       // Failed: the errno (EPERM: neither the program nor the helper may)
+    std::string reason;  // Refused: why, plain text
+};
 
-// Removes the route `destination`/`prefixLength` through `linkIndex`; 0 or an errno.
-int DeleteLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex);
+// A /32 to `destination` out of link `linkIndex`, preferred source `source`.
+// Exists: the PC has a /32 for it already; that route is used as it is, and
+// nothing is held or removed later.
+RouteOutcome AddHostRoute(in_addr destination, unsigned linkIndex, in_addr source);
 
-// 169.254.0.0/16 through the link, so that link-local cameras that answered
-// there are reached there.
-int AddLinkLocalRoute(unsigned linkIndex, in_addr source);
+// Removes the /32 that AddHostRoute added; nothing when it added none.
+void ReleaseHostRoute(in_addr destination, unsigned linkIndex);
+
+// 169.254.0.0/16 out of the link, so that link-local cameras that answered
+// there are reached there; Exists when the table has a route for it already.
+RouteOutcome AddLinkLocalRoute(unsigned linkIndex, in_addr source);
+
+// Removes every route this process holds. The front ends call it when they
+// end, also on SIGINT, SIGTERM and SIGHUP (exit_signals.h).
+void ReleaseAllRoutes();
+
+// "added", "exists", "refused: REASON" or the errno's text, for messages.
+std::string DescribeRouteOutcome(const RouteOutcome& outcome);
 
 }  // namespace platform

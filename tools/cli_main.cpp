@@ -10,6 +10,8 @@
 
 #include "assign_command.h"
 #include "discovery/scanner.h"
+#include "platform/exit_signals.h"
+#include "platform/routes.h"
 #include "platform/trace_sink.h"
 #include "provision_command.h"
 #include "provision_plan.h"
@@ -65,7 +67,9 @@ int RunScanCommand(bool json, bool csv, uint8_t sortMode) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     CLI::App app{"Vantrel command-line companion: finds the maker's cameras on the local network segments."};
     app.require_subcommand(1);
     bool trace = false;
@@ -156,6 +160,9 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
     if (trace) platform::SetTraceSink([](std::string_view line) { std::cerr << line << std::endl; });
+    // provision takes the three signals itself, between cameras; every other
+    // command ends on one at once, its routes removed first.
+    if (!provision->parsed()) platform::EndOnExitSignalsWithoutRoutes();
 
     if (get->parsed()) return RunGetCommand(target, oid);
     if (set->parsed()) return RunSetCommand(target, oid, value);
@@ -188,4 +195,13 @@ int main(int argc, char** argv) {
         return RunScanCommand(json, csv, kModes.at(sort));
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int status = Run(argc, argv);
+    // A scan's link-local route and anything else this run added go with it.
+    platform::ReleaseAllRoutes();
+    return status;
 }

@@ -6,19 +6,10 @@
 #include <cerrno>
 #include <ctime>
 
-namespace {
-
-sigset_t OnlyInterrupt() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    return set;
-}
-
-}  // namespace
+#include "platform/exit_signals.h"
 
 InterruptWatch::InterruptWatch() {
-    const sigset_t set = OnlyInterrupt();
+    const sigset_t set = platform::ExitSignals();
     pthread_sigmask(SIG_BLOCK, &set, &previous);
 }
 
@@ -27,14 +18,18 @@ InterruptWatch::~InterruptWatch() { pthread_sigmask(SIG_SETMASK, &previous, null
 bool InterruptWatch::Interrupted() { return WaitFor(std::chrono::milliseconds(0)); }
 
 bool InterruptWatch::WaitFor(std::chrono::milliseconds span) {
-    if (seen) return true;
-    const sigset_t set = OnlyInterrupt();
+    if (seen != 0) return true;
+    const sigset_t set = platform::ExitSignals();
     const auto end = std::chrono::steady_clock::now() + span;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
             std::max(end - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero()));
         const timespec timeout{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
-        if (sigtimedwait(&set, nullptr, &timeout) == SIGINT) return seen = true;
+        const int signal = sigtimedwait(&set, nullptr, &timeout);
+        if (signal > 0) {
+            seen = signal;
+            return true;
+        }
         if (errno == EAGAIN) return false;  // the span is over
         // EINTR: another signal's handler ran; wait on for the rest.
     }

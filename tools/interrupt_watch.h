@@ -1,9 +1,10 @@
 #pragma once
-// Ctrl-C for a command that must not stop halfway through a camera: SIGINT is
-// held back from every thread (threads started later inherit the mask), so a
-// scan or an assignment in progress never sees an interrupted system call,
-// and it is taken only where the command can stop: between cameras and
-// during its fixed waits.
+// Ctrl-C (and SIGTERM, SIGHUP) for a command that must not stop halfway
+// through a camera: the three are held back from every thread (threads
+// started later inherit the mask), so a scan or an assignment in progress
+// never sees an interrupted system call and its temporary route is removed
+// as usual; a signal is taken only where the command can stop: between
+// cameras and during its fixed waits.
 #include <signal.h>
 
 #include <chrono>
@@ -11,16 +12,18 @@
 class InterruptWatch {
 public:
     InterruptWatch();   // before any thread of the command starts
-    ~InterruptWatch();  // the old mask again; a SIGINT taken here stays taken
+    ~InterruptWatch();  // the old mask again; a signal taken here stays taken
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
 
-    // A SIGINT arrived by now (it stays true).
+    // One of the three arrived by now (it stays true).
     bool Interrupted();
-    // Waits `span` or until SIGINT; true when interrupted.
+    // Waits `span` or until one of the three; true when interrupted.
     bool WaitFor(std::chrono::milliseconds span);
+    // The shell's status for the signal taken: 130, 143 or 129.
+    int ExitStatus() const { return 128 + seen; }
 
 private:
     sigset_t previous{};
-    bool seen = false;
+    int seen = 0;  // the signal taken
 };

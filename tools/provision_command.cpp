@@ -171,7 +171,7 @@ private:
             good = good && (options.dryRun ? run.out.code == 0 : run.out.verified);
         }
         PrintOutcomes(outcomes, options.json);
-        if (interrupted) return kExitInterrupted;
+        if (interrupted) return interrupt.ExitStatus();
         return good ? 0 : 1;
     }
 

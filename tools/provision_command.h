@@ -11,10 +11,8 @@ struct ProvisionOptions {
     bool json = false;
 };
 
-constexpr int kExitInterrupted = 130;
-
 // Runs a plan that parsed without faults and prints one outcome a row.
 // Returns 0 when every row ended "unchanged" or "verified" (with --dry-run:
-// when every row was found and free to proceed), 1 otherwise, and 130 after
-// a SIGINT, having printed the rows done so far.
+// when every row was found and free to proceed), 1 otherwise, and 130, 143
+// or 129 after SIGINT, SIGTERM or SIGHUP, having printed the rows done so far.
 int RunProvisionCommand(const std::vector<PlanRow>& rows, const ProvisionOptions& options);

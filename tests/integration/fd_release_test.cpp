@@ -17,6 +17,7 @@
 #include "config/zorvo.h"
 #include "loopback_camsim.h"
 #include "platform/address_probe.h"
+#include "platform/route_requests.h"
 #include "platform/routes.h"
 
 namespace {
@@ -104,13 +105,15 @@ TEST_F(FdLoopback, EveryFailurePathReleasesWhatItOpened) {
         }
     });
 
-    // Netlink: a route through a link that does not exist, then its removal.
-    in_addr net{}, source{};
-    inet_pton(AF_INET, "198.51.100.0", &net);
+    // Netlink: a host route through a link that does not exist (judged, then
+    // refused by the kernel or the rules), then its removal.
+    in_addr camera{}, source{};
+    inet_pton(AF_INET, "192.168.251.77", &camera);
     inet_pton(AF_INET, "127.0.0.132", &source);
     Repeat("routes", kMany, [&] {
-        EXPECT_NE(platform::AddLinkRoute(net, 24, 0x7ffffff0, source, false), 0);
-        EXPECT_NE(platform::DeleteLinkRoute(net, 24, 0x7ffffff0), 0);
+        EXPECT_NE(platform::AddHostRoute(camera, 0x7ffffff0, source).kind, platform::RouteOutcome::Added);
+        platform::ReleaseHostRoute(camera, 0x7ffffff0);
+        EXPECT_NE(platform::netlink::DeleteLinkRoute(camera, 32, 0x7ffffff0), 0);
     });
     // The duplicate-address probe of an unused address: about a second as root, three without.
     Repeat("address probe", 2, [&] { EXPECT_FALSE(platform::ProbeAddress(source).answered); });

@@ -40,53 +40,65 @@ protected:
     TestLan lan;
 };
 
-TEST_F(PlatformLan, LinkLocalRouteIsAddedBesideTheKernelsOwn) {
+using platform::RouteOutcome;
+
+TEST_F(PlatformLan, LinkLocalRouteOnlyWhereNoneIsAndGoneWhenReleased) {
     lan.AddLan("a");
     lan.AddLan("b");
-    lan.AddHost("pc", "a", "eth0", {"169.254.5.5/16"});  // the kernel holds 169.254.0.0/16 on eth0
+    lan.AddHost("pc", "a", "eth0", {"10.77.0.2/24"});
     lan.AddHost("pc", "b", "eth1", {"192.168.60.2/24"});
     ASSERT_TRUE(lan.Ok());
-    const unsigned eth1 = Index("pc", "eth1");
-    int first = -1, again = -1;
+    const unsigned eth0 = Index("pc", "eth0"), eth1 = Index("pc", "eth1");
+    RouteOutcome first, again, other, besideKernels;
+    std::string added;
     ASSERT_TRUE(lan.RunInside("pc", [&] {
         first = platform::AddLinkLocalRoute(eth1, Address("192.168.60.2"));
-        again = platform::AddLinkLocalRoute(eth1, Address("192.168.60.2"));  // an identical route is fine
+        again = platform::AddLinkLocalRoute(eth1, Address("192.168.60.2"));
+        other = platform::AddLinkLocalRoute(eth0, Address("10.77.0.2"));  // one is there: it stays and is used
+        added = Routes("pc");
+        platform::ReleaseAllRoutes();
     }));
-    EXPECT_EQ(first, 0);
-    EXPECT_EQ(again, 0);
-    const std::string routes = Routes("pc");
-    EXPECT_NE(routes.find("169.254.0.0/16 dev eth1 proto static scope link src 192.168.60.2"), std::string::npos)
-        << routes;
-    EXPECT_NE(routes.find("169.254.0.0/16 dev eth0 proto kernel scope link src 169.254.5.5"), std::string::npos)
-        << routes;
+    EXPECT_EQ(first.kind, RouteOutcome::Added);
+    EXPECT_EQ(again.kind, RouteOutcome::Exists);
+    EXPECT_EQ(other.kind, RouteOutcome::Exists);
+    EXPECT_NE(added.find("169.254.0.0/16 dev eth1 proto 163 scope link src 192.168.60.2"), std::string::npos) << added;
+    EXPECT_EQ(added.find("dev eth0 proto 163"), std::string::npos) << added;
+    EXPECT_EQ(Routes("pc").find("169.254"), std::string::npos) << Routes("pc");
+
+    // The kernel's own link-local route (a link-local address on eth0) stays the one.
+    ASSERT_EQ(lan.Run("pc", {"ip", "addr", "add", "169.254.5.5/16", "dev", "eth0"}), 0);
+    const std::string before = Routes("pc");
+    ASSERT_TRUE(lan.RunInside("pc", [&] {
+        besideKernels = platform::AddLinkLocalRoute(eth1, Address("192.168.60.2"));
+        platform::ReleaseAllRoutes();
+    }));
+    EXPECT_EQ(besideKernels.kind, RouteOutcome::Exists);
+    EXPECT_EQ(Routes("pc"), before);
 }
 
-TEST_F(PlatformLan, HostRouteReplaceAndDelete) {
+TEST_F(PlatformLan, HostRouteCreatedOnlyWhereNoneIsAndRemovedOnce) {
     lan.AddLan("a");
     lan.AddLan("b");
     lan.AddHost("pc", "a", "eth0", {"10.77.0.2/24"});
     lan.AddHost("pc", "b", "eth1", {"10.88.0.2/24"});
     ASSERT_TRUE(lan.Ok());
     const unsigned eth0 = Index("pc", "eth0"), eth1 = Index("pc", "eth1");
-    const in_addr camera = Address("10.77.0.50");
-    int added = -1, replaced = -1, removed = -1, removedAgain = -1;
+    const in_addr camera = Address("10.66.0.50");
+    RouteOutcome added, second;
     std::string between;
     ASSERT_TRUE(lan.RunInside("pc", [&] {
-        added = platform::AddLinkRoute(camera, 32, eth0, Address("10.77.0.2"), true);
-        replaced = platform::AddLinkRoute(camera, 32, eth1, Address("10.88.0.2"), true);
+        added = platform::AddHostRoute(camera, eth0, Address("10.77.0.2"));
+        second = platform::AddHostRoute(camera, eth1, Address("10.88.0.2"));  // never replaced
+        between = Routes("pc");
+        platform::ReleaseHostRoute(camera, eth1);  // not the one it added: nothing
+        platform::ReleaseHostRoute(camera, eth0);
+        platform::ReleaseHostRoute(camera, eth0);
     }));
-    between = Routes("pc");
-    ASSERT_TRUE(lan.RunInside("pc", [&] {
-        removed = platform::DeleteLinkRoute(camera, 32, eth1);
-        removedAgain = platform::DeleteLinkRoute(camera, 32, eth1);
-    }));
-    EXPECT_EQ(added, 0);
-    EXPECT_EQ(replaced, 0);
-    EXPECT_NE(between.find("10.77.0.50 dev eth1 proto static scope link src 10.88.0.2"), std::string::npos) << between;
-    EXPECT_EQ(between.find("10.77.0.50 dev eth0"), std::string::npos) << between;
-    EXPECT_EQ(removed, 0);
-    EXPECT_EQ(removedAgain, ESRCH);
-    EXPECT_EQ(Routes("pc").find("10.77.0.50"), std::string::npos);
+    EXPECT_EQ(added.kind, RouteOutcome::Added);
+    EXPECT_EQ(second.kind, RouteOutcome::Exists);
+    EXPECT_NE(between.find("10.66.0.50 dev eth0 proto 163 scope link src 10.77.0.2"), std::string::npos) << between;
+    EXPECT_EQ(between.find("10.66.0.50 dev eth1"), std::string::npos) << between;
+    EXPECT_EQ(Routes("pc").find("10.66.0.50"), std::string::npos);
 }
 
 TEST_F(PlatformLan, OrdinaryUserIsRefusedWithoutHarm) {
@@ -99,7 +111,7 @@ TEST_F(PlatformLan, OrdinaryUserIsRefusedWithoutHarm) {
         pid_t child = fork();
         if (child == 0) {
             if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) _exit(250);
-            _exit(platform::AddLinkLocalRoute(eth0, Address("10.77.0.2")));
+            _exit(platform::AddLinkLocalRoute(eth0, Address("10.77.0.2")).error);
         }
         int status = 0;
         waitpid(child, &status, 0);

@@ -32,13 +32,17 @@ TEST(NetHelperRequest, RefusesEveryMalformedArgument) {
     const std::vector<std::vector<std::string>> malformed = {
         {},
         {"route"},
-        {"ADD-HOST-ROUTE", "10.77.0.9", "eth0", "10.77.0.2", "keep"},
+        {"ADD-HOST-ROUTE", "10.77.0.9", "eth0", "10.77.0.2"},
         {"arp-probe"},
         {"arp-probe", "10.77.0.9", "extra"},
-        {"add-host-route", "10.77.0.9", "eth0", "10.77.0.2"},
-        {"add-host-route", "10.77.0.9", "eth0", "10.77.0.2", "always"},
+        {"add-host-route", "10.77.0.9", "eth0"},
+        // the old form: nothing may replace a route any more
+        {"add-host-route", "10.77.0.9", "eth0", "10.77.0.2", "replace"},
+        {"add-host-route", "10.77.0.9", "eth0", "10.77.0.2", "keep"},
         {"delete-host-route", "10.77.0.9"},
         {"add-link-local-route", "eth0"},
+        {"delete-link-local-route"},
+        {"delete-link-local-route", "eth0", "10.77.0.2"},
         // addresses: short, octal, hex, signs, blanks, trailing text, too long, out of range
         {"arp-probe", "10.77.9"},
         {"arp-probe", "010.77.0.9"},
@@ -53,7 +57,7 @@ TEST(NetHelperRequest, RefusesEveryMalformedArgument) {
         // no single device: this network, loopback, multicast, reserved, broadcast
         {"arp-probe", "0.0.0.0"},
         {"arp-probe", "127.0.0.1"},
-        {"add-host-route", "224.0.0.251", "eth0", "10.77.0.2", "keep"},
+        {"add-host-route", "224.0.0.251", "eth0", "10.77.0.2"},
         {"delete-host-route", "240.0.0.1", "eth0"},
         {"delete-host-route", "255.255.255.255", "eth0"},
         // interfaces: absent, empty, path-like, too long, blanks, control bytes
@@ -64,7 +68,8 @@ TEST(NetHelperRequest, RefusesEveryMalformedArgument) {
         {"delete-host-route", "10.77.0.9", "eth 0"},
         {"delete-host-route", "10.77.0.9", "eth0\x1b"},
         // a source the link does not hold, or no address at all
-        {"add-host-route", "10.77.0.9", "eth0", "10.77.0.3", "keep"},
+        {"add-host-route", "10.77.0.9", "eth0", "10.77.0.3"},
+        {"delete-link-local-route", "eth1"},
         {"add-link-local-route", "eth0", "192.168.60.2"},
         {"add-link-local-route", "eth0", "eth0"},
     };
@@ -79,10 +84,10 @@ TEST(NetHelperRequest, RefusesEveryMalformedArgument) {
 
 TEST(NetHelperRequest, SoundRequestsReadBackAsTheyWereWritten) {
     const std::vector<std::vector<std::string>> sound = {
-        {"add-host-route", "169.254.7.9", "eth0", "10.77.0.2", "keep"},
-        {"add-host-route", "192.168.0.90", "eth0", "10.77.0.2", "replace"},
+        {"add-host-route", "169.254.7.9", "eth0", "10.77.0.2"},
         {"delete-host-route", "192.168.0.90", "eth0"},
         {"add-link-local-route", "eth0", "10.77.0.2"},
+        {"delete-link-local-route", "eth0"},
         {"arp-probe", "10.77.0.9"},
     };
     for (const std::vector<std::string>& arguments : sound) {
@@ -106,10 +111,20 @@ TEST(NetHelperAnswer, ReadsOnlyTheFixedLines) {
     EXPECT_EQ(answer.error, 101);
     EXPECT_EQ(platform::ReadHelperAnswer("ok\n").kind, HelperAnswer::Ok);
     EXPECT_EQ(platform::ReadHelperAnswer("silent\n").kind, HelperAnswer::Silent);
+    EXPECT_EQ(platform::ReadHelperAnswer("exists\n").kind, HelperAnswer::Exists);
     EXPECT_EQ(platform::ReadHelperAnswer("refused\n").kind, HelperAnswer::Refused);
+    answer = platform::ReadHelperAnswer("refused 8.8.8.8 is no private or link-local address\n");
+    EXPECT_EQ(answer.kind, HelperAnswer::Refused);
+    EXPECT_EQ(answer.reason, "8.8.8.8 is no private or link-local address");
+    // A reason is written as printable text only, whatever it was given, and read back the same.
+    answer.reason = "interface \"eth0\x1b[2J\nok\" is no interface name";
+    EXPECT_EQ(platform::FormatHelperAnswer(answer), "refused interface \"eth0?[2J?ok\" is no interface name\n");
+    answer.reason.assign(500, 'x');
+    EXPECT_EQ(platform::ReadHelperAnswer(platform::FormatHelperAnswer(answer)).reason, std::string(200, 'x'));
     for (const char* garbled : {"", "ok", "ok\nok\n", "OK\n", "error\n", "error 0\n", "error -1\n", "error 12345\n",
                                 "error 1x\n", "answered 00:1a:2b:fe:0d\n", "answered 00:1A:2b:fe:0d:99\n",
-                                "answered 00-1a-2b-fe-0d-99\n", "answered 00:1a:2b:fe:0d:99 \n", "silent ok\n"})
+                                "answered 00-1a-2b-fe-0d-99\n", "answered 00:1a:2b:fe:0d:99 \n", "silent ok\n",
+                                "exists now\n", "refused \n", "refused \x1b]0;owned\x07\n"})
         EXPECT_EQ(platform::ReadHelperAnswer(garbled).kind, HelperAnswer::Garbled) << garbled;
 }
 

@@ -1,0 +1,123 @@
+#include "route_table.h"
+
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "ipv4_interfaces.h"
+#include "owned_fd.h"
+
+namespace platform {
+namespace {
+
+// Reads a 4-byte address attribute; false when its payload is another size.
+bool ReadAddress(const rtattr* attribute, in_addr& address) {
+    if (RTA_PAYLOAD(attribute) != sizeof address) return false;
+    std::memcpy(&address, RTA_DATA(attribute), sizeof address);
+    return true;
+}
+
+void ReadNextHops(const rtattr* multipath, RouteEntry& entry) {
+    int left = static_cast<int>(RTA_PAYLOAD(multipath));
+    const auto* hop = static_cast<const rtnexthop*>(RTA_DATA(multipath));
+    while (left >= static_cast<int>(sizeof(rtnexthop)) && hop->rtnh_len >= sizeof(rtnexthop) &&
+           hop->rtnh_len <= left) {
+        int inner = hop->rtnh_len - static_cast<int>(RTNH_LENGTH(0));
+        for (const rtattr* a = RTNH_DATA(hop); RTA_OK(a, inner); a = RTA_NEXT(a, inner)) {
+            in_addr gateway{};
+            if (a->rta_type == RTA_GATEWAY && ReadAddress(a, gateway)) entry.gateways.push_back(gateway);
+        }
+        left -= RTNH_ALIGN(hop->rtnh_len);
+        hop = RTNH_NEXT(hop);
+    }
+}
+
+}  // namespace
+
+void ReadRouteMessages(const uint8_t* data, std::size_t length, std::vector<RouteEntry>& routes, bool& done) {
+    int left = static_cast<int>(length);
+    for (auto* message = reinterpret_cast<const nlmsghdr*>(data); NLMSG_OK(message, left);
+         message = NLMSG_NEXT(message, left)) {
+        if (message->nlmsg_type == NLMSG_DONE || message->nlmsg_type == NLMSG_ERROR) {
+            done = true;
+            return;
+        }
+        if (message->nlmsg_type != RTM_NEWROUTE || message->nlmsg_len < NLMSG_LENGTH(sizeof(rtmsg))) continue;
+        const auto* route = static_cast<const rtmsg*>(NLMSG_DATA(message));
+        if (route->rtm_family != AF_INET || route->rtm_dst_len > 32) continue;
+        uint32_t table = route->rtm_table;
+        RouteEntry entry;
+        entry.prefixLength = route->rtm_dst_len;
+        entry.protocol = route->rtm_protocol;
+        entry.type = route->rtm_type;
+        int attributes = static_cast<int>(RTM_PAYLOAD(message));
+        for (const rtattr* a = RTM_RTA(route); RTA_OK(a, attributes); a = RTA_NEXT(a, attributes)) {
+            in_addr address{};
+            switch (a->rta_type) {
+                case RTA_TABLE:
+                    if (RTA_PAYLOAD(a) == sizeof table) std::memcpy(&table, RTA_DATA(a), sizeof table);
+                    break;
+                case RTA_DST:
+                    ReadAddress(a, entry.destination);
+                    break;
+                case RTA_GATEWAY:
+                    if (ReadAddress(a, address)) entry.gateways.push_back(address);
+                    break;
+                case RTA_OIF:
+                    if (RTA_PAYLOAD(a) == sizeof(uint32_t)) std::memcpy(&entry.linkIndex, RTA_DATA(a), sizeof(uint32_t));
+                    break;
+                case RTA_MULTIPATH:
+                    ReadNextHops(a, entry);
+                    break;
+            }
+        }
+        if (table == RT_TABLE_MAIN) routes.push_back(entry);
+    }
+}
+
+RouteView ReadRouteView() {
+    RouteView view;
+    OwnedFd fd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
+    if (fd.get() < 0) return view;
+    struct {
+        nlmsghdr header;
+        rtmsg route;
+    } request{};
+    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
+    request.header.nlmsg_type = RTM_GETROUTE;
+    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    request.header.nlmsg_seq = 1;
+    request.route.rtm_family = AF_INET;
+    request.route.rtm_table = RT_TABLE_MAIN;
+    if (send(fd.get(), &request, request.header.nlmsg_len, 0) < 0) return view;
+    bool done = false;
+    std::vector<uint8_t> answer(32768);  // operator new's alignment suits nlmsghdr
+    while (!done) {
+        // The kernel answers at once; the bound only guards against a lost answer.
+        pollfd waiting{fd.get(), POLLIN, 0};
+        if (poll(&waiting, 1, 2000) <= 0) return view;
+        const ssize_t n = recv(fd.get(), answer.data(), answer.size(), 0);
+        if (n <= 0) return view;
+        ReadRouteMessages(answer.data(), static_cast<std::size_t>(n), view.routes, done);
+    }
+    Ipv4Interface addresses[256];
+    const int count = ListIpv4Interfaces(addresses, 256);
+    if (count < 0) return view;
+    for (int i = 0; i < count; ++i)
+        view.subnets.push_back({addresses[i].index, LinkName(addresses[i].index), addresses[i].address,
+                                addresses[i].netmask});
+    view.read = true;
+    return view;
+}
+
+std::string LinkName(unsigned linkIndex) {
+    char name[IF_NAMESIZE] = "";
+    return if_indextoname(linkIndex, name) ? std::string(name) : "link " + std::to_string(linkIndex);
+}
+
+}  // namespace platform

@@ -1,0 +1,44 @@
+#pragma once
+// What the PC routes and which subnets its links hold, read in one go: the
+// ground every route rule stands on.
+#include <netinet/in.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct RouteEntry {
+    in_addr destination{};
+    int prefixLength = 0;
+    std::vector<in_addr> gateways;  // one per next hop that names a gateway
+    unsigned linkIndex = 0;         // 0 for a route of several next hops
+    unsigned char protocol = 0;     // RTPROT_*: who made it
+    unsigned char type = 0;         // RTN_*
+};
+
+struct LinkSubnet {
+    unsigned linkIndex = 0;
+    std::string linkName;
+    in_addr address{};  // the link's own address
+    in_addr netmask{};
+};
+
+struct RouteView {
+    bool read = false;  // false: the table could not be read, and no rule can be judged
+    std::vector<RouteEntry> routes;  // IPv4, main table
+    std::vector<LinkSubnet> subnets;
+};
+
+// One rtnetlink dump of the main table and the links' IPv4 addresses.
+RouteView ReadRouteView();
+
+// Reads the messages of a route dump (RTM_NEWROUTE, any table) into the
+// main table's IPv4 routes; every attribute is length-checked.
+void ReadRouteMessages(const uint8_t* data, std::size_t length, std::vector<RouteEntry>& routes, bool& done);
+
+// The link's name, or "link N" when it has none.
+std::string LinkName(unsigned linkIndex);
+
+}  // namespace platform
