@@ -1,0 +1,148 @@
+// The route rules every route change passes, and the reading of the kernel's
+// route dump they stand on (messages written out byte by byte).
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/route_rules.h"
+#include "platform/route_table.h"
+
+namespace {
+
+using platform::RouteEntry;
+using platform::RouteVerdict;
+
+in_addr A(const char* text) { return in_addr{inet_addr(text)}; }
+
+TEST(RouteDump, ReadsTheMainTablesRoutesAndNothingPastALength) {
+    const std::vector<uint8_t> dump = {
+        // RTM_NEWROUTE, 60 bytes, NLM_F_MULTI: 10.66.0.50/32 table main proto 163 scope link, oif 3, gateway 192.168.60.254
+        60, 0, 0, 0, 24, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+        2, 32, 0, 0, 254, 163, 253, 1, 0, 0, 0, 0,
+        8, 0, 15, 0, 254, 0, 0, 0,       // RTA_TABLE 254
+        8, 0, 1, 0, 10, 66, 0, 50,       // RTA_DST
+        8, 0, 4, 0, 3, 0, 0, 0,          // RTA_OIF 3
+        8, 0, 5, 0, 192, 168, 60, 254,   // RTA_GATEWAY
+        // the same in table local (255): not the main table's
+        44, 0, 0, 0, 24, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+        2, 32, 0, 0, 255, 2, 254, 2, 0, 0, 0, 0,
+        8, 0, 15, 0, 255, 0, 0, 0,
+        8, 0, 1, 0, 10, 66, 0, 51,
+        // default route (no RTA_DST), proto dhcp, an attribute whose length runs past the message
+        40, 0, 0, 0, 24, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+        2, 0, 0, 0, 254, 16, 0, 1, 0, 0, 0, 0,
+        8, 0, 5, 0, 10, 77, 0, 1,        // RTA_GATEWAY 10.77.0.1
+        64, 0, 4, 0,                     // RTA_OIF claiming 64 bytes
+        // NLMSG_DONE
+        20, 0, 0, 0, 3, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    };
+    std::vector<RouteEntry> routes;
+    bool done = false;
+    platform::ReadRouteMessages(dump.data(), dump.size(), routes, done);
+    EXPECT_TRUE(done);
+    ASSERT_EQ(routes.size(), 2u);
+    EXPECT_EQ(routes[0].destination.s_addr, inet_addr("10.66.0.50"));
+    EXPECT_EQ(routes[0].prefixLength, 32);
+    EXPECT_EQ(routes[0].protocol, 163);
+    EXPECT_EQ(routes[0].linkIndex, 3u);
+    ASSERT_EQ(routes[0].gateways.size(), 1u);
+    EXPECT_EQ(routes[0].gateways[0].s_addr, inet_addr("192.168.60.254"));
+    EXPECT_EQ(routes[1].destination.s_addr, 0u);
+    EXPECT_EQ(routes[1].prefixLength, 0);
+    EXPECT_EQ(routes[1].protocol, 16);
+    EXPECT_EQ(routes[1].linkIndex, 0u);
+    ASSERT_EQ(routes[1].gateways.size(), 1u);
+
+    // Every cut of the dump is read without reading past it.
+    for (std::size_t n = 0; n < dump.size(); ++n) {
+        std::vector<uint8_t> cut(dump.begin(), dump.begin() + static_cast<long>(n));
+        std::vector<RouteEntry> some;
+        bool end = false;
+        platform::ReadRouteMessages(cut.data(), cut.size(), some, end);
+        EXPECT_LE(some.size(), 2u);
+    }
+}
+
+// A PC with an office link eth0 (10.77.0.2/24, default route via 10.77.0.1),
+// a camera link eth1 (192.168.60.2/24), a static /32 of its own on eth1, a
+// network behind a router on the camera link, and one route of ours.
+platform::RouteView Pc() {
+    platform::RouteView view;
+    view.read = true;
+    view.subnets = {{2, "eth0", A("10.77.0.2"), A("255.255.255.0")}, {3, "eth1", A("192.168.60.2"), A("255.255.255.0")}};
+    auto route = [](const char* destination, int length, std::vector<in_addr> gateways, unsigned link,
+                    unsigned char protocol) {
+        RouteEntry entry;
+        entry.destination = A(destination);
+        entry.prefixLength = length;
+        entry.gateways = std::move(gateways);
+        entry.linkIndex = link;
+        entry.protocol = protocol;
+        return entry;
+    };
+    view.routes = {route("0.0.0.0", 0, {A("10.77.0.1")}, 2, 16),
+                   route("10.77.0.0", 24, {}, 2, 2),
+                   route("192.168.60.0", 24, {}, 3, 2),
+                   route("192.168.60.99", 32, {}, 3, 4),
+                   route("172.20.0.0", 16, {A("192.168.60.254")}, 3, 4),
+                   route("169.254.9.9", 32, {}, 3, platform::kRouteProtocol)};
+    return view;
+}
+
+TEST(RouteRules, HostRoutesOnlyWhereTheyHijackNothing) {
+    const platform::RouteView pc = Pc();
+    struct Case {
+        const char* destination;
+        unsigned link;
+        RouteVerdict::Kind kind;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"192.168.1.90", 3, RouteVerdict::Allowed, ""},    // a camera at its factory address
+        {"169.254.10.20", 3, RouteVerdict::Allowed, ""},   // a link-local camera
+        {"172.31.0.9", 3, RouteVerdict::Allowed, ""},
+        {"192.168.60.20", 3, RouteVerdict::Allowed, ""},   // in the link's own subnet
+        {"8.8.8.8", 3, RouteVerdict::Refused, "8.8.8.8 is no private or link-local address"},
+        {"100.64.0.1", 3, RouteVerdict::Refused, "100.64.0.1 is no private or link-local address"},
+        {"10.77.0.53", 3, RouteVerdict::Refused, "10.77.0.53 lies in the subnet of eth0 (10.77.0.2)"},
+        {"10.77.0.1", 3, RouteVerdict::Refused, "10.77.0.1 lies in the subnet of eth0 (10.77.0.2)"},
+        {"192.168.60.2", 3, RouteVerdict::Refused, "192.168.60.2 is an address of this PC"},
+        {"192.168.60.254", 3, RouteVerdict::Refused, "192.168.60.254 is the gateway of the route to 172.20.0.0/16"},
+        {"192.168.60.99", 3, RouteVerdict::Exists, ""},    // the PC's own /32 is used as it is
+        {"169.254.9.9", 2, RouteVerdict::Exists, ""},
+    };
+    for (const Case& c : cases) {
+        const RouteVerdict verdict = platform::JudgeAddHostRoute(A(c.destination), c.link, pc);
+        EXPECT_EQ(verdict.kind, c.kind) << c.destination;
+        EXPECT_EQ(verdict.reason, c.reason) << c.destination;
+    }
+    platform::RouteView gatewayOnly = pc;
+    gatewayOnly.subnets.clear();
+    EXPECT_EQ(platform::JudgeAddHostRoute(A("10.77.0.1"), 3, gatewayOnly).reason,
+              "10.77.0.1 is the gateway of the route to 0.0.0.0/0");
+    platform::RouteView unread;
+    EXPECT_EQ(platform::JudgeAddHostRoute(A("192.168.1.90"), 3, unread).kind, RouteVerdict::Refused);
+}
+
+TEST(RouteRules, LinkLocalOnlyWhereNoneIsAndDeletionsOnlyOfOurs) {
+    platform::RouteView pc = Pc();
+    EXPECT_EQ(platform::JudgeAddLinkLocalRoute(3, pc).kind, RouteVerdict::Allowed);
+    RouteEntry kernels;
+    kernels.destination = A("169.254.0.0");
+    kernels.prefixLength = 16;
+    kernels.linkIndex = 2;
+    kernels.protocol = 2;
+    pc.routes.push_back(kernels);
+    EXPECT_EQ(platform::JudgeAddLinkLocalRoute(3, pc).kind, RouteVerdict::Exists);
+
+    EXPECT_EQ(platform::JudgeDeleteRoute(A("169.254.9.9"), 32, 3, pc).kind, RouteVerdict::Allowed);
+    EXPECT_EQ(platform::JudgeDeleteRoute(A("192.168.1.90"), 32, 3, pc).kind, RouteVerdict::Allowed);  // ESRCH follows
+    const RouteVerdict theirs = platform::JudgeDeleteRoute(A("192.168.60.99"), 32, 3, pc);
+    EXPECT_EQ(theirs.kind, RouteVerdict::Refused);
+    EXPECT_EQ(theirs.reason, "the route to 192.168.60.99/32 was not added by Vantrel");
+    EXPECT_EQ(platform::JudgeDeleteRoute(A("169.254.0.0"), 16, 2, pc).kind, RouteVerdict::Refused);
+}
+
+}  // namespace
