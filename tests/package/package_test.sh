@@ -33,7 +33,8 @@ if [ "${2:-}" != "--inside" ]; then
         /usr/share/applications/org.vantrel.Vantrel.desktop \
         /usr/share/icons/hicolor/scalable/apps/org.vantrel.Vantrel.svg \
         /usr/share/metainfo/org.vantrel.Vantrel.metainfo.xml \
-        /usr/share/doc/vantrel/copyright /usr/share/doc/vantrel/changelog.gz; do
+        /usr/share/doc/vantrel/copyright /usr/share/doc/vantrel/changelog.gz \
+        /etc/iproute2/rt_protos.d/vantrel.conf; do
         grep -qx "$f" "$work/files" || fail "the package lacks $f"
     done
 
@@ -79,9 +80,39 @@ echo "$caps" | grep -q "cap_net_admin,cap_net_raw=ep" || fail "the helper lacks 
 for f in $(cat "$work/files"); do [ -e "$root$f" ] || fail "$f was not installed"; done
 in_root vantrel-cli --help >/dev/null || fail "vantrel-cli does not start"
 in_root vantrel-camsim --help >/dev/null || fail "vantrel-camsim does not start"
+helper=/usr/libexec/vantrel/vantrel-nethelper
 status=0
-in_root /usr/libexec/vantrel/vantrel-nethelper arp-probe 127.0.0.1 >"$work/refused" 2>/dev/null || status=$?
-[ "$status" -eq 2 ] && [ "$(cat "$work/refused")" = refused ] || fail "the helper did not refuse a loopback probe"
+in_root $helper arp-probe 127.0.0.1 >"$work/refused" 2>/dev/null || status=$?
+[ "$status" -eq 2 ] && case "$(cat "$work/refused")" in refused*) true ;; *) false ;; esac ||
+    fail "the helper did not refuse a loopback probe"
+
+echo "== the helper, for group vantrel only"
+owner=$(in_root stat -c '%U:%G %a' $helper)
+echo "$owner"
+[ "$owner" = "root:vantrel 750" ] || fail "the helper is not root:vantrel 0750"
+in_root dpkg-statoverride --list $helper || fail "no statoverride registered for the helper"
+# By number: the host's chroot may also know a group by that name, with another gid.
+gid=$(in_root getent group vantrel | cut -d: -f3)
+[ -n "$gid" ] || fail "no group vantrel"
+status=0
+chroot --userspec=65534:65534 "$root" $helper arp-probe 10.0.0.1 >"$work/outsider" 2>"$work/outsider.err" || status=$?
+cat "$work/outsider.err"
+[ "$status" -ne 0 ] && [ ! -s "$work/outsider" ] && grep -q "Permission denied" "$work/outsider.err" ||
+    fail "a user outside group vantrel ran the helper"
+status=0
+chroot --userspec=65534:65534 --groups="$gid" "$root" $helper arp-probe 127.0.0.1 >"$work/member" 2>/dev/null ||
+    status=$?
+echo "member: $(cat "$work/member") (exit $status)"
+[ "$status" -eq 2 ] && case "$(cat "$work/member")" in refused*) true ;; *) false ;; esac ||
+    fail "a member of group vantrel could not run the helper"
+# An administrator's own owner and mode survive a reinstall, and the capabilities come back.
+in_root dpkg-statoverride --remove $helper
+in_root dpkg-statoverride --update --add root root 0755 $helper
+in_root dpkg -i "/tmp/$deb" >"$work/reinstall.log" 2>&1 || { cat "$work/reinstall.log"; fail "reinstall failed"; }
+owner=$(in_root stat -c '%U:%G %a' $helper)
+echo "after an override of root:root 0755 and a reinstall: $owner, $(in_root getcap $helper)"
+[ "$owner" = "root:root 755" ] || fail "a reinstall undid the administrator's override"
+in_root getcap $helper | grep -q "cap_net_admin,cap_net_raw=ep" || fail "the helper lost its capabilities on reinstall"
 
 echo "== the window, as an ordinary user, under Xvfb $DISPLAY"
 # Its own network namespace: the scan it starts with stays off this machine's networks.
@@ -102,4 +133,5 @@ in_root apt-get remove --purge -y -q vantrel >"$work/remove.log" 2>&1 || { cat "
 in_root dpkg-query -W -f='${Status}\n' vantrel 2>/dev/null | grep -q "installed" && fail "still installed"
 for f in $(cat "$work/files"); do [ ! -e "$root$f" ] || fail "$f is left after removal"; done
 [ ! -e "$root/usr/libexec/vantrel" ] || fail "/usr/libexec/vantrel is left after removal"
+in_root dpkg-statoverride --list $helper && fail "the helper's statoverride is left after purge"
 echo "removed cleanly"
