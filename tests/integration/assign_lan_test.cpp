@@ -293,7 +293,7 @@ TEST_F(AssignLan, HttpAssignmentQueriesResultsAndHostRoutes) {
         });
         EXPECT_EQ(assign("Slow", "192.168.60.35", "255.255.255.0", "192.168.60.1", 0, 0), 3);
         watcher.join();
-        EXPECT_NE(during.find("192.168.60.25 dev eth1 proto static scope link src 192.168.60.2"), std::string::npos)
+        EXPECT_NE(during.find("192.168.60.25 dev eth1 proto 163 scope link src 192.168.60.2"), std::string::npos)
             << during;
 
         // 169.254.0.0/16 now leads to the office LAN, where the decoy answers for
