@@ -2,6 +2,10 @@
 // A test in a namespace LAN with emulated cameras and the command-line tool.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -97,6 +101,49 @@ protected:
         std::string out;
         lan.Run(host, {"cat", "/sys/class/net/" + link + "/address"}, &out);
         return out.substr(0, out.find('\n'));
+    }
+
+    // Every IPv4 route of the pc, all tables, as `ip -j` prints them: equal
+    // texts mean no route was added, changed or removed.
+    std::string PcRoutes() {
+        std::string out;
+        lan.Run("pc", {"ip", "-j", "-4", "route", "show", "table", "all"}, &out);
+        return out;
+    }
+
+    // The pc's routes of Vantrel's protocol number, "192.168.1.90 dev eth1" each.
+    std::vector<std::string> VantrelRoutes() {
+        std::string out;
+        lan.Run("pc", {"ip", "-j", "-4", "route", "show", "table", "all", "proto", "163"}, &out);
+        std::vector<std::string> routes;
+        const nlohmann::json parsed = nlohmann::json::parse(out, nullptr, false);
+        for (const nlohmann::json& r : parsed.is_array() ? parsed : nlohmann::json::array())
+            routes.push_back(r.value("dst", "?") + " dev " + r.value("dev", "?"));
+        return routes;
+    }
+
+    // vantrel-nethelper beside the copy of vantrel-cli as the package installs
+    // it: root:`group`, mode 0750, with its capabilities (set last: chown drops
+    // them). Empty when the file cannot be made so here.
+    std::string GroupHelper(gid_t group) {
+        const std::string helper = lan.Executable(VANTREL_NETHELPER);
+        vfs_cap_data caps{};  // what `setcap cap_net_admin,cap_net_raw+ep` writes
+        caps.magic_etc = VFS_CAP_REVISION_2 | VFS_CAP_FLAGS_EFFECTIVE;
+        caps.data[0].permitted = (1u << CAP_NET_ADMIN) | (1u << CAP_NET_RAW);
+        if (chown(helper.c_str(), 0, group) != 0 || chmod(helper.c_str(), 0750) != 0 ||
+            setxattr(helper.c_str(), "security.capability", &caps, sizeof caps, 0) != 0)
+            return {};
+        return helper;
+    }
+
+    // argv as user 65534 with `group` its one supplementary group (lan.Run's
+    // unprivileged mode drops every group). Started by a shell of that user:
+    // setpriv's own exec still passes file permissions with root's reach.
+    static std::vector<std::string> AsMember(gid_t group, const std::vector<std::string>& argv) {
+        std::vector<std::string> full = {"setpriv", "--reuid=65534", "--regid=65534",
+                                         "--groups=" + std::to_string(group), "--", "sh", "-c", "exec \"$@\"", "sh"};
+        full.insert(full.end(), argv.begin(), argv.end());
+        return full;
     }
 
     TestLan lan;

@@ -17,6 +17,19 @@ EmulatedCamera WebCam(const std::string& name, const std::string& hw, const std:
     return c;
 }
 
+EmulatedCamera Naming(EmulatedCamera camera, const std::string& named) {
+    // The emulator's own texts, but for the address.
+    camera.extra["txt"] = {"server name=" + camera.name,
+                           "ip addr=" + named,
+                           "subnet=" + camera.subnet,
+                           "gateway=" + camera.gateway,
+                           "product name=" + camera.productName,
+                           camera.dhcp ? "dhcp=enabled" : "dhcp=disabled",
+                           "product code=" + camera.productCode,
+                           "hw addr=" + camera.HwHex()};
+    return camera;
+}
+
 bool WriteCamsimConfig(const std::string& path, const nlohmann::json& cameras) {
     std::ofstream out(path);
     out << nlohmann::json{{"cameras", cameras}}.dump(2) << '\n';

@@ -16,7 +16,7 @@ struct EmulatedCamera {
     int httpPort = 0;  // 0: the camera sends no port option
     bool everyPass = false;
     bool drovik = true;   // answers the broadcast protocol
-    bool mdns = false;    // answers multicast DNS (its ip must be on its host)
+    bool mdns = false;    // answers multicast DNS from its ip (which must be on its host)
     std::vector<std::string> mdnsOrder{};  // e.g. {"txt", "aaaa", "srv"}; empty: the emulator's default
     bool answerSection = false;          // every record in the answer section
     nlohmann::json extra = nlohmann::json::object();  // further camsim keys, e.g. {"assignReply", "refuse"}
@@ -81,6 +81,9 @@ EmulatedCamera Cam(const std::string& name, const std::string& hw, const std::st
 // `extra` says otherwise about "http").
 EmulatedCamera WebCam(const std::string& name, const std::string& hw, const std::string& ip,
                       nlohmann::json extra = nlohmann::json::object());
+// `camera` whose multicast DNS answer names `named` as its address ("ip addr")
+// while it answers from its own ip: a device that lies about where it is.
+EmulatedCamera Naming(EmulatedCamera camera, const std::string& named);
 
 // Writes {"cameras": [...]} to `path`.
 bool WriteCamsimConfig(const std::string& path, const nlohmann::json& cameras);
