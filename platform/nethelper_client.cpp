@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "exit_signals.h"
 #include "owned_fd.h"
 
 #ifndef VANTREL_NETHELPER_INSTALLED
@@ -108,13 +109,15 @@ HelperRun RunNetHelper(const HelperRequest& request) {
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
     char* noEnvironment[] = {nullptr};
-    // Whatever signals the caller blocks or ignores (vantrel-cli holds SIGINT), the helper starts clean.
+    // Whatever signals the caller ignores, the helper starts with their defaults; SIGINT, SIGTERM
+    // and SIGHUP wait until it is done (a Ctrl-C reaches the whole process group), so that a route
+    // it adds is always answered, and so held and removed by the program.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    sigset_t none, all;
-    sigemptyset(&none);
+    const sigset_t exitSignals = ExitSignals();
+    sigset_t all;
     sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigmask(&attributes, &exitSignals);
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t child = -1;

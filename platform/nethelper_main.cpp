@@ -51,7 +51,8 @@ HelperHost ThisPc() {
 HelperAnswer Carry(const HelperRequest& request) {
     if (request.verb != HelperVerb::ArpProbe) {
         KeepOnly(CAP_NET_ADMIN);
-        return CarryRouteRequest(request);
+        // The route is held by the program that ran the helper, whatever it says.
+        return CarryRouteRequest(request, static_cast<uint32_t>(getppid()));
     }
     KeepOnly(CAP_NET_RAW);
     ProbeAnswer probe;

@@ -37,26 +37,31 @@ HelperAnswer FromVerdict(const RouteVerdict& verdict) {
 HelperAnswer Delete(in_addr destination, int prefixLength, unsigned linkIndex, const RouteView& view) {
     const RouteVerdict verdict = JudgeDeleteRoute(destination, prefixLength, linkIndex, view);
     if (verdict.kind != RouteVerdict::Allowed) return FromVerdict(verdict);
-    uid_t holder = 0;
-    if (RouteHeld(destination, prefixLength, linkIndex, holder) && holder != getuid())
-        return FromVerdict({RouteVerdict::Refused, "the route is held by a running Vantrel of another user"});
+    for (const RouteEntry& route : view.routes) {
+        if (route.protocol != kRouteProtocol || route.linkIndex != linkIndex || route.prefixLength != prefixLength ||
+            route.destination.s_addr != destination.s_addr)
+            continue;
+        uid_t user = 0;
+        if (HolderRuns(route.metric, user) && user != getuid())
+            return FromVerdict({RouteVerdict::Refused, "the route is held by a running Vantrel of another user"});
+    }
     return Kernel(netlink::DeleteLinkRoute(destination, prefixLength, linkIndex));
 }
 
 }  // namespace
 
-HelperAnswer CarryRouteRequest(const HelperRequest& request) {
+HelperAnswer CarryRouteRequest(const HelperRequest& request, uint32_t holder) {
     const RouteView view = ReadRouteView();
     RouteVerdict verdict;
     switch (request.verb) {
         case HelperVerb::AddHostRoute:
             verdict = JudgeAddHostRoute(request.address, request.linkIndex, view);
             if (verdict.kind != RouteVerdict::Allowed) return FromVerdict(verdict);
-            return Added(netlink::AddLinkRoute(request.address, 32, request.linkIndex, request.source));
+            return Added(netlink::AddLinkRoute(request.address, 32, request.linkIndex, request.source, holder));
         case HelperVerb::AddLinkLocalRoute:
             verdict = JudgeAddLinkLocalRoute(request.linkIndex, view);
             if (verdict.kind != RouteVerdict::Allowed) return FromVerdict(verdict);
-            return Added(netlink::AddLinkRoute(LinkLocalNetwork(), 16, request.linkIndex, request.source));
+            return Added(netlink::AddLinkRoute(LinkLocalNetwork(), 16, request.linkIndex, request.source, holder));
         case HelperVerb::DeleteHostRoute:
             return Delete(request.address, 32, request.linkIndex, view);
         case HelperVerb::DeleteLinkLocalRoute:

@@ -1,20 +1,18 @@
 #pragma once
-// How a running Vantrel marks the routes it added: for each, it keeps a
-// listening abstract Unix socket named "vantrel-route A.B.C.D/N IFINDEX" in
-// the network namespace the route lives in (`ss -xl | grep vantrel-route`).
-// The kernel removes the name with its process, however that ends, so a
-// route of the program's protocol without its socket was left by one that
-// was killed, and the next run removes it.
-#include <netinet/in.h>
+// How a running Vantrel marks the routes it added: each carries, as its
+// metric, the id of the process that holds it (the program itself, never a
+// number it was handed: vantrel-nethelper writes its parent's). Only
+// CAP_NET_ADMIN writes routes, so no other user can forge the mark. A route
+// of the program's protocol whose process no longer runs was left by a run
+// that was killed, and the next run removes it.
 #include <sys/types.h>
+
+#include <cstdint>
 
 namespace platform {
 
-// Takes the mark; the descriptor is the mark. -1 when it cannot be taken
-// (errno EADDRINUSE: another process holds this route).
-int HoldRoute(in_addr destination, int prefixLength, unsigned linkIndex);
-
-// True when a process holds the route; `holder` is then its user id.
-bool RouteHeld(in_addr destination, int prefixLength, unsigned linkIndex, uid_t& holder);
+// True when process `holder` runs (in this PID namespace); `user` is then
+// its user id, or (uid_t)-1 when that cannot be read.
+bool HolderRuns(uint32_t holder, uid_t& user);
 
 }  // namespace platform

@@ -89,9 +89,10 @@ RouteRequest Request(unsigned short type, unsigned short flags, in_addr destinat
 
 }  // namespace
 
-int AddLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex, in_addr source) {
+int AddLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex, in_addr source, uint32_t holder) {
     RouteRequest request = Request(RTM_NEWROUTE, NLM_F_CREATE | NLM_F_EXCL, destination, prefixLength, linkIndex);
     AddAttribute(request, RTA_PREFSRC, &source, sizeof source);
+    AddAttribute(request, RTA_PRIORITY, &holder, sizeof holder);
     return Transact(request);
 }
 

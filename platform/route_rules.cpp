@@ -49,6 +49,13 @@ RouteVerdict JudgeAddHostRoute(in_addr destination, unsigned linkIndex, const Ro
         for (const in_addr gateway : route.gateways)
             if (gateway.s_addr == destination.s_addr)
                 return Refuse(text + " is the gateway of the route to " + Prefix(route));
+    // Link-local addresses belong to each link: another link's 169.254.0.0/16 leads to other devices.
+    if (!Within(destination, 0xA9FE0000, 16)) {
+        for (const RouteEntry& route : view.routes)
+            if (route.prefixLength > 0 && route.prefixLength < 32 && route.linkIndex != linkIndex &&
+                Within(destination, Host(route.destination), route.prefixLength))
+                return Refuse(text + " is routed through " + route.linkName + " by the route to " + Prefix(route));
+    }
     for (const RouteEntry& route : view.routes)
         if (route.prefixLength == 32 && route.destination.s_addr == destination.s_addr) return {RouteVerdict::Exists, {}};
     return {RouteVerdict::Allowed, {}};

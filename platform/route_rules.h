@@ -4,8 +4,10 @@
 // everyone else. Pure: judged against a RouteView read just before.
 //
 // - A host route only toward a private or link-local address that no other
-//   link's subnet holds and that no route uses as its gateway, and only where
-//   the table has no /32 for it yet ("exists": the PC's own route is used).
+//   link's subnet holds, that no route of another link leads to (an office
+//   network behind a router, a VPN's) and that no route uses as its gateway,
+//   and only where the table has no /32 for it yet ("exists": the PC's own
+//   route is used).
 // - 169.254.0.0/16 only while the main table has no route for it.
 // - Deletions only of routes that carry the program's own protocol number.
 #include <netinet/in.h>

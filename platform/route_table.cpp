@@ -68,6 +68,9 @@ void ReadRouteMessages(const uint8_t* data, std::size_t length, std::vector<Rout
                 case RTA_GATEWAY:
                     if (ReadAddress(a, address)) entry.gateways.push_back(address);
                     break;
+                case RTA_PRIORITY:
+                    if (RTA_PAYLOAD(a) == sizeof(uint32_t)) std::memcpy(&entry.metric, RTA_DATA(a), sizeof(uint32_t));
+                    break;
                 case RTA_OIF:
                     if (RTA_PAYLOAD(a) == sizeof(uint32_t)) std::memcpy(&entry.linkIndex, RTA_DATA(a), sizeof(uint32_t));
                     break;
@@ -105,6 +108,8 @@ RouteView ReadRouteView() {
         if (n <= 0) return view;
         ReadRouteMessages(answer.data(), static_cast<std::size_t>(n), view.routes, done);
     }
+    for (RouteEntry& route : view.routes)
+        route.linkName = route.linkIndex ? LinkName(route.linkIndex) : "several links";
     Ipv4Interface addresses[256];
     const int count = ListIpv4Interfaces(addresses, 256);
     if (count < 0) return view;

@@ -14,8 +14,10 @@ struct RouteEntry {
     int prefixLength = 0;
     std::vector<in_addr> gateways;  // one per next hop that names a gateway
     unsigned linkIndex = 0;         // 0 for a route of several next hops
+    std::string linkName;           // filled by ReadRouteView
     unsigned char protocol = 0;     // RTPROT_*: who made it
     unsigned char type = 0;         // RTN_*
+    uint32_t metric = 0;            // RTA_PRIORITY; on the program's routes, the id of the process that holds it
 };
 
 struct LinkSubnet {

@@ -25,7 +25,6 @@ struct HeldRoute {
     in_addr destination;
     int prefixLength;
     unsigned linkIndex;
-    int mark;  // route_holder's descriptor
 };
 
 // The routes this process added and has not removed yet. Process-wide because
@@ -79,7 +78,7 @@ RouteOutcome FromAnswer(const HelperAnswer& answer) {
 // `why` opens the trace line's reason ("stale: ").
 RouteOutcome Carry(HelperRequest request, int prefixLength, const char* why = "") {
     request.interface = LinkName(request.linkIndex);
-    const HelperAnswer direct = CarryRouteRequest(request);
+    const HelperAnswer direct = CarryRouteRequest(request, static_cast<uint32_t>(getpid()));
     // Refused and exists are judged before anyone asks the kernel.
     std::string way = direct.kind == HelperAnswer::Ok || direct.kind == HelperAnswer::Error ? "directly: " : "";
     RouteOutcome outcome = FromAnswer(direct);
@@ -109,9 +108,9 @@ ino_t NetworkNamespace() {
     return stat("/proc/thread-self/ns/net", &ns) == 0 ? ns.st_ino : 0;
 }
 
-// Routes of the program's protocol that no running process holds were left
-// by one that was killed: the first route this process adds in a namespace
-// removes them first. One dump of the table.
+// Routes of the program's protocol whose holding process no longer runs were
+// left by one that was killed: the first route this process adds in a
+// namespace removes them first. One dump of the table.
 void SweepStale(Held& held) {
     if (!held.sweptNamespaces.insert(NetworkNamespace()).second) return;
     const RouteView view = ReadRouteView();
@@ -119,8 +118,8 @@ void SweepStale(Held& held) {
         if (route.protocol != kRouteProtocol || route.linkIndex == 0) continue;
         const bool host = route.prefixLength == 32;
         if (!host && !(route.prefixLength == 16 && route.destination.s_addr == LinkLocalNetwork().s_addr)) continue;
-        uid_t holder = 0;
-        if (RouteHeld(route.destination, route.prefixLength, route.linkIndex, holder)) continue;
+        uid_t user = 0;
+        if (HolderRuns(route.metric, user)) continue;
         HelperRequest request;
         request.verb = host ? HelperVerb::DeleteHostRoute : HelperVerb::DeleteLinkLocalRoute;
         request.address = route.destination;
@@ -137,19 +136,8 @@ RouteOutcome Add(const HelperRequest& request, in_addr destination, int prefixLe
         if (route.destination.s_addr == destination.s_addr && route.prefixLength == prefixLength &&
             route.linkIndex == request.linkIndex)
             return RouteOutcome{RouteOutcome::Exists, 0, {}};  // added by this process before
-    // The mark comes first, so that no other run takes the new route for stale.
-    const int mark = HoldRoute(destination, prefixLength, request.linkIndex);
-    if (mark < 0 && errno == EADDRINUSE) {
-        // Another running Vantrel added this very route and removes it when it is done.
-        EmitTrace("route add " + Dotted(destination) + "/" + std::to_string(prefixLength) + " dev " +
-                  LinkName(request.linkIndex) + ": held by another running Vantrel: exists");
-        return RouteOutcome{RouteOutcome::Exists, 0, {}};
-    }
     const RouteOutcome outcome = Carry(request, prefixLength);
-    if (outcome.kind == RouteOutcome::Added && mark >= 0)
-        held.routes.push_back({destination, prefixLength, request.linkIndex, mark});
-    else if (mark >= 0)
-        close(mark);
+    if (outcome.kind == RouteOutcome::Added) held.routes.push_back({destination, prefixLength, request.linkIndex});
     return outcome;
 }
 
@@ -161,7 +149,6 @@ void Remove(Held& held, size_t index) {
     request.address = route.destination;
     request.linkIndex = route.linkIndex;
     Carry(request, route.prefixLength);
-    close(route.mark);
 }
 
 }  // namespace

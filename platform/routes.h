@@ -2,8 +2,8 @@
 // The routes the program adds to the PC's table, and the only way it adds
 // them: every change passes the route rules (route_rules.h), is made by the
 // program itself when it holds CAP_NET_ADMIN or by vantrel-nethelper, and is
-// held by this process (route_holder.h) until it is released, at the latest
-// when the program ends. Never a shell, never text from the network.
+// marked as held by this process (route_holder.h) until it is released, at
+// the latest when the program ends. Never a shell, never text from the network.
 #include <netinet/in.h>
 
 #include <string>

@@ -131,6 +131,7 @@ TEST_F(NetHelperLan, MemberRoutesThroughTheHelperAndNoOneGetsAForbiddenRoute) {
     // what the rules forbid, beside routes the PC has from elsewhere.
     lan.Route("pc", {"add", "192.168.60.99/32", "dev", "eth1"});
     lan.Route("pc", {"add", "169.254.0.0/16", "dev", "eth0", "proto", "static"});
+    lan.Route("pc", {"add", "10.200.0.0/16", "via", "10.77.0.1", "dev", "eth0"});  // an office network behind the router
     const std::string others = PcRoutes();
     const struct {
         std::vector<std::string> request;
@@ -143,6 +144,8 @@ TEST_F(NetHelperLan, MemberRoutesThroughTheHelperAndNoOneGetsAForbiddenRoute) {
          "refused 10.77.0.1 lies in the subnet of eth0 (10.77.0.2)", 2},
         {{"add-host-route", "10.77.0.1", "eth0", "10.77.0.2"},
          "refused 10.77.0.1 is the gateway of the route to 0.0.0.0/0", 2},
+        {{"add-host-route", "10.200.0.5", "eth1", "192.168.60.2"},
+         "refused 10.200.0.5 is routed through eth0 by the route to 10.200.0.0/16", 2},
         {{"add-host-route", "192.168.60.2", "eth1", "192.168.60.2"},
          "refused 192.168.60.2 is an address of this PC", 2},
         {{"add-host-route", "192.168.60.99", "eth1", "192.168.60.2"}, "exists", 0},

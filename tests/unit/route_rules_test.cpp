@@ -18,13 +18,15 @@ in_addr A(const char* text) { return in_addr{inet_addr(text)}; }
 
 TEST(RouteDump, ReadsTheMainTablesRoutesAndNothingPastALength) {
     const std::vector<uint8_t> dump = {
-        // RTM_NEWROUTE, 60 bytes, NLM_F_MULTI: 10.66.0.50/32 table main proto 163 scope link, oif 3, gateway 192.168.60.254
-        60, 0, 0, 0, 24, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+        // RTM_NEWROUTE, 68 bytes, NLM_F_MULTI: 10.66.0.50/32 table main proto 163 scope link, oif 3,
+        // gateway 192.168.60.254, metric 12345
+        68, 0, 0, 0, 24, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0,
         2, 32, 0, 0, 254, 163, 253, 1, 0, 0, 0, 0,
         8, 0, 15, 0, 254, 0, 0, 0,       // RTA_TABLE 254
         8, 0, 1, 0, 10, 66, 0, 50,       // RTA_DST
         8, 0, 4, 0, 3, 0, 0, 0,          // RTA_OIF 3
         8, 0, 5, 0, 192, 168, 60, 254,   // RTA_GATEWAY
+        8, 0, 6, 0, 0x39, 0x30, 0, 0,    // RTA_PRIORITY 12345
         // the same in table local (255): not the main table's
         44, 0, 0, 0, 24, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0,
         2, 32, 0, 0, 255, 2, 254, 2, 0, 0, 0, 0,
@@ -47,6 +49,7 @@ TEST(RouteDump, ReadsTheMainTablesRoutesAndNothingPastALength) {
     EXPECT_EQ(routes[0].prefixLength, 32);
     EXPECT_EQ(routes[0].protocol, 163);
     EXPECT_EQ(routes[0].linkIndex, 3u);
+    EXPECT_EQ(routes[0].metric, 12345u);
     ASSERT_EQ(routes[0].gateways.size(), 1u);
     EXPECT_EQ(routes[0].gateways[0].s_addr, inet_addr("192.168.60.254"));
     EXPECT_EQ(routes[1].destination.s_addr, 0u);
@@ -79,6 +82,7 @@ platform::RouteView Pc() {
         entry.prefixLength = length;
         entry.gateways = std::move(gateways);
         entry.linkIndex = link;
+        entry.linkName = link == 2 ? "eth0" : "eth1";
         entry.protocol = protocol;
         return entry;
     };
@@ -87,8 +91,19 @@ platform::RouteView Pc() {
                    route("192.168.60.0", 24, {}, 3, 2),
                    route("192.168.60.99", 32, {}, 3, 4),
                    route("172.20.0.0", 16, {A("192.168.60.254")}, 3, 4),
+                   route("10.200.0.0", 16, {A("10.77.0.1")}, 2, 4),  // an office network behind the router
                    route("169.254.9.9", 32, {}, 3, platform::kRouteProtocol)};
     return view;
+}
+
+RouteEntry route169(const char* link) {
+    RouteEntry kernels;
+    kernels.destination = A("169.254.0.0");
+    kernels.prefixLength = 16;
+    kernels.linkIndex = 2;
+    kernels.linkName = link;
+    kernels.protocol = 2;
+    return kernels;
 }
 
 TEST(RouteRules, HostRoutesOnlyWhereTheyHijackNothing) {
@@ -110,6 +125,9 @@ TEST(RouteRules, HostRoutesOnlyWhereTheyHijackNothing) {
         {"10.77.0.1", 3, RouteVerdict::Refused, "10.77.0.1 lies in the subnet of eth0 (10.77.0.2)"},
         {"192.168.60.2", 3, RouteVerdict::Refused, "192.168.60.2 is an address of this PC"},
         {"192.168.60.254", 3, RouteVerdict::Refused, "192.168.60.254 is the gateway of the route to 172.20.0.0/16"},
+        {"10.200.0.5", 3, RouteVerdict::Refused, "10.200.0.5 is routed through eth0 by the route to 10.200.0.0/16"},
+        {"172.20.0.5", 2, RouteVerdict::Refused, "172.20.0.5 is routed through eth1 by the route to 172.20.0.0/16"},
+        {"172.20.0.5", 3, RouteVerdict::Allowed, ""},      // the link that route leads through
         {"192.168.60.99", 3, RouteVerdict::Exists, ""},    // the PC's own /32 is used as it is
         {"169.254.9.9", 2, RouteVerdict::Exists, ""},
     };
@@ -118,6 +136,10 @@ TEST(RouteRules, HostRoutesOnlyWhereTheyHijackNothing) {
         EXPECT_EQ(verdict.kind, c.kind) << c.destination;
         EXPECT_EQ(verdict.reason, c.reason) << c.destination;
     }
+    // Another link's 169.254.0.0/16 leads to other devices: a link-local camera still gets its route.
+    platform::RouteView linkLocalElsewhere = pc;
+    linkLocalElsewhere.routes.push_back(route169("eth0"));
+    EXPECT_EQ(platform::JudgeAddHostRoute(A("169.254.10.20"), 3, linkLocalElsewhere).kind, RouteVerdict::Allowed);
     platform::RouteView gatewayOnly = pc;
     gatewayOnly.subnets.clear();
     EXPECT_EQ(platform::JudgeAddHostRoute(A("10.77.0.1"), 3, gatewayOnly).reason,
@@ -129,12 +151,7 @@ TEST(RouteRules, HostRoutesOnlyWhereTheyHijackNothing) {
 TEST(RouteRules, LinkLocalOnlyWhereNoneIsAndDeletionsOnlyOfOurs) {
     platform::RouteView pc = Pc();
     EXPECT_EQ(platform::JudgeAddLinkLocalRoute(3, pc).kind, RouteVerdict::Allowed);
-    RouteEntry kernels;
-    kernels.destination = A("169.254.0.0");
-    kernels.prefixLength = 16;
-    kernels.linkIndex = 2;
-    kernels.protocol = 2;
-    pc.routes.push_back(kernels);
+    pc.routes.push_back(route169("eth0"));
     EXPECT_EQ(platform::JudgeAddLinkLocalRoute(3, pc).kind, RouteVerdict::Exists);
 
     EXPECT_EQ(platform::JudgeDeleteRoute(A("169.254.9.9"), 32, 3, pc).kind, RouteVerdict::Allowed);
