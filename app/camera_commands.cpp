@@ -212,5 +212,14 @@ void TForm1::OpenWebPage(const CameraRecord& record) {
         DebugTrace("Host route to %s through %s: %s", record.ipAddrText, inet_ntoa(iface), outcome.c_str());
         BusyWait::Sleep(waits.routePauseMs);
     }
-    QDesktopServices::openUrl(QUrl(QString("http://") + QString::fromLatin1(record.webAddr)));
+    // The page's address is made from numbers: whatever text a camera sent, only http://a.b.c.d:port opens.
+    in_addr address{};
+    char dotted[INET_ADDRSTRLEN] = "";
+    if (inet_pton(AF_INET, record.ipAddrText, &address) != 1 || !inet_ntop(AF_INET, &address, dotted, sizeof dotted)) {
+        DebugTrace("Web page: %.30s is no IPv4 address", record.ipAddrText);
+        return;
+    }
+    QString url = QString("http://") + dotted;
+    if (record.httpPort > 0 && record.httpPort <= 0xFFFF) url += ":" + QString::number(record.httpPort);
+    QDesktopServices::openUrl(QUrl(url));
 }

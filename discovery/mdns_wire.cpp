@@ -73,11 +73,21 @@ void ApplyString(const char* text, CameraRecord& record, bool& linkLocal) {
     CopyValue(shortValue, sizeof shortValue, value);
     switch (key) {
     case 0: CopyValue(record.name, sizeof record.name, value); break;
-    case 1:
-        CopyValue(record.ipAddrText, sizeof record.ipAddrText, value);
-        record.ipAddr = inet_addr(record.ipAddrText);
-        if (std::strncmp(record.ipAddrText, "169.254", 7) == 0) linkLocal = true;
+    case 1: {
+        // The text came from the network: only four dotted decimals make an
+        // address, and the record's text is made anew from the number.
+        in_addr address{};
+        if (inet_pton(AF_INET, value, &address) != 1) {
+            DebugTrace("ParseTXT: ip addr \"%.40s\" is no IPv4 address", value);
+            record.ipAddrText[0] = '\0';
+            record.ipAddr = 0;
+            break;
+        }
+        inet_ntop(AF_INET, &address, record.ipAddrText, sizeof record.ipAddrText);
+        record.ipAddr = address.s_addr;
+        if ((ntohl(address.s_addr) >> 16) == 0xA9FE) linkLocal = true;
         break;
+    }
     case 2: CopyValue(record.subnetText, sizeof record.subnetText, value); break;
     case 3: CopyValue(record.gatewayText, sizeof record.gatewayText, value); break;
     case 4: CopyValue(record.productName, sizeof record.productName, value); break;
@@ -293,9 +303,14 @@ int ReadAnswer(const uint8_t* data, std::size_t length, const sockaddr_in& iface
             std::snprintf(record.httpPortText, sizeof record.httpPortText, "%d", record.httpPort);
             break;
         }
+        if (record.ipAddrText[0] == '\0') {
+            DebugTrace("ParseTXT: %s names no IPv4 address: not listed", txt.owner);
+            continue;
+        }
         record.foundByDrovik = 0;
         record.ifaceAddr = ifaceAddr;
         DebugTrace("ParseTXT: %s is on iface %s", record.ipAddrText, ifaceText);
+        // Both parts made here from numbers, never the received text.
         std::snprintf(record.webAddr, sizeof record.webAddr, "%s:%s", record.ipAddrText, record.httpPortText);
         ++added;
     }

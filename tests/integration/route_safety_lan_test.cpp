@@ -68,16 +68,28 @@ std::vector<std::string> Assign(const std::string& hw, const std::string& ip) {
 }
 
 TEST_F(RouteSafetyLan, LyingDevicesAndThePcsOwnRoutesLeaveTheTableAsItWas) {
-    Build({"192.168.60.20/24", "192.168.60.21/24", "192.168.1.90/24", "10.77.0.1/24"});
+    Build({"192.168.60.20/24", "192.168.60.21/24", "192.168.1.90/24", "10.77.0.1/24", "192.168.60.40/24",
+           "192.168.60.41/24", "192.168.60.42/24", "192.168.60.43/24", "192.168.60.44/24", "192.168.60.45/24"});
     if (HasFatalFailure()) return;
+    // Devices whose "ip addr" is no address at all: a port and a path aimed at
+    // the PC itself, user-info, a host name, a number out of range, trailing junk.
+    const char* const bogus[] = {"127.0.0.1:8099/pwn?", "192.168.60.40/set.oid", "root:qivnep@192.168.60.41",
+                                 "evil.example", "256.1.1.1", "192.168.60.44 x"};
+    std::vector<EmulatedCamera> cameras;
+    for (int i = 0; i < 6; ++i) {
+        const std::string n = std::to_string(i);
+        cameras.push_back(Naming(WebCam("Bogus" + n, "02:e5:a1:00:07:2" + n, "192.168.60.4" + n, {{"http", false}}),
+                                 bogus[i]));
+    }
     // "Liar" and "Stray" answer from one address and name another; "Gate"
     // claims the office gateway's address on the camera LAN; the PC reaches
     // "Routed" by a host route of its own, through the camera host.
     EmulatedCamera stray = WebCam("Stray", "02:e5:a1:00:07:02", "192.168.60.21");
     stray.subnet = "255.255.0.0";
-    auto cams = StartCameras("cams", {Naming(WebCam("Liar", "02:e5:a1:00:07:01", "192.168.60.20"), "192.168.1.99"),
-                                      Naming(stray, "169.254.9.9"), WebCam("Gate", "02:e5:a1:00:07:03", "10.77.0.1"),
-                                      WebCam("Routed", "02:e5:a1:00:07:04", "192.168.1.90")});
+    cameras.insert(cameras.end(), {Naming(WebCam("Liar", "02:e5:a1:00:07:01", "192.168.60.20"), "192.168.1.99"),
+                                   Naming(stray, "169.254.9.9"), WebCam("Gate", "02:e5:a1:00:07:03", "10.77.0.1"),
+                                   WebCam("Routed", "02:e5:a1:00:07:04", "192.168.1.90")});
+    auto cams = StartCameras("cams", cameras);
     lan.Route("pc", {"add", "192.168.1.90", "via", "192.168.60.20", "dev", "eth1"});
     const std::string before = PcRoutes();
     std::string out, traces;
@@ -88,6 +100,10 @@ TEST_F(RouteSafetyLan, LyingDevicesAndThePcsOwnRoutesLeaveTheTableAsItWas) {
     EXPECT_EQ(listed["Liar"], "192.168.1.99") << out;
     EXPECT_EQ(listed["Stray"], "169.254.9.9") << out;
     EXPECT_EQ(listed["Gate"], "10.77.0.1") << out;
+    EXPECT_EQ(listed.size(), 4u) << out;  // none of the bogus ones
+    EXPECT_TRUE(Has(traces, "ParseTXT: ip addr \"127.0.0.1:8099/pwn?\" is no IPv4 address")) << traces;
+    EXPECT_EQ(Cli(Assign("02:e5:a1:00:07:20", "192.168.60.30"), out, traces), 10);
+    EXPECT_FALSE(cams->WaitForText("GET", 500ms));
     EXPECT_TRUE(Has(traces, "Mdns: 169.254.9.9 answered from 192.168.60.21: no route for it")) << traces;
     EXPECT_FALSE(Has(traces, "route add")) << traces;
     EXPECT_EQ(PcRoutes(), before);

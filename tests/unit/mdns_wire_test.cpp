@@ -174,7 +174,7 @@ TEST(MdnsAnswer, OtherDevicesAnswersMakeNoRecord) {
     const Bytes nasPtr = Record(kService, 12, 1, nas);
     Result r = Read(Header(0, 2, 0, 3) + Record(kService, 12, 1, kInstance) + nasPtr +
                     Record(nas, 16, 1, printerData) + Record(kInstance, 16, 1, kLobbyTxt) +
-                    Record(kInstance, 16, 1, Txt({"server name=Again"})));
+                    Record(kInstance, 16, 1, Txt({"server name=Again", "ip addr=10.1.2.9"})));
     ASSERT_EQ(r.added, 1);
     EXPECT_STREQ(r.records[0].name, "Lobby");
 }
@@ -210,10 +210,21 @@ TEST(MdnsAnswer, AddressAndNsecRecordsAreSkipped) {
 TEST(MdnsAnswer, EachDatagramStartsAfresh) {
     // A lone SRV leaves no port for the next datagram's camera.
     EXPECT_EQ(Read(Answer({Record(kInstance, 33, 1, Srv(86))})).added, 0);
-    Result r = Read(Answer({Record(kInstance, 16, 1, Txt({"server name=Next"}))}));
+    Result r = Read(Answer({Record(kInstance, 16, 1, Txt({"server name=Next", "ip addr=10.1.2.9"}))}));
     ASSERT_EQ(r.added, 1);
     EXPECT_EQ(r.records[0].httpPort, 0);
-    EXPECT_STREQ(r.records[0].ipAddrText, "");
+    EXPECT_STREQ(r.records[0].webAddr, "10.1.2.9:");
+}
+
+TEST(MdnsAnswer, ACameraNamingNoAddressIsNotListedAndTextsAreMadeFromNumbers) {
+    for (const char* bad : {"ip addr=127.0.0.1:8099/pwn?", "ip addr=evil.example", "ip addr=10.1.2.3#", "server name=NoAddr"})
+        EXPECT_EQ(Read(Answer({Record(kInstance, 16, 1, Txt({"server name=X", bad}))})).added, 0) << bad;
+    // The last "ip addr" string decides; a later malformed one leaves no address.
+    EXPECT_EQ(Read(Answer({Record(kInstance, 16, 1, Txt({"ip addr=10.1.2.3", "ip addr=10.1.2.3/x"}))})).added, 0);
+    Result r = Read(Answer({Record(kInstance, 16, 1, Txt({"ip addr=10.1.2.3/x", "ip addr=10.1.2.3"})),
+                            Record(kInstance, 33, 1, Srv(8080))}));
+    ASSERT_EQ(r.added, 1);
+    EXPECT_STREQ(r.records[0].webAddr, "10.1.2.3:8080");
 }
 
 TEST(MdnsAnswer, TwoTxtRecordsTwoCamerasAndTheRoomLimit) {
@@ -245,7 +256,17 @@ TEST(MdnsTxt, KeysValuesAndCuts) {
         {"server name", "", "", "", 0, 0, ""},                          // no "=": empty
         {"server names=Yard", "Yard", "", "", 0, 0, ""},                // key is a prefix
         {"server name=" + std::string(60, 'n'), std::string(49, 'n'), "", "", 0, 0, ""},
-        {"ip addr=10.0.0.1234567890123456789", "", "10.0.0.1234567890123456", "", 0, 0, ""},
+        // Four dotted decimals or nothing: what follows an address, octal, short and named forms are no address.
+        {"ip addr=10.0.0.1234567890123456789", "", "", "", 0, 0, ""},
+        {"ip addr=10.1.2.3", "", "10.1.2.3", "", 0, 0, ""},
+        {"ip addr=127.0.0.1:8099/pwn?", "", "", "", 0, 0, ""},
+        {"ip addr=root:qivnep@10.1.2.3", "", "", "", 0, 0, ""},
+        {"ip addr=10.1.2.3/set.oid", "", "", "", 0, 0, ""},
+        {"ip addr=camera.local", "", "", "", 0, 0, ""},
+        {"ip addr=256.1.1.1", "", "", "", 0, 0, ""},
+        {"ip addr=010.1.2.3", "", "", "", 0, 0, ""},
+        {"ip addr=10.1.2", "", "", "", 0, 0, ""},
+        {"ip addr=10.1.2.3 ", "", "", "", 0, 0, ""},
         {"product name=ZC-100 with a long name", "", "", "ZC-100 with a l", 0, 0, ""},
         {"product code", "", "", "", 0, 0, ""},
         {"product code=zz", "", "", "", 0, 0, ""},
@@ -388,11 +409,11 @@ TEST(MdnsAnswer, Rfc9267FaultsGiveNoRecord) {
 
 TEST(MdnsAnswer, BrokenRecordsEndTheDatagramButKeepWhatCameBefore) {
     Bytes good = Record(kInstance, 16, 1, kLobbyTxt);
-    Bytes second = Record(Name({"Gate-02e5a1000002", "_http", "_tcp", "local"}), 16, 1, Txt({"server name=Gate"}));
+    Bytes second = Record(Name({"Gate-02e5a1000002", "_http", "_tcp", "local"}), 16, 1, Txt({"server name=Gate", "ip addr=10.1.2.9"}));
     // A record whose owner loops.
     Bytes head = Header(0, 1, 0, 2) + Record(kService, 12, 1, kInstance) + good;
     const int loopAt = static_cast<int>(head.size());
-    EXPECT_EQ(Read(head + Record(Pointer(loopAt), 16, 1, Txt({"server name=Loop"}))).added, 1);
+    EXPECT_EQ(Read(head + Record(Pointer(loopAt), 16, 1, Txt({"server name=Loop", "ip addr=10.1.2.9"}))).added, 1);
     // A data length past the end of the datagram.
     Bytes cut = head + second;
     cut.resize(cut.size() - 3);
