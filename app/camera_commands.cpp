@@ -113,13 +113,13 @@ void TForm1::AssignCamera(int index) {
     const CameraRecord record = TakeRecord(index);
 
     TAssignDlg& dlg = *AssignDlg;
-    dlg.EditIPAddr->setText(QString::fromLatin1(record.ipAddrText));
-    dlg.EditSubnet->setText(QString::fromLatin1(record.subnetText));
-    dlg.EditGateway->setText(QString::fromLatin1(record.gatewayText));
+    dlg.EditIPAddr->setText(CameraText(record.ipAddrText));
+    dlg.EditSubnet->setText(CameraText(record.subnetText));
+    dlg.EditGateway->setText(CameraText(record.gatewayText));
     if (record.dhcp) dlg.RadioButtonDHCP->setChecked(true);
     else dlg.RadioButtonManual->setChecked(true);
-    dlg.LabelSvrType->setText(QString::fromLatin1(record.productName));
-    dlg.LabelHWAddr->setText(QString::fromLatin1(record.hwAddrText));
+    dlg.LabelSvrType->setText(CameraText(record.productName));
+    dlg.LabelHWAddr->setText(CameraText(record.hwAddrText));
     dlg.rebootNeeded = true;
     dlg.CheckBoxDHCPClick();  // leaves rebootNeeded false and the edits enabled as the mode says
     if (dlg.exec() != QDialog::Accepted) return;
@@ -156,9 +156,9 @@ void TForm1::EditCamera(int index) {
     const CameraRecord record = TakeRecord(index);
 
     TAdvDlg& dlg = *AdvDlg;
-    dlg.EditName->setText(QString::fromLatin1(record.name));
-    dlg.LabelSvrType->setText(QString::fromLatin1(record.productName));
-    dlg.LabelHWAddr->setText(QString::fromLatin1(record.hwAddrText));
+    dlg.EditName->setText(CameraText(record.name));
+    dlg.LabelSvrType->setText(CameraText(record.productName));
+    dlg.LabelHWAddr->setText(CameraText(record.hwAddrText));
 
     dlg.ComboBoxAnalog->hide();
     dlg.LabelAnalog->hide();

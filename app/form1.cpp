@@ -11,6 +11,7 @@
 #include "busy_wait.h"
 #include "discovery/debug_trace.h"
 #include "fonts.h"
+#include "platform/visible_text.h"
 
 namespace {
 
@@ -22,13 +23,14 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, QRe
     return button;
 }
 
-// Record texts are 8-bit characters.
-QString Text(const char* field) { return QString::fromLatin1(field); }
-
 constexpr int kColumns = 4;
 constexpr int kColumnWidth = 140;
 
 }  // namespace
+
+QString CameraText(const char* text) {
+    return QString::fromStdString(platform::VisibleText(platform::Latin1ToUtf8(text)));
+}
 
 TForm1::TForm1(ScannerFactory factory, QWidget* parent) : QWidget(parent), makeScanner(std::move(factory)) {
     setObjectName("Form1");
@@ -201,7 +203,7 @@ void TForm1::FillGrid() {
                 item = new QTableWidgetItem;
                 StringGrid1->setItem(i, c, item);
             }
-            item->setText(Text(texts[c]));
+            item->setText(CameraText(texts[c]));
         }
     }
     // Like the grid it stands for, a non-empty list always has a selected row.
@@ -213,7 +215,7 @@ void TForm1::AppendRow(const CameraRecord& record) {
     const int row = StringGrid1->rowCount();
     StringGrid1->setRowCount(row + 1);
     const char* texts[kColumns] = {record.name, record.productName, record.hwAddrText, record.ipAddrText};
-    for (int c = 0; c < kColumns; ++c) StringGrid1->setItem(row, c, new QTableWidgetItem(Text(texts[c])));
+    for (int c = 0; c < kColumns; ++c) StringGrid1->setItem(row, c, new QTableWidgetItem(CameraText(texts[c])));
     LabelCamFound->setText(QString("%1 cameras found").arg(row + 1));
     LabelCamFound->adjustSize();
 }

@@ -16,6 +16,9 @@ class QTimer;
 class TAdvDlg;
 class TAssignDlg;
 
+// A camera's 8-bit (Latin-1) text as the window shows it: platform::VisibleText's form.
+QString CameraText(const char* text);
+
 class TForm1 : public QWidget
 {
     Q_OBJECT

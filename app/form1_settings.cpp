@@ -7,6 +7,7 @@
 #include "config/camera_settings.h"
 #include "dialogs/adv_dlg.h"
 #include "form1.h"
+#include "platform/visible_text.h"
 
 namespace {
 
@@ -14,8 +15,11 @@ CCameraSettings SettingsOf(TForm1& form) {
     return CCameraSettings(
         form.lastError, form.cameraAddr, form.cameraWebAddr,
         [&form](const char* text, const char* caption, bool errorIcon) {
+            // The text may carry the camera's own explanation: shown visible, never as rich text.
+            const std::string message = platform::VisibleMessage(platform::Latin1ToUtf8(text));
             QMessageBox box(errorIcon ? QMessageBox::Critical : QMessageBox::NoIcon, QString::fromLatin1(caption),
-                            QString::fromLatin1(text), QMessageBox::Ok, &form);
+                            QString::fromStdString(message), QMessageBox::Ok, &form);
+            box.setTextFormat(Qt::PlainText);
             box.exec();
         },
         &BusyWait::Run);
@@ -27,8 +31,8 @@ bool LoadChoices(TForm1& form, QComboBox* box, CCameraSettings::ChoiceList list)
     box->clear();
     CCameraSettings::Choices choices;
     const bool ok = SettingsOf(form).LoadChoices(list, choices);
-    for (const std::string& item : choices.items) box->addItem(QString::fromLatin1(item.c_str()));
-    if (choices.currentRead) box->setEditText(QString::fromLatin1(choices.current.c_str()));
+    for (const std::string& item : choices.items) box->addItem(CameraText(item.c_str()));
+    if (choices.currentRead) box->setEditText(CameraText(choices.current.c_str()));
     return ok;
 }
 

@@ -31,6 +31,14 @@ bool HasCredentials(const std::string& url) {
     return at != std::string::npos && (end == std::string::npos || at < end);
 }
 
+// `url` as traced: without its user-info, so no password reaches the log.
+std::string Traced(const std::string& url) {
+    if (!HasCredentials(url)) return url;
+    const std::size_t start = url.find("://") + 3;
+    const std::size_t end = url.find('/', start);
+    return url.substr(0, start) + url.substr(url.rfind('@', end == std::string::npos ? end : end - 1) + 1);
+}
+
 }  // namespace
 
 CWebClient::CWebClient() {
@@ -111,7 +119,7 @@ bool CWebClient::OpenStream() {
 
     request = curl_easy_init();
     if (!request || !multi) {
-        DebugTrace("OpenStream: error connecting to %s", url.c_str());
+        DebugTrace("OpenStream: error connecting to %s", Traced(url).c_str());
         return false;
     }
     curl_easy_setopt(request, CURLOPT_URL, url.c_str());
@@ -129,7 +137,7 @@ bool CWebClient::OpenStream() {
 
     const auto start = Clock::now();
     if (!Pump(start + kOpenLimit, [this] { return headersDone; })) {
-        DebugTrace("OpenStream: connect timeout on %s", url.c_str());
+        DebugTrace("OpenStream: connect timeout on %s", Traced(url).c_str());
         Close();
         return false;
     }
@@ -138,7 +146,7 @@ bool CWebClient::OpenStream() {
         const CURLcode why = static_cast<CURLcode>(transferResult);
         if (why == CURLE_COULDNT_CONNECT || why == CURLE_COULDNT_RESOLVE_HOST || why == CURLE_OPERATION_TIMEDOUT ||
             why == CURLE_URL_MALFORMAT || why == CURLE_UNSUPPORTED_PROTOCOL)
-            DebugTrace("OpenStream: error connecting to %s", url.c_str());
+            DebugTrace("OpenStream: error connecting to %s", Traced(url).c_str());
         Close();
         return false;
     }
@@ -153,19 +161,19 @@ bool CWebClient::OpenStream() {
 int CWebClient::ReadURL(const char* target, std::unique_ptr<char[]>& body) {
     url = target ? target : "";
     body.reset();
-    DebugTrace("ReadURL %s", url.c_str());
+    DebugTrace("ReadURL %s", Traced(url).c_str());
     if (!OpenStream()) {
-        DebugTrace("ReadURL: couldn't open %s", url.c_str());
+        DebugTrace("ReadURL: couldn't open %s", Traced(url).c_str());
         return kOpenFailed;
     }
     statusCode = openStatus;
     if (!Pump(Clock::now() + kBodyLimit, [] { return false; })) {
-        DebugTrace("ReadURL: body of %s not complete within 10 s", url.c_str());
+        DebugTrace("ReadURL: body of %s not complete within 10 s", Traced(url).c_str());
         Close();
         return kBodyTimedOut;
     }
     if (overflow) {
-        DebugTrace("ReadURL: body of %s over %zu bytes", url.c_str(), kMaxBody);
+        DebugTrace("ReadURL: body of %s over %zu bytes", Traced(url).c_str(), kMaxBody);
         Close();
         return kBodyTooLarge;
     }

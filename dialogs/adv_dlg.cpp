@@ -35,6 +35,9 @@ TAdvDlg::TAdvDlg(QWidget* parent) : QDialog(parent) {
     LabelSvrType = MakeLabel(this, "LabelSvrType", "LabelSvrType", {104, 17, 67, 14});
     Label4 = MakeLabel(this, "Label4", "HW Addr:", {24, 41, 47, 14});
     LabelHWAddr = MakeLabel(this, "LabelHWAddr", "LabelHWAddr", {104, 41, 67, 14});
+    // These two show the camera's own texts: plain, never read as markup.
+    LabelSvrType->setTextFormat(Qt::PlainText);
+    LabelHWAddr->setTextFormat(Qt::PlainText);
     Label2 = MakeLabel(this, "Label2", "Name:", {24, 89, 30, 14});
     EditName = MakeEdit(this, "EditName", {104, 81, 121, 22});
     EditName->setText("EditName");

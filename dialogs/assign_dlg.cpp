@@ -37,6 +37,9 @@ TAssignDlg::TAssignDlg(QWidget* parent) : QDialog(parent), probe(ProbeWhileBusy)
     LabelSvrType = MakeLabel(this, "LabelSvrType", "LabelSvrType", {104, 16, 67, 14});
     Label4 = MakeLabel(this, "Label4", "HW Addr:", {24, 40, 47, 14});
     LabelHWAddr = MakeLabel(this, "LabelHWAddr", "LabelHWAddr", {104, 40, 67, 14});
+    // These two show the camera's own texts: plain, never read as markup.
+    LabelSvrType->setTextFormat(Qt::PlainText);
+    LabelHWAddr->setTextFormat(Qt::PlainText);
 
     RadioButtonDHCP = new QRadioButton("Obtain an IP address automatically via DHCP", this);
     RadioButtonDHCP->setObjectName("RadioButtonDHCP");

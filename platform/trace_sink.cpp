@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 
+#include "visible_text.h"
+
 namespace platform {
 namespace {
 
@@ -26,14 +28,18 @@ void SetTraceSink(TraceSink sink) {
 }
 
 void EmitTrace(std::string_view line) {
+    // Lines carry camera texts: every sink gets them visible, one trace line
+    // one line. A line break at the end is the line's own end, not its text.
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    const std::string visible = VisibleText(line);
     {
         std::lock_guard<std::mutex> lock(sinkMutex);
         if (currentSink) {
-            currentSink(line);
+            currentSink(visible);
             return;
         }
     }
-    SendSyslogDatagram("/dev/log", "vantrel", line);
+    SendSyslogDatagram("/dev/log", "vantrel", visible);
 }
 
 bool SendSyslogDatagram(const char* socketPath, std::string_view ident, std::string_view line) {

@@ -11,6 +11,7 @@
 #include "discovery/debug_trace.h"
 #include "discovery/scanner.h"
 #include "platform/address_probe.h"
+#include "platform/visible_text.h"
 
 namespace {
 
@@ -62,7 +63,8 @@ int RunAssignCommand(const AssignArguments& a) {
         if (strcasecmp(r.hwAddrText, a.hwAddr.c_str()) == 0) index = i;
     }
     if (index < 0) {
-        std::fprintf(stderr, "No camera with hardware address %s answered%s.\n", a.hwAddr.c_str(),
+        std::fprintf(stderr, "No camera with hardware address %s answered%s.\n",
+                     platform::VisibleText(a.hwAddr).c_str(),
                      a.via.empty() ? "" : (a.via == "drovik" ? " the broadcast" : " multicast DNS"));
         return kNoSuchCamera;
     }

@@ -3,6 +3,8 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "platform/visible_text.h"
+
 void PrintOutcomes(const std::vector<RowOutcome>& outcomes, bool json) {
     if (json) {
         nlohmann::json list = nlohmann::json::array();
@@ -15,7 +17,11 @@ void PrintOutcomes(const std::vector<RowOutcome>& outcomes, bool json) {
         std::cout << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     } else {
         std::cout << "Hardware Address\tPlanned Address\tResult\n";
-        for (const RowOutcome& o : outcomes) std::cout << o.hwAddrText << '\t' << o.planned << '\t' << o.result << '\n';
+        // Results carry camera messages: each row stays one visible line.
+        using platform::VisibleText;
+        for (const RowOutcome& o : outcomes)
+            std::cout << VisibleText(o.hwAddrText) << '\t' << VisibleText(o.planned) << '\t' << VisibleText(o.result)
+                      << '\n';
     }
     std::cout.flush();
 }

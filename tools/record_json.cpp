@@ -3,8 +3,10 @@
 #include <arpa/inet.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include "csv_text.h"
+#include "platform/visible_text.h"
 
 namespace {
 
@@ -17,17 +19,17 @@ std::string Dotted(uint32_t networkOrder) {
 
 // Record texts are 8-bit characters; JSON wants UTF-8, so bytes above 0x7f
 // are taken as Latin-1.
-std::string Text(const char* field) {
-    std::string out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(field); *p; ++p) {
-        if (*p < 0x80) {
-            out += static_cast<char>(*p);
-        } else {
-            out += static_cast<char>(0xC0 | (*p >> 6));
-            out += static_cast<char>(0x80 | (*p & 0x3F));
-        }
-    }
-    return out;
+std::string Text(const char* field) { return platform::Latin1ToUtf8(field); }
+
+// What a person reads: the text with its controls written out.
+std::string Shown(const char* field) { return platform::VisibleText(Text(field)); }
+
+// A spreadsheet takes a cell that starts so for a formula: the leading '
+// makes it text (and the plan reader drops it again). A text that starts
+// with ' gets one more, so that the round trip keeps it.
+std::string Cell(const std::string& text) {
+    const bool inert = text.empty() || std::string_view("=+-@\t\r'").find(text.front()) == std::string_view::npos;
+    return CsvField(inert ? text : "'" + text);
 }
 
 }  // namespace
@@ -56,12 +58,12 @@ nlohmann::json RecordToJson(const CameraRecord& r) {
 }
 
 std::string RecordToRow(const CameraRecord& r) {
-    return Text(r.name) + "\t" + Text(r.productName) + "\t" + Text(r.hwAddrText) + "\t" + Text(r.ipAddrText);
+    return Shown(r.name) + "\t" + Shown(r.productName) + "\t" + Shown(r.hwAddrText) + "\t" + Shown(r.ipAddrText);
 }
 
 std::string RecordToCsv(const CameraRecord& r) {
     const bool dhcp = r.dhcp != 0;
-    return CsvField(Text(r.hwAddrText)) + "," + (dhcp ? "dhcp" : CsvField(Text(r.ipAddrText))) + "," +
-           (dhcp ? "" : CsvField(Text(r.subnetText))) + "," + (dhcp ? "" : CsvField(Text(r.gatewayText))) + "," +
-           CsvField(Text(r.name)) + "," + CsvField(Text(r.productName)) + "," + (r.foundByDrovik ? "drovik" : "mdns");
+    return Cell(Text(r.hwAddrText)) + "," + (dhcp ? "dhcp" : Cell(Text(r.ipAddrText))) + "," +
+           (dhcp ? "" : Cell(Text(r.subnetText))) + "," + (dhcp ? "" : Cell(Text(r.gatewayText))) + "," +
+           Cell(Text(r.name)) + "," + Cell(Text(r.productName)) + "," + (r.foundByDrovik ? "drovik" : "mdns");
 }

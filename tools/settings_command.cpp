@@ -1,8 +1,11 @@
 #include "settings_command.h"
 
+#include <unistd.h>
+
 #include <iostream>
 
 #include "config/camera_settings.h"
+#include "platform/visible_text.h"
 
 namespace {
 
@@ -13,11 +16,18 @@ struct Access {
     explicit Access(const SettingsTarget& target)
         : settings(lastError, target.ip, target.ip + ":" + std::to_string(target.port),
                    [this](const char* text, const char*, bool) {
-                       std::cerr << text << '\n';
+                       std::cerr << platform::VisibleMessage(text) << '\n';
                        shown = true;
                    }) {}
     CCameraSettings settings;
 };
+
+// A camera's value as printed: its bytes exact into a pipe or file (scripts
+// compare and store them), visible on a terminal, which would obey its controls.
+std::string Out(const std::string& value) {
+    static const bool terminal = isatty(STDOUT_FILENO) == 1;
+    return terminal ? platform::VisibleText(value) : value;
+}
 
 int Printed() {
     std::cout.flush();
@@ -30,7 +40,7 @@ int RunGetCommand(const SettingsTarget& target, const std::string& oid) {
     Access access(target);
     char value[256];
     if (!access.settings.GetCameraOid(oid.c_str(), value, sizeof value)) return 1;
-    std::cout << value << '\n';
+    std::cout << Out(value) << '\n';
     return Printed();
 }
 
@@ -48,7 +58,7 @@ int RunChoicesCommand(const SettingsTarget& target, const std::string& list) {
         if (!access.shown) std::cerr << "The camera offered no usable " << list << " list\n";
         return 1;
     }
-    std::cout << choices.current << '\n';
-    for (const std::string& item : choices.items) std::cout << item << '\n';
+    std::cout << Out(choices.current) << '\n';
+    for (const std::string& item : choices.items) std::cout << Out(item) << '\n';
     return Printed();
 }

@@ -38,6 +38,14 @@ TEST(RecordJson, EveryFieldAndItsForm) {
     EXPECT_EQ(j["ifaceAddr"], "10.1.2.100");
     EXPECT_EQ(j.size(), 15u);
     EXPECT_EQ(RecordToRow(r), "Caf\xc3\xa9\tZC-100\t02:e5:a1:0a:0b:0c\t10.1.2.3");
+
+    // A camera that would steer the terminal and print a row of its own: one
+    // visible line. JSON keeps its bytes (escaped by JSON itself).
+    std::strcpy(r.name, "\x1b]0;owned\x07\x1b[2J\nFake\t02:e5:a1:00:00:01\t10.1.2.9\x9b");
+    std::strcpy(r.productName, "ZC\r\x7f");
+    EXPECT_EQ(RecordToRow(r), "\\x1b]0;owned\\x07\\x1b[2J\\x0aFake\\x0902:e5:a1:00:00:01\\x0910.1.2.9\\x9b"
+                              "\tZC\\x0d\\x7f\t02:e5:a1:0a:0b:0c\t10.1.2.3");
+    EXPECT_EQ(RecordToJson(r)["productName"], "ZC\r\x7f");
 }
 
 }  // namespace
