@@ -13,8 +13,8 @@
 #include "vantrel_application.h"
 
 int main(int argc, char** argv) {
-    // Before Qt starts any thread: the routes the window added go before it ends on a signal.
-    platform::EndOnExitSignalsWithoutRoutes();
+    // The routes the window added go before it ends on a signal; what it starts keeps an open mask.
+    platform::EndOnExitSignalsWithoutRoutesKeepingMask();
     VantrelApplication application(argc, argv);
     QString message;
     try {

@@ -8,10 +8,17 @@ namespace platform {
 // SIGINT, SIGTERM and SIGHUP.
 sigset_t ExitSignals();
 
-// Blocks the three in the calling thread (threads started later inherit the
-// mask) and starts a thread that waits for them: on one, every route this
-// process holds is removed and the process ends with 128 + the signal. Call
-// it first thing in main, before any thread starts.
+// Blocks the three in the calling thread; threads started later inherit the mask.
+void BlockExitSignals();
+
+// For vantrel-cli, which starts no program but the helper (and gives it a
+// mask of its own): blocks the three (call it before any thread starts) and
+// starts a thread that waits for them, then removes every route this
+// process holds and ends it with 128 + the signal.
 void EndOnExitSignalsWithoutRoutes();
+
+// For the window, whose browser and other programs must inherit an open
+// mask: the same end, from a handler that only wakes that thread.
+void EndOnExitSignalsWithoutRoutesKeepingMask();
 
 }  // namespace platform

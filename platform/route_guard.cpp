@@ -1,5 +1,6 @@
 #include "route_guard.h"
 
+#include <linux/rtnetlink.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,7 +39,8 @@ HelperAnswer Delete(in_addr destination, int prefixLength, unsigned linkIndex, c
     const RouteVerdict verdict = JudgeDeleteRoute(destination, prefixLength, linkIndex, view);
     if (verdict.kind != RouteVerdict::Allowed) return FromVerdict(verdict);
     for (const RouteEntry& route : view.routes) {
-        if (route.protocol != kRouteProtocol || route.linkIndex != linkIndex || route.prefixLength != prefixLength ||
+        if (route.table != RT_TABLE_MAIN || route.protocol != kRouteProtocol || route.linkIndex != linkIndex ||
+            route.prefixLength != prefixLength ||
             route.destination.s_addr != destination.s_addr)
             continue;
         uid_t user = 0;

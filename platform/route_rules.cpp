@@ -1,6 +1,7 @@
 #include "route_rules.h"
 
 #include <arpa/inet.h>
+#include <linux/rtnetlink.h>
 
 #include <cstdint>
 
@@ -25,6 +26,15 @@ std::string Prefix(const RouteEntry& route) { return Dotted(route.destination) +
 
 RouteVerdict Refuse(std::string reason) { return {RouteVerdict::Refused, std::move(reason)}; }
 
+bool InMain(const RouteEntry& route) { return route.table == RT_TABLE_MAIN; }
+
+// Routes that send traffic somewhere, or deliberately nowhere (a VPN's kill
+// switch): not the local table's own addresses and broadcasts.
+bool Leads(const RouteEntry& route) {
+    return route.type == RTN_UNICAST || route.type == RTN_BLACKHOLE || route.type == RTN_UNREACHABLE ||
+           route.type == RTN_PROHIBIT;
+}
+
 bool PrivateOrLinkLocal(in_addr address) {
     return Within(address, 0x0A000000, 8) || Within(address, 0xAC100000, 12) || Within(address, 0xC0A80000, 16) ||
            Within(address, 0xA9FE0000, 16);
@@ -45,6 +55,8 @@ RouteVerdict JudgeAddHostRoute(in_addr destination, unsigned linkIndex, const Ro
             (Host(destination) & mask) == (Host(subnet.address) & mask))
             return Refuse(text + " lies in the subnet of " + subnet.linkName + " (" + Dotted(subnet.address) + ")");
     }
+    // Every table counts here: a VPN's or a policy's routes win over main only by a rule, and a /32 in
+    // main would win over them.
     for (const RouteEntry& route : view.routes)
         for (const in_addr gateway : route.gateways)
             if (gateway.s_addr == destination.s_addr)
@@ -52,19 +64,20 @@ RouteVerdict JudgeAddHostRoute(in_addr destination, unsigned linkIndex, const Ro
     // Link-local addresses belong to each link: another link's 169.254.0.0/16 leads to other devices.
     if (!Within(destination, 0xA9FE0000, 16)) {
         for (const RouteEntry& route : view.routes)
-            if (route.prefixLength > 0 && route.prefixLength < 32 && route.linkIndex != linkIndex &&
+            if (Leads(route) && route.prefixLength > 0 && route.prefixLength < 32 && route.linkIndex != linkIndex &&
                 Within(destination, Host(route.destination), route.prefixLength))
                 return Refuse(text + " is routed through " + route.linkName + " by the route to " + Prefix(route));
     }
     for (const RouteEntry& route : view.routes)
-        if (route.prefixLength == 32 && route.destination.s_addr == destination.s_addr) return {RouteVerdict::Exists, {}};
+        if (InMain(route) && route.prefixLength == 32 && route.destination.s_addr == destination.s_addr)
+            return {RouteVerdict::Exists, {}};
     return {RouteVerdict::Allowed, {}};
 }
 
 RouteVerdict JudgeAddLinkLocalRoute(unsigned, const RouteView& view) {
     if (!view.read) return Refuse("the routing table cannot be read");
     for (const RouteEntry& route : view.routes)
-        if (route.prefixLength == 16 && route.destination.s_addr == LinkLocalNetwork().s_addr)
+        if (InMain(route) && route.prefixLength == 16 && route.destination.s_addr == LinkLocalNetwork().s_addr)
             return {RouteVerdict::Exists, {}};
     return {RouteVerdict::Allowed, {}};
 }
@@ -73,7 +86,8 @@ RouteVerdict JudgeDeleteRoute(in_addr destination, int prefixLength, unsigned li
     if (!view.read) return Refuse("the routing table cannot be read");
     bool ours = false, other = false;
     for (const RouteEntry& route : view.routes) {
-        if (route.prefixLength != prefixLength || route.destination.s_addr != destination.s_addr) continue;
+        if (!InMain(route) || route.prefixLength != prefixLength || route.destination.s_addr != destination.s_addr)
+            continue;
         if (route.protocol == kRouteProtocol && route.linkIndex == linkIndex) ours = true;
         else if (route.linkIndex == linkIndex) other = true;
     }

@@ -39,11 +39,17 @@ void ReadNextHops(const rtattr* multipath, RouteEntry& entry) {
 
 }  // namespace
 
-void ReadRouteMessages(const uint8_t* data, std::size_t length, std::vector<RouteEntry>& routes, bool& done) {
+void ReadRouteMessages(const uint8_t* data, std::size_t length, std::vector<RouteEntry>& routes, bool& done,
+                       bool& failed) {
     int left = static_cast<int>(length);
     for (auto* message = reinterpret_cast<const nlmsghdr*>(data); NLMSG_OK(message, left);
          message = NLMSG_NEXT(message, left)) {
+        if (message->nlmsg_flags & NLM_F_DUMP_INTR) failed = true;  // the table changed while it was read
         if (message->nlmsg_type == NLMSG_DONE || message->nlmsg_type == NLMSG_ERROR) {
+            // Both carry an error number first (0: none); a message too short for it is a failure too.
+            int error = -1;
+            if (message->nlmsg_len >= NLMSG_LENGTH(sizeof error)) std::memcpy(&error, NLMSG_DATA(message), sizeof error);
+            if (error != 0) failed = true;
             done = true;
             return;
         }
@@ -79,7 +85,8 @@ void ReadRouteMessages(const uint8_t* data, std::size_t length, std::vector<Rout
                     break;
             }
         }
-        if (table == RT_TABLE_MAIN) routes.push_back(entry);
+        entry.table = table;
+        routes.push_back(entry);
     }
 }
 
@@ -96,9 +103,8 @@ RouteView ReadRouteView() {
     request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
     request.header.nlmsg_seq = 1;
     request.route.rtm_family = AF_INET;
-    request.route.rtm_table = RT_TABLE_MAIN;
     if (send(fd.get(), &request, request.header.nlmsg_len, 0) < 0) return view;
-    bool done = false;
+    bool done = false, failed = false;
     std::vector<uint8_t> answer(32768);  // operator new's alignment suits nlmsghdr
     while (!done) {
         // The kernel answers at once; the bound only guards against a lost answer.
@@ -106,13 +112,14 @@ RouteView ReadRouteView() {
         if (poll(&waiting, 1, 2000) <= 0) return view;
         const ssize_t n = recv(fd.get(), answer.data(), answer.size(), 0);
         if (n <= 0) return view;
-        ReadRouteMessages(answer.data(), static_cast<std::size_t>(n), view.routes, done);
+        ReadRouteMessages(answer.data(), static_cast<std::size_t>(n), view.routes, done, failed);
     }
+    if (failed) return view;
     for (RouteEntry& route : view.routes)
         route.linkName = route.linkIndex ? LinkName(route.linkIndex) : "several links";
-    Ipv4Interface addresses[256];
-    const int count = ListIpv4Interfaces(addresses, 256);
-    if (count < 0) return view;
+    std::vector<Ipv4Interface> addresses(4096);
+    const int count = ListIpv4Interfaces(addresses.data(), static_cast<int>(addresses.size()));
+    if (count < 0 || count == static_cast<int>(addresses.size())) return view;  // possibly not all
     for (int i = 0; i < count; ++i)
         view.subnets.push_back({addresses[i].index, LinkName(addresses[i].index), addresses[i].address,
                                 addresses[i].netmask});

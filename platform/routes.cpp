@@ -1,6 +1,7 @@
 #include "routes.h"
 
 #include <arpa/inet.h>
+#include <linux/rtnetlink.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -115,7 +116,7 @@ void SweepStale(Held& held) {
     if (!held.sweptNamespaces.insert(NetworkNamespace()).second) return;
     const RouteView view = ReadRouteView();
     for (const RouteEntry& route : view.routes) {
-        if (route.protocol != kRouteProtocol || route.linkIndex == 0) continue;
+        if (route.table != RT_TABLE_MAIN || route.protocol != kRouteProtocol || route.linkIndex == 0) continue;
         const bool host = route.prefixLength == 32;
         if (!host && !(route.prefixLength == 16 && route.destination.s_addr == LinkLocalNetwork().s_addr)) continue;
         uid_t user = 0;
@@ -187,6 +188,13 @@ void ReleaseAllRoutes() {
     Held& held = TheHeld();
     const std::lock_guard<std::mutex> hold(held.lock);
     while (!held.routes.empty()) Remove(held, held.routes.size() - 1);
+}
+
+void EndWithoutRoutes(int status) {
+    Held& held = TheHeld();
+    held.lock.lock();  // never given back: the process ends here
+    while (!held.routes.empty()) Remove(held, held.routes.size() - 1);
+    _exit(status);
 }
 
 std::string DescribeRouteOutcome(const RouteOutcome& outcome) {

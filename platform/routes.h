@@ -28,9 +28,13 @@ void ReleaseHostRoute(in_addr destination, unsigned linkIndex);
 // there are reached there; Exists when the table has a route for it already.
 RouteOutcome AddLinkLocalRoute(unsigned linkIndex, in_addr source);
 
-// Removes every route this process holds. The front ends call it when they
-// end, also on SIGINT, SIGTERM and SIGHUP (exit_signals.h).
+// Removes every route this process holds. The front ends call it when they end.
 void ReleaseAllRoutes();
+
+// Removes every route this process holds and ends it with `status`, holding
+// the routes' lock to the end so that no other thread adds one meanwhile
+// (exit_signals.h, on SIGINT, SIGTERM and SIGHUP).
+[[noreturn]] void EndWithoutRoutes(int status);
 
 // "added", "exists", "refused: REASON" or the errno's text, for messages.
 std::string DescribeRouteOutcome(const RouteOutcome& outcome);

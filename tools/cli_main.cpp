@@ -160,9 +160,13 @@ int Run(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
     if (trace) platform::SetTraceSink([](std::string_view line) { std::cerr << line << std::endl; });
-    // provision takes the three signals itself, between cameras; every other
-    // command ends on one at once, its routes removed first.
-    if (!provision->parsed()) platform::EndOnExitSignalsWithoutRoutes();
+    // provision takes the three signals itself, between cameras (and after its
+    // last step lets them wait for the end); every other command ends on one
+    // at once, its routes removed first.
+    if (provision->parsed()) platform::BlockExitSignals();
+    else platform::EndOnExitSignalsWithoutRoutes();
+    // A reader that went away is a failed write, not the end of the run: the routes still go.
+    signal(SIGPIPE, SIG_IGN);
 
     if (get->parsed()) return RunGetCommand(target, oid);
     if (set->parsed()) return RunSetCommand(target, oid, value);

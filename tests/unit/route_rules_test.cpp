@@ -27,7 +27,7 @@ TEST(RouteDump, ReadsTheMainTablesRoutesAndNothingPastALength) {
         8, 0, 4, 0, 3, 0, 0, 0,          // RTA_OIF 3
         8, 0, 5, 0, 192, 168, 60, 254,   // RTA_GATEWAY
         8, 0, 6, 0, 0x39, 0x30, 0, 0,    // RTA_PRIORITY 12345
-        // the same in table local (255): not the main table's
+        // a local address in table local (255)
         44, 0, 0, 0, 24, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0,
         2, 32, 0, 0, 255, 2, 254, 2, 0, 0, 0, 0,
         8, 0, 15, 0, 255, 0, 0, 0,
@@ -41,10 +41,15 @@ TEST(RouteDump, ReadsTheMainTablesRoutesAndNothingPastALength) {
         20, 0, 0, 0, 3, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
     };
     std::vector<RouteEntry> routes;
-    bool done = false;
-    platform::ReadRouteMessages(dump.data(), dump.size(), routes, done);
+    bool done = false, failed = false;
+    platform::ReadRouteMessages(dump.data(), dump.size(), routes, done, failed);
     EXPECT_TRUE(done);
-    ASSERT_EQ(routes.size(), 2u);
+    EXPECT_FALSE(failed);
+    ASSERT_EQ(routes.size(), 3u);
+    EXPECT_EQ(routes[0].table, 254u);
+    EXPECT_EQ(routes[1].table, 255u);
+    EXPECT_EQ(routes[1].type, 2);  // RTN_LOCAL
+    routes.erase(routes.begin() + 1);
     EXPECT_EQ(routes[0].destination.s_addr, inet_addr("10.66.0.50"));
     EXPECT_EQ(routes[0].prefixLength, 32);
     EXPECT_EQ(routes[0].protocol, 163);
@@ -62,10 +67,19 @@ TEST(RouteDump, ReadsTheMainTablesRoutesAndNothingPastALength) {
     for (std::size_t n = 0; n < dump.size(); ++n) {
         std::vector<uint8_t> cut(dump.begin(), dump.begin() + static_cast<long>(n));
         std::vector<RouteEntry> some;
-        bool end = false;
-        platform::ReadRouteMessages(cut.data(), cut.size(), some, end);
-        EXPECT_LE(some.size(), 2u);
+        bool end = false, broken = false;
+        platform::ReadRouteMessages(cut.data(), cut.size(), some, end, broken);
+        EXPECT_LE(some.size(), 3u);
     }
+    // An error, or a dump the kernel says was interrupted, leaves nothing to judge by.
+    const std::vector<uint8_t> error = {20, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xf0, 0xff, 0xff, 0xff};
+    platform::ReadRouteMessages(error.data(), error.size(), routes, done, failed);
+    EXPECT_TRUE(failed);
+    std::vector<uint8_t> interrupted(dump.begin(), dump.begin() + 68);
+    interrupted[6] |= 0x10;  // NLM_F_DUMP_INTR
+    failed = false;
+    platform::ReadRouteMessages(interrupted.data(), interrupted.size(), routes, done, failed);
+    EXPECT_TRUE(failed);
 }
 
 // A PC with an office link eth0 (10.77.0.2/24, default route via 10.77.0.1),
@@ -84,6 +98,8 @@ platform::RouteView Pc() {
         entry.linkIndex = link;
         entry.linkName = link == 2 ? "eth0" : "eth1";
         entry.protocol = protocol;
+        entry.table = 254;
+        entry.type = 1;  // unicast
         return entry;
     };
     view.routes = {route("0.0.0.0", 0, {A("10.77.0.1")}, 2, 16),
@@ -103,6 +119,8 @@ RouteEntry route169(const char* link) {
     kernels.linkIndex = 2;
     kernels.linkName = link;
     kernels.protocol = 2;
+    kernels.table = 254;
+    kernels.type = 1;
     return kernels;
 }
 
@@ -140,6 +158,18 @@ TEST(RouteRules, HostRoutesOnlyWhereTheyHijackNothing) {
     platform::RouteView linkLocalElsewhere = pc;
     linkLocalElsewhere.routes.push_back(route169("eth0"));
     EXPECT_EQ(platform::JudgeAddHostRoute(A("169.254.10.20"), 3, linkLocalElsewhere).kind, RouteVerdict::Allowed);
+    // A VPN keeps its routes in a table of its own: they count all the same.
+    platform::RouteView vpn = pc;
+    RouteEntry tunnel;
+    tunnel.destination = A("10.50.0.0");
+    tunnel.prefixLength = 16;
+    tunnel.linkIndex = 9;
+    tunnel.linkName = "wg0";
+    tunnel.table = 51820;
+    tunnel.type = 1;
+    vpn.routes.push_back(tunnel);
+    EXPECT_EQ(platform::JudgeAddHostRoute(A("10.50.3.4"), 3, vpn).reason,
+              "10.50.3.4 is routed through wg0 by the route to 10.50.0.0/16");
     platform::RouteView gatewayOnly = pc;
     gatewayOnly.subnets.clear();
     EXPECT_EQ(platform::JudgeAddHostRoute(A("10.77.0.1"), 3, gatewayOnly).reason,
