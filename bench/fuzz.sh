@@ -28,7 +28,7 @@ while getopts t: opt; do
     esac
 done
 shift $((OPTIND - 1))
-HARNESSES=${*:-drovik_reply drovik_collection mdns_answer zorvo_reply settings_body url_value}
+HARNESSES=${*:-drovik_reply drovik_collection mdns_answer zorvo_reply settings_body url_value plan}
 
 if ! command -v clang++ >/dev/null; then
     echo "fuzz: the harnesses need clang (Debian: apt-get install clang)" >&2

@@ -43,7 +43,7 @@ if [ "${1:-}" != "--sanitize" ]; then
     unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
     cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DVANTREL_FUZZ=ON
     cmake --build build-fuzz -j2 --target drovik_reply_fuzz drovik_collection_fuzz mdns_answer_fuzz \
-        zorvo_reply_fuzz settings_body_fuzz url_value_fuzz
+        zorvo_reply_fuzz settings_body_fuzz url_value_fuzz plan_fuzz
     echo "==== vantrel: fuzz harnesses ===="
     if ctest --test-dir build-fuzz -L fuzz --output-on-failure; then
         echo "==== vantrel: fuzz harnesses passed ===="

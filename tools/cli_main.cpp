@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr int kExitBadPlan = 2;  // refused before anything was sent
-
 // --stream: one JSON object a line, written as each camera is accepted.
 int RunStreamCommand() {
     CScanner scanner;
@@ -114,9 +112,11 @@ int Run(int argc, char** argv) {
         app.add_subcommand("provision", "Give many cameras their address, mask, gateway and name from one plan");
     std::string planPath;
     ProvisionOptions provisionOptions;
-    provision->add_option("PLAN", planPath, "CSV file: hwaddr,ip,subnet,gateway,name (ip may be dhcp)")
-        ->required()
-        ->check(CLI::ExistingFile);
+    // Not checked here: an unreadable plan is the command's own refusal (exit status 2).
+    provision
+        ->add_option("PLAN", planPath,
+                     "CSV file: hwaddr,ip,subnet,gateway,name (ip may be dhcp); - reads standard input")
+        ->required();
     provision->add_flag("--reboot", provisionOptions.reboot, "Restart each assigned camera at once");
     provision->add_flag("--dry-run", provisionOptions.dryRun,
                         "Scan and probe, print what would be done, send nothing that changes a camera");
@@ -172,19 +172,7 @@ int Run(int argc, char** argv) {
     if (set->parsed()) return RunSetCommand(target, oid, value);
     if (choices->parsed()) return RunChoicesCommand(target, list);
 
-    if (provision->parsed()) {
-        std::ifstream file(planPath, std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        if (!file) {
-            std::cerr << planPath << ": cannot be read\n";
-            return kExitBadPlan;
-        }
-        const Plan plan = ParsePlan(text.str());
-        for (const PlanFault& fault : plan.faults) std::cerr << planPath << ":" << fault.line << ": " << fault.text << '\n';
-        if (!plan.faults.empty()) return kExitBadPlan;
-        return RunProvisionCommand(plan.rows, provisionOptions);
-    }
+    if (provision->parsed()) return RunProvisionPlan(planPath, provisionOptions);
 
     if (assign->parsed()) {
         if (!arguments.dhcp && !*ip) return app.exit(CLI::RequiredError("--dhcp or --ip, --subnet and --gateway"));

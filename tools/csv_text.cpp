@@ -1,5 +1,7 @@
 #include "csv_text.h"
 
+#include <cstdio>
+
 namespace {
 
 bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -21,25 +23,45 @@ public:
     }
 
     // One record; false with `fault` when its quoting is broken (the rest of
-    // its line is skipped then).
+    // its line is skipped then), it has too many fields or holds a control
+    // character (read to its end then, so that the next record starts right).
     bool Record(std::vector<std::string>& fields, std::string& fault) {
+        std::size_t count = 0;
+        control.clear();
         for (;;) {
             std::string field;
             if (!Field(field, fault)) {
                 SkipLine();
                 return false;
             }
-            fields.push_back(std::move(field));
+            if (++count <= kCsvMaxFields) fields.push_back(std::move(field));
             if (pos < text.size() && text[pos] == ',') {
                 ++pos;
                 continue;
             }
             SkipLine();  // at '\n' or the end
-            return true;
+            if (count > kCsvMaxFields) fault = "more than " + std::to_string(kCsvMaxFields) + " fields";
+            if (fault.empty() && !control.empty()) fault = control;
+            return fault.empty();
         }
     }
 
 private:
+    // Notes the first control character of the record; CR and LF only where
+    // a quoted field holds them, or as the line's end.
+    void Control(std::string_view field, bool quoted) {
+        if (!control.empty()) return;
+        for (const char c : field) {
+            const auto byte = static_cast<unsigned char>(c);
+            if ((byte < 0x20 || byte == 0x7F) && !(quoted && (c == '\n' || c == '\r'))) {
+                char description[48];
+                std::snprintf(description, sizeof description, "control character 0x%02x in a field", byte);
+                control = description;
+                return;
+            }
+        }
+    }
+
     bool Field(std::string& field, std::string& fault) {
         while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
         if (pos < text.size() && text[pos] == '"') return Quoted(field, fault);
@@ -54,6 +76,7 @@ private:
         std::size_t end = pos;
         while (end > start && Blank(text[end - 1])) --end;
         field.assign(text.substr(start, end - start));
+        Control(field, false);
         return true;
     }
 
@@ -76,6 +99,7 @@ private:
             if (c == '\n') ++line;
             field += c;
         }
+        Control(field, true);
         while (pos < text.size() && Blank(text[pos])) ++pos;
         if (pos < text.size() && text[pos] != ',' && text[pos] != '\n') {
             fault = "text after a closing quote";
@@ -95,12 +119,13 @@ private:
     std::string_view text;
     std::size_t pos = 0;
     int line = 1;
+    std::string control;  // the record's first control character, described
 };
 
 }  // namespace
 
-std::vector<CsvRecord> SplitCsv(std::string_view text, std::vector<CsvFault>& faults) {
-    std::vector<CsvRecord> records;
+void ReadCsv(std::string_view text, const std::function<void(CsvRecord&)>& onRecord,
+             const std::function<void(const CsvFault&)>& onFault) {
     Reader reader(text);
     while (!reader.AtEnd()) {
         if (reader.SkipNote()) continue;
@@ -108,10 +133,17 @@ std::vector<CsvRecord> SplitCsv(std::string_view text, std::vector<CsvFault>& fa
         record.line = reader.Line();
         std::string fault;
         if (reader.Record(record.fields, fault))
-            records.push_back(std::move(record));
+            onRecord(record);
         else
-            faults.push_back({record.line, fault});
+            onFault({record.line, fault});
     }
+}
+
+std::vector<CsvRecord> SplitCsv(std::string_view text, std::vector<CsvFault>& faults) {
+    std::vector<CsvRecord> records;
+    ReadCsv(
+        text, [&](CsvRecord& record) { records.push_back(std::move(record)); },
+        [&](const CsvFault& fault) { faults.push_back(fault); });
     return records;
 }
 

@@ -1,9 +1,15 @@
 #include "provision_command.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 #include "config/camera_settings.h"
@@ -14,6 +20,53 @@
 #include "provision_report.h"
 
 namespace {
+
+constexpr int kExitBadPlan = 2;  // refused before anything was sent
+
+// The plan's bytes, read with a bound whatever the file is; false with why not.
+bool ReadPlanText(const std::string& path, std::string& text, std::string& error) {
+    const bool standardInput = path == "-";
+    // Non-blocking: a FIFO's open waits for a writer otherwise.
+    const int fd = standardInput ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        error = std::string("cannot be read: ") + std::strerror(errno);
+        return false;
+    }
+    struct stat about {};
+    if (!standardInput && fstat(fd, &about) == 0 && !S_ISREG(about.st_mode)) {
+        error = S_ISDIR(about.st_mode) ? std::string("cannot be read: ") + std::strerror(EISDIR)
+                                       : "is not a regular file (give - to read standard input)";
+        close(fd);
+        return false;
+    }
+    text.resize(kMaxPlanBytes + 1);
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = read(fd, text.data() + got, text.size() - got);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+        } else if (n == 0) {
+            break;
+        } else if (errno == EAGAIN) {
+            pollfd wait{fd, POLLIN, 0};
+            poll(&wait, 1, -1);
+        } else if (errno != EINTR) {
+            error = std::string("cannot be read: ") + std::strerror(errno);
+            break;
+        }
+    }
+    if (!standardInput) close(fd);
+    text.resize(got);
+    if (error.empty() && got > kMaxPlanBytes)
+        error = "is larger than 4 MiB (" + std::to_string(kMaxPlanBytes) + " bytes), the most a plan may hold";
+    return error.empty();
+}
+
+void PrintFaults(const std::string& planName, const PlanFaults& faults) {
+    for (const PlanFault& fault : faults.listed) std::cerr << planName << ":" << fault.line << ": " << fault.text << '\n';
+    if (faults.more > 0) std::cerr << planName << ": … and " << faults.more << " more\n";
+    std::cerr.flush();
+}
 
 enum class Stage {
     Settled,   // the outcome is final
@@ -73,10 +126,21 @@ std::string WriteName(const CameraRecord& camera, const std::string& name) {
 
 class Provisioning {
 public:
-    Provisioning(const std::vector<PlanRow>& rows, const ProvisionOptions& options) : rows(rows), options(options) {}
+    Provisioning(const std::string& planName, const std::vector<PlanRow>& rows, const ProvisionOptions& options)
+        : planName(planName), rows(rows), options(options) {}
 
     int Run() {
         scanner.Scan();
+        // What can be judged only against the cameras found, for every row before anything is sent.
+        std::vector<const CameraRecord*> cameras;
+        for (const PlanRow& row : rows) {
+            const int index = FindCamera(scanner, row);
+            cameras.push_back(index < 0 ? nullptr : &scanner.RecordAt(index));
+        }
+        if (const PlanFaults faults = CheckAgainstScan(rows, cameras); !faults.empty()) {
+            PrintFaults(planName, faults);
+            return kExitBadPlan;
+        }
         for (const PlanRow& row : rows) {
             if (interrupt.Interrupted()) return Finish(true);
             runs.push_back({&row, {row.hwAddrText, row.dhcp ? "dhcp" : row.ip, "", 0, false}});
@@ -175,6 +239,7 @@ private:
         return good ? 0 : 1;
     }
 
+    const std::string& planName;
     const std::vector<PlanRow>& rows;
     const ProvisionOptions& options;
     InterruptWatch interrupt;  // before the scanner: its threads inherit the mask
@@ -186,7 +251,19 @@ private:
 
 }  // namespace
 
-int RunProvisionCommand(const std::vector<PlanRow>& rows, const ProvisionOptions& options) {
-    Provisioning provisioning(rows, options);
+int RunProvisionPlan(const std::string& path, const ProvisionOptions& options) {
+    const std::string planName = path == "-" ? "stdin" : path;
+    std::string text, error;
+    if (!ReadPlanText(path, text, error)) {
+        std::cerr << planName << ": " << error << std::endl;
+        return kExitBadPlan;
+    }
+    const Plan plan = ParsePlan(text);
+    if (!plan.faults.empty()) {
+        PrintFaults(planName, plan.faults);
+        return kExitBadPlan;
+    }
+    text = std::string();  // the rows hold what is needed
+    Provisioning provisioning(planName, plan.rows, options);
     return provisioning.Run();
 }

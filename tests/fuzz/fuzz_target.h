@@ -19,6 +19,7 @@ int MdnsAnswerTarget(const uint8_t* data, std::size_t size);
 int ZorvoReplyTarget(const uint8_t* data, std::size_t size);
 int SettingsBodyTarget(const uint8_t* data, std::size_t size);
 int UrlValueTarget(const uint8_t* data, std::size_t size);
+int PlanTarget(const uint8_t* data, std::size_t size);
 
 inline bool Terminated(const char* field, std::size_t size) { return std::memchr(field, 0, size) != nullptr; }
 

@@ -28,6 +28,7 @@ const Harness kHarnesses[] = {
     {"drovik_reply", DrovikReplyTarget}, {"drovik_collection", DrovikCollectionTarget},
     {"mdns_answer", MdnsAnswerTarget},   {"zorvo_reply", ZorvoReplyTarget},
     {"settings_body", SettingsBodyTarget}, {"url_value", UrlValueTarget},
+    {"plan", PlanTarget},
 };
 
 void PrintTo(const Harness& harness, std::ostream* out) { *out << harness.name; }
