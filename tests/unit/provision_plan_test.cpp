@@ -173,6 +173,8 @@ TEST(ProvisionPlan, ScanCsvReadsBackAsAPlanThatChangesNothing) {
         Record("Twin-1", "192.168.0.90", "255.255.255.0", "192.168.1.1", 0, 4),  // two at the maker's default
         Record("Twin-2", "192.168.0.90", "255.255.255.0", "192.168.1.1", 0, 5),
         Record("Mask", "10.0.0.13", "255.0.255.000", "none", 0, 6),
+        Record("=1+2", "10.0.0.14", "255.255.255.0", "10.0.0.1", 0, 7),  // written "'=1+2"
+        Record("'Quote", "10.0.0.15", "-", "@", 0, 8),
     };
     std::string csv = std::string(kCsvHeading) + "\n";
     std::vector<const CameraRecord*> cameras;
