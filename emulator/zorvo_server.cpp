@@ -87,7 +87,9 @@ void ZorvoServer::onReadable() {
         }
         if (!reply) continue;
         Destination to{arrival.from, arrival.fromPort};
-        SendResult sent = sendDatagram(fd_, to, Route{}, *reply, std::chrono::steady_clock::now() + kSendPatience);
+        // From the camera's own address, as a camera answers: a bare control
+        // message would let the kernel pick the host's first address instead.
+        SendResult sent = sendDatagram(fd_, to, Route{0, ip_}, *reply, std::chrono::steady_clock::now() + kSendPatience);
         if (sent != SendResult::Sent) {
             std::fprintf(stderr, "vantrel-camsim: OID reply of %s not sent: %s\n", name_.c_str(),
                          sent == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
