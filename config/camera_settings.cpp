@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "discovery/debug_trace.h"
 #include "settings_body.h"
 #include "url_value.h"
 #include "web_client.h"
@@ -148,7 +149,9 @@ bool CCameraSettings::SetCameraOidHttp(const char* oid, const char* value) {
                             EncodeUrlValue(oid) + "=" + EncodeUrlValue(value);
     Fetch fetch;
     Exchange([&] { fetch = Get(url); });
-    if (fetch.result != CWebClient::kFetched) {
+    // Status 200 with a cut body: the camera answered, the bytes that came decide.
+    const bool answered = CWebClient::Answered(fetch.result, fetch.statusCode);
+    if (fetch.result != CWebClient::kFetched && !answered) {
         Format("Assignment failed with %d", fetch.result);
         return false;
     }
@@ -162,6 +165,7 @@ bool CCameraSettings::SetCameraOidHttp(const char* oid, const char* value) {
         else Format("Assignment failed");
         return false;
     }
+    if (fetch.result != CWebClient::kFetched) DebugTrace("SetCameraOidHttp: reply cut after status 200: taken as written");
     return true;
 }
 

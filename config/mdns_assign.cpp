@@ -71,8 +71,11 @@ uint8_t CMdns::Assign(const CameraRecord& record, const char* ipText, const char
                             (reboot ? "&OidTR2.11=1" : "&OidTR3.6.22=1");
     std::unique_ptr<char[]> body;
     const int result = client.ReadURL(url.c_str(), body);
-    if (result == CWebClient::kFetched && client.statusCode == 200 && !(body && std::strstr(body.get(), "%Error")))
+    // A camera restarting as it applies may cut its reply after the status: what arrived decides.
+    if (CWebClient::Answered(result, client.statusCode) && !(body && std::strstr(body.get(), "%Error"))) {
+        if (result != CWebClient::kFetched) DebugTrace("Assign: reply cut after status 200: taken as assigned");
         return kSuccess;
+    }
     DebugTrace("Assign: assignment failed");
     return kAssignmentFailure;
 }

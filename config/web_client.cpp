@@ -167,12 +167,8 @@ int CWebClient::ReadURL(const char* target, std::unique_ptr<char[]>& body) {
         return kOpenFailed;
     }
     statusCode = openStatus;
-    if (!Pump(Clock::now() + kBodyLimit, [] { return false; })) {
-        DebugTrace("ReadURL: body of %s not complete within 10 s", Traced(url).c_str());
-        Close();
-        return kBodyTimedOut;
-    }
-    if (overflow) {
+    const bool ended = Pump(Clock::now() + kBodyLimit, [] { return false; });
+    if (ended && overflow) {
         DebugTrace("ReadURL: body of %s over %zu bytes", Traced(url).c_str(), kMaxBody);
         Close();
         return kBodyTooLarge;
@@ -181,10 +177,18 @@ int CWebClient::ReadURL(const char* target, std::unique_ptr<char[]>& body) {
     // and announced no length has no body; an announced 0 is an empty text.
     curl_off_t announced = -1;
     curl_easy_getinfo(request, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (!received.empty() || announced >= 0) {
+    const bool whole = ended && transferResult == CURLE_OK;
+    if (!received.empty() || (whole && announced >= 0)) {
         body = std::make_unique<char[]>(received.size() + 1);
         std::memcpy(body.get(), received.data(), received.size());
         body[received.size()] = '\0';
     }
-    return kFetched;
+    if (whole) return kFetched;
+    if (!ended)
+        DebugTrace("ReadURL: body of %s not complete within 10 s", Traced(url).c_str());
+    else
+        DebugTrace("ReadURL: body of %s cut after %zu bytes: %s", Traced(url).c_str(), received.size(),
+                   curl_easy_strerror(static_cast<CURLcode>(transferResult)));
+    Close();
+    return kBodyIncomplete;
 }

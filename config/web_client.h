@@ -16,7 +16,7 @@ public:
     static constexpr int kOpenFailed = -1;     // no final status within 5 s, no connection, or status 400 and above
     static constexpr int kNoStatus = -2;       // the status could not be read after the open
     static constexpr int kBodyTooLarge = -3;   // the body passed 1 MiB: the transfer was dropped
-    static constexpr int kBodyTimedOut = -4;   // the body did not arrive within 10 s of the headers
+    static constexpr int kBodyIncomplete = -4; // the body did not arrive whole: not within 10 s of the headers, or cut
     static constexpr std::size_t kMaxBody = 1 << 20;
 
     CWebClient();
@@ -26,8 +26,15 @@ public:
 
     // Fetches `url`. On 0, `body` holds the body text (NUL-terminated) or
     // nothing when the reply carried no body bytes and no Content-Length; on
-    // any other result it holds nothing. The caller owns it.
+    // kBodyIncomplete it holds the bytes that arrived, if any; on any other
+    // result nothing. The caller owns it.
     int ReadURL(const char* url, std::unique_ptr<char[]>& body);
+    // A write's reply: status 200 came and the body ended, whole or not. A
+    // camera may restart as it applies a write and cut its reply, so what
+    // arrived decides, never the cut.
+    static bool Answered(int result, int statusCode) {
+        return statusCode == 200 && (result == kFetched || result == kBodyIncomplete);
+    }
     // Opens `url` and reads the final status; true for a status below 400.
     bool OpenStream();
 

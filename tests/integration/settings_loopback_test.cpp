@@ -1,6 +1,7 @@
 // One camera's settings against vantrel-camsim on loopback (127.0.0.80 to .97):
 // CCameraSettings, UDP first and HTTP after, the choice lists, every message
-// with its caption; then vantrel-cli get, set and choices end to end.
+// with its caption; then vantrel-cli get, set and choices end to end, also
+// against scripted web servers that break their replies (127.0.0.170 to .177).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +18,9 @@
 #include <vector>
 
 #include "config/camera_settings.h"
+#include "discovery/mdns.h"
 #include "loopback_camsim.h"
+#include "scripted_http.h"
 #include "test_lan.h"
 
 namespace {
@@ -222,6 +225,56 @@ TEST_F(SettingsCliLoopback, GetSetAndChoices) {
     EXPECT_EQ(Cli({"get", "127.0.0.97", "9.9"}), "1 |Query for 9.9 failed with\nunknown OID 9.9\n");
     EXPECT_EQ(Cli({"choices", "127.0.0.96", "timezone", "--port", "8099"}),
               "1 |Query for timezones failed with -1\r\nCamera http port may not be 80\n");
+}
+
+// Web servers that answer status 200 and then break the body off: a read
+// takes only a whole body; a write, and the HTTP assignment, goes by the bytes
+// that came, since a camera restarting as it applies cuts its reply.
+TEST_F(SettingsCliLoopback, BrokenBodiesFailReadsAndWritesGoByWhatArrived) {
+    using End = ScriptedHttp::End;
+    const std::string ok = "HTTP/1.1 200 OK\r\n", chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+    const std::string announced = ok + "Content-Length: 60\r\n\r\n";
+    ScriptedHttp cutChunk("127.0.0.170", 80, chunked + "40\r\n<xmp>CET</xmp>", End::Close);
+    ScriptedHttp junkSize("127.0.0.171", 80, chunked + "zz\r\n<xmp>CET</xmp>\r\n0\r\n\r\n", End::Close);
+    ScriptedHttp reset("127.0.0.172", 80, announced + "<xmp>CET</xmp>", End::Reset);
+    ScriptedHttp shortBody("127.0.0.173", 80, announced + "<xmp>CET</xmp>", End::Close);
+    ScriptedHttp refusal("127.0.0.174", 80, announced + "%Error<xmp>bad value</xmp>", End::Reset);
+    // Its current timezone whole, its list cut.
+    ScriptedHttp list("127.0.0.175", 80,
+                      {{"get.oid", ok + "Content-Length: 14\r\n\r\n<xmp>CET</xmp>"}, {"", chunked + "40\r\n'GMT,CET'"}},
+                      End::Close);
+    for (const ScriptedHttp* server : {&cutChunk, &junkSize, &reset, &shortBody, &refusal, &list})
+        ASSERT_TRUE(server->Ready());
+
+    for (const std::string ip : {"127.0.0.170", "127.0.0.171", "127.0.0.172", "127.0.0.173", "127.0.0.174"}) {
+        char value[64] = "stale";
+        EXPECT_FALSE(At(ip).GetCameraOidHttp("2.17", value, sizeof value)) << ip;
+        EXPECT_STREQ(lastError, "Query for 2.17 failed with -4") << ip;
+        EXPECT_STREQ(value, "") << ip;
+    }
+    EXPECT_EQ(Cli({"get", "127.0.0.170", "2.17"}), "1 |Query for 2.17 failed with -4\n");
+    EXPECT_EQ(Cli({"choices", "127.0.0.175", "timezone"}),
+              "1 |Query for timezones failed with -4\r\nCamera http port may not be 80\n");
+
+    EXPECT_EQ(Cli({"set", "127.0.0.170", "2.4", "Gate"}), "0 |");
+    EXPECT_TRUE(cutChunk.Received("GET /set.oid?OidTB2.4=Gate HTTP/1.1"));
+    EXPECT_EQ(Cli({"set", "127.0.0.174", "2.4", "Gate"}), "1 |Assignment failed with\nbad value\n");
+    EXPECT_TRUE(refusal.Received("GET /set.oid?OidTB2.4=Gate HTTP/1.1"));
+
+    CMdns mdns;
+    auto assign = [&](const char* ip) {
+        CameraRecord record{};
+        std::snprintf(record.ipAddrText, sizeof record.ipAddrText, "%s", ip);
+        std::snprintf(record.webAddr, sizeof record.webAddr, "%s:80", ip);
+        return mdns.Assign(record, "10.77.0.40", "255.255.255.0", "10.77.0.1", 0, 1);
+    };
+    const std::string request =
+        "GET /set.oid?OidTB3.6.2=10.77.0.1&OidTB3.6.1=255.255.255.0&OidTB3.6.10=10.77.0.40&OidTB4.2=disabled"
+        "&OidTR2.11=1 HTTP/1.1";
+    EXPECT_EQ(assign("127.0.0.172"), 0);
+    EXPECT_TRUE(reset.Received(request));
+    EXPECT_EQ(assign("127.0.0.174"), 3);
+    EXPECT_TRUE(refusal.Received(request));
 }
 
 }  // namespace
