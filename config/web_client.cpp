@@ -65,6 +65,7 @@ std::size_t CWebClient::OnHeader(const char* line, std::size_t length) {
         const char* space = static_cast<const char*>(std::memchr(line, ' ', length));
         currentStatus = space ? std::atoi(space + 1) : 0;
         currentChallenge = false;
+        heldChallenge = false;
         received.clear();
     } else if (length >= 17 && strncasecmp(line, "WWW-Authenticate:", 17) == 0) {
         currentChallenge = true;
@@ -73,6 +74,7 @@ std::size_t CWebClient::OnHeader(const char* line, std::size_t length) {
         // libcurl answers the first challenge with the URL's credentials itself.
         if (currentStatus == 401 && currentChallenge && credentials && challengesAnswered == 0) {
             ++challengesAnswered;
+            heldChallenge = true;
             return length;
         }
         headersDone = true;
@@ -112,6 +114,7 @@ bool CWebClient::OpenStream() {
     currentStatus = 0;
     currentChallenge = false;
     challengesAnswered = 0;
+    heldChallenge = false;
     headersDone = transferDone = overflow = false;
     transferResult = CURLE_OK;
     received.clear();
@@ -141,6 +144,8 @@ bool CWebClient::OpenStream() {
         Close();
         return false;
     }
+    // libcurl could not answer the challenge (a scheme it lacks): the 401 was final.
+    if (!headersDone && heldChallenge) headersDone = true;
     if (!headersDone) {
         // The transfer ended without a final response.
         const CURLcode why = static_cast<CURLcode>(transferResult);

@@ -60,6 +60,7 @@ private:
     int currentStatus = 0;
     bool currentChallenge = false;
     int challengesAnswered = 0;
+    bool heldChallenge = false;  // a 401 left for libcurl to answer; final if the transfer ends on it
     bool headersDone = false;  // the final response's headers are all in
     bool transferDone = false;
     int transferResult = 0;    // CURLcode of the ended transfer

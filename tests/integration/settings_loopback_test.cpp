@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "config/camera_settings.h"
+#include "config/web_client.h"
 #include "discovery/mdns.h"
 #include "loopback_camsim.h"
 #include "scripted_http.h"
@@ -275,6 +276,33 @@ TEST_F(SettingsCliLoopback, BrokenBodiesFailReadsAndWritesGoByWhatArrived) {
     EXPECT_TRUE(reset.Received(request));
     EXPECT_EQ(assign("127.0.0.174"), 3);
     EXPECT_TRUE(refusal.Received(request));
+}
+
+// A camera that refuses with 401 and a challenge the client cannot answer, or
+// none: the user is told of the authentication error, not of a wrong port.
+TEST_F(SettingsCliLoopback, EveryFinal401IsAnAuthenticationError) {
+    const std::string refused = "HTTP/1.1 401 Unauthorized\r\n";
+    // The current value is read without credentials and answered; the lists are refused.
+    const std::string current = "HTTP/1.1 200 OK\r\nContent-Length: 14\r\n\r\n<xmp>CET</xmp>";
+    ScriptedHttp foo("127.0.0.176", 80,
+                     {{"get.oid", current},
+                      {"", refused + "WWW-Authenticate: Foo realm=\"cam\"\r\nContent-Length: 0\r\n\r\n"}},
+                     ScriptedHttp::End::Close);
+    ScriptedHttp bare("127.0.0.177", 80, {{"get.oid", current}, {"", refused + "Content-Length: 0\r\n\r\n"}},
+                      ScriptedHttp::End::Close);
+    ASSERT_TRUE(foo.Ready() && bare.Ready());
+
+    for (const std::string ip : {"127.0.0.176", "127.0.0.177"}) {
+        CWebClient client;
+        std::unique_ptr<char[]> body;
+        EXPECT_EQ(client.ReadURL(("http://root:qivnep@" + ip + "/DPARSE_$O(2.17,L).cmd").c_str(), body), -1) << ip;
+        EXPECT_EQ(client.openStatus, 401) << ip;
+        EXPECT_EQ(body, nullptr) << ip;
+    }
+    EXPECT_EQ(Cli({"choices", "127.0.0.176", "timezone"}), "1 |Timezone list query failed with authentication error\n");
+    EXPECT_EQ(Cli({"choices", "127.0.0.177", "analog"}),
+              "1 |Analog option list query failed with authentication error\n");
+    EXPECT_TRUE(foo.Received("GET /DPARSE_$O(2.17,L).cmd HTTP/1.1"));
 }
 
 }  // namespace
