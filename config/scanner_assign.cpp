@@ -19,6 +19,10 @@ uint8_t CScanner::Assign(int index, const char* ipAddr, const char* subnet, cons
     if (index < 0 || index >= count) return kAssignmentFailure;
     const CameraRecord record = table[index];
     if (!record.foundByDrovik) return mdns ? mdns->Assign(record, ipAddr, subnet, gateway, dhcp, reboot) : kAssignmentFailure;
+    if (record.conflict) {
+        DebugTrace("Assign: two devices answered as %s: refused", record.hwAddrText);
+        return kConflictRefused;
+    }
     if (!drovik) return kSendError;
     // The reply comes to the port scans listen on: take turns with them.
     const platform::CameraPortTurn turn(kTurnBound, [](pid_t holder) {

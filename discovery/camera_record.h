@@ -24,6 +24,7 @@ struct CameraRecord {
     char webAddr[34];          // "ipAddrText:httpPortText"
     sockaddr_in ifaceAddr;     // local interface an mDNS answer came in on
     in_addr answeredFrom;      // sender of the mDNS answer
+    unsigned char conflict;    // nonzero: another device answered the broadcast with this hwAddr
 };
 
 // An mDNS record whose answer came from the address it names: only such a

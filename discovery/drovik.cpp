@@ -58,6 +58,7 @@ bool CDrovik::Open() {
     ok = ok && bind(sendSocket, reinterpret_cast<sockaddr*>(&destAddr), sizeof destAddr) == 0;
     destAddr.sin_addr.s_addr = htonl(INADDR_BROADCAST);
     ok = ok && SetInt(sendSocket, SOL_SOCKET, SO_BROADCAST, 1);
+    setupPort = ok ? drovik::kReplyPort : drovik::kRequestPort;
 
     recvAddr = AnyAddress(drovik::kReplyPort);
     timeval timeout{0, kQuietMs * 1000};
@@ -74,8 +75,9 @@ bool CDrovik::Open() {
     }
     ok = ok && bind(recvSocket, reinterpret_cast<sockaddr*>(&recvAddr), sizeof recvAddr) == 0;
 
+    setupErrno = ok ? 0 : errno;
     if (!ok) {
-        DebugTrace("Drovik: socket setup failed: %s", std::strerror(errno));
+        DebugTrace("Drovik: socket setup failed: %s", std::strerror(setupErrno));
         if (sendSocket >= 0) close(sendSocket);
         if (recvSocket >= 0) close(recvSocket);
         sendSocket = recvSocket = -1;
@@ -158,23 +160,36 @@ int CDrovik::SendToEveryLink(const uint8_t* request, std::size_t length) {
     return sent;
 }
 
-int CDrovik::Discover(CameraRecord* table, const RecordSink& accepted) {
+int CDrovik::Discover(CameraRecord* table, const RecordSink& accepted, ScanOutcome* outcome) {
     const Exchange sockets(*this);
-    if (!sockets.Open()) return 0;
-    auto replies = std::make_unique<drovik::Reply[]>(drovik::kMaxReplies);
+    if (!sockets.Open()) {
+        if (outcome) {
+            outcome->portErrno = setupErrno;
+            outcome->portFailed = setupPort;
+        }
+        return 0;
+    }
+    // One slot past the table: once it is full, the rest of the pass is heard
+    // there, only to learn whether one more camera answered.
+    auto replies = std::make_unique<drovik::Reply[]>(drovik::kMaxReplies + 1);
     int held = 0;
+    int heard = 0;  // datagrams of a reply's size, repeats and junk included
+    bool more = false;
 
     for (int pass = 0; pass < 4 && held < drovik::kMaxReplies; ++pass) {
         Flush();
         const drovik::DiscoveryRequest request = drovik::MakeDiscoveryRequest(kRanges[pass][0], kRanges[pass][1]);
-        if (SendToEveryLink(request.data(), request.size()) == 0) {
+        const int links = SendToEveryLink(request.data(), request.size());
+        if (links == 0) {
             DebugTrace("Drovik: request %d left through no link", pass + 1);
             return 0;
         }
+        // A camera that hears the request on two links answers it twice.
+        const int8_t passMark = links == 1 ? static_cast<int8_t>(pass) : -1;
         // The pass ends 0.5 s after the last new camera's reply, or at its bound.
         const auto bound = Clock::now() + kPassBound;
         auto quiet = Clock::now() + milliseconds(kQuietMs);
-        while (held < drovik::kMaxReplies) {
+        while (!more) {
             const auto until = std::min(quiet, bound);
             drovik::Reply& slot = replies[held];
             const long n = ReadDatagram(slot.bytes, sizeof slot.bytes, MsLeft(until));
@@ -182,20 +197,27 @@ int CDrovik::Discover(CameraRecord* table, const RecordSink& accepted) {
                 if (until == bound) DebugTrace("Drovik: pass %d collection ended by its 3 s bound", pass + 1);
                 break;
             }
-            if (!drovik::HoldReply(slot, static_cast<std::size_t>(n), recvAddr)) continue;
-            // Only a camera not heard before is news; junk, other makers' devices
-            // and repeats take their slot but do not hold the pass open.
+            if (!drovik::HoldReply(slot, static_cast<std::size_t>(n), recvAddr, passMark)) continue;
+            // Junk, other makers' devices and repeats take no slot and do not
+            // hold the pass open: only a camera not heard before is news.
             CameraRecord record;
-            if (drovik::AcceptReply(replies.get(), held, record)) {
-                quiet = Clock::now() + milliseconds(kQuietMs);
-                if (accepted) accepted(record);
+            const bool kept = drovik::AcceptReply(replies.get(), held, heard, record);
+            if (held < drovik::kMaxReplies) ++heard;
+            if (!kept) continue;
+            if (held == drovik::kMaxReplies) {
+                more = true;
+                break;
             }
             ++held;
+            quiet = Clock::now() + milliseconds(kQuietMs);
+            if (accepted) accepted(record);
         }
         if (held == drovik::kMaxReplies) DebugTrace("Drovik: reply table full in pass %d", pass + 1);
     }
 
-    DebugTrace("Got %d drovik replies", held);
+    DebugTrace("Got %d drovik replies", heard);
+    if (more) DebugTrace("Drovik: %s", kTableFullText);
+    if (outcome) outcome->tableFull = outcome->tableFull || more;
     drovik::MarkDuplicates(replies.get(), held);
     return drovik::BuildRecords(replies.get(), held, table);
 }

@@ -10,6 +10,7 @@
 
 #include "camera_record.h"
 #include "record_sink.h"
+#include "scan_outcome.h"
 
 class CDrovik {
 public:
@@ -20,8 +21,9 @@ public:
 
     // Writes the records of the maker's cameras that answer from `table`
     // onward; returns their number, 0 to 500. The caller holds the PC's turn
-    // on the reply port. `accepted` is told of each record as its reply comes in.
-    int Discover(CameraRecord* table, const RecordSink& accepted = {});
+    // on the reply port. `accepted` is told of each record as its reply comes
+    // in; `outcome` learns of a port that could not be bound and of a full table.
+    int Discover(CameraRecord* table, const RecordSink& accepted = {}, ScanOutcome* outcome = nullptr);
 
     // Sends new IP settings to the camera of `record` (its hwAddr and nonce)
     // and returns the result code (0 Success to 6 Receive Error). `dhcp`
@@ -31,7 +33,8 @@ public:
     uint8_t Assign(const CameraRecord& record, const char* ipAddr, const char* subnet, const char* gateway,
                    uint8_t dhcp, uint8_t reboot);
 
-    // Sets up both sockets; on failure both stay invalid (-1) and false is returned.
+    // Sets up both sockets; on failure both stay invalid (-1) and false is
+    // returned, with the port and errno of the failed step in setupPort and setupErrno.
     bool Open();
     void Close();
 
@@ -57,6 +60,8 @@ public:
     int recvSocket = -1;   // bound to 43283, receives every reply
     sockaddr_in destAddr{};  // 255.255.255.255:43282 once set up
     sockaddr_in recvAddr{};  // sender of the last datagram read
+    uint16_t setupPort = 0;  // of the last failed Open
+    int setupErrno = 0;
 
 private:
     // Sends `request` out of every link that can broadcast; returns how many took it.

@@ -13,7 +13,7 @@
 namespace drovik {
 namespace {
 
-constexpr std::size_t kNonceAt = 12;
+constexpr std::size_t kNonceAt = 12;  // a reply's challenge
 constexpr std::size_t kOptionHeader = 4;
 
 void DottedText(char* field, std::size_t fieldSize, const uint8_t* value) {
@@ -103,40 +103,82 @@ bool ReadReply(const uint8_t* data, std::size_t length, CameraRecord& record) {
 
 bool HasMakerOui(const unsigned char hwAddr[6]) { return std::memcmp(hwAddr, kMakerOui, 3) == 0; }
 
-bool HoldReply(Reply& slot, std::size_t length, const sockaddr_in& from) {
+bool HoldReply(Reply& slot, std::size_t length, const sockaddr_in& from, int8_t pass) {
     if (length < kFixedPart) return false;
     slot.length = length;
     slot.from = from;
     slot.duplicate = false;
+    slot.conflict = false;
+    slot.pass = pass;
     return true;
 }
 
+namespace {
+
+bool IsCameraReply(const Reply& reply) {
+    return reply.length >= kFixedPart && HasMakerOui(reply.bytes + kHwAddrAt);
+}
+
+// One camera's reply again: the same sender, and the same challenge unless
+// the two answer different requests (cameras may draw a new one each time).
+bool Repeats(const Reply& later, const Reply& earlier) {
+    if (later.from.sin_addr.s_addr != earlier.from.sin_addr.s_addr) return false;
+    return later.pass != earlier.pass || later.pass < 0 ||
+           std::memcmp(later.bytes + kNonceAt, earlier.bytes + kNonceAt, 16) == 0;
+}
+
+// How replies[index] stands against the unmarked camera replies before it:
+// -1 a repeat, 0 a new camera, 1 a second device with a held address
+// (both then marked).
+int Judge(Reply* replies, int index) {
+    Reply& reply = replies[index];
+    int same = 0;
+    for (int i = 0; i < index; ++i) {
+        const Reply& earlier = replies[i];
+        if (earlier.duplicate || !IsCameraReply(earlier)) continue;
+        if (std::memcmp(earlier.bytes + kHwAddrAt, reply.bytes + kHwAddrAt, 6) != 0) continue;
+        if (Repeats(reply, earlier)) return -1;
+        ++same;
+    }
+    if (same == 0) return 0;
+    if (same > 1) return -1;  // both devices are listed already
+    for (int i = 0; i < index; ++i)
+        if (!replies[i].duplicate && IsCameraReply(replies[i]) &&
+            std::memcmp(replies[i].bytes + kHwAddrAt, reply.bytes + kHwAddrAt, 6) == 0)
+            replies[i].conflict = true;
+    reply.conflict = true;
+    return 1;
+}
+
+void TraceHw(const char* format, int index, const uint8_t* d) {
+    DebugTrace(format, index, d[0], d[1], d[2], d[3], d[4], d[5]);
+}
+
+}  // namespace
+
 void MarkDuplicates(Reply* replies, int count) {
-    for (int i = 0; i < count; ++i) {
-        if (replies[i].duplicate || replies[i].length < kFixedPart) continue;
-        const uint8_t* hw = replies[i].bytes + kHwAddrAt;
-        for (int j = i + 1; j < count; ++j) {
-            Reply& later = replies[j];
-            if (later.duplicate || later.length < kFixedPart) continue;
-            if (std::memcmp(later.bytes + kHwAddrAt, hw, 6) != 0) continue;
-            later.duplicate = true;
-            const uint8_t* d = later.bytes + kHwAddrAt;
-            DebugTrace("entry %d/%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x is a duplicate", j, d[0], d[1], d[2], d[3], d[4],
-                       d[5]);
-        }
+    for (int j = 0; j < count; ++j) {
+        if (replies[j].duplicate || !IsCameraReply(replies[j])) continue;
+        if (Judge(replies, j) >= 0) continue;
+        replies[j].duplicate = true;
+        TraceHw("entry %d/%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x is a duplicate", j, replies[j].bytes + kHwAddrAt);
     }
 }
 
-bool AcceptReply(const Reply* replies, int index, CameraRecord& record) {
-    const Reply& reply = replies[index];
-    if (reply.length < kFixedPart) return false;
-    for (int i = 0; i < index; ++i) {
-        if (replies[i].length >= kFixedPart &&
-            std::memcmp(replies[i].bytes + kHwAddrAt, reply.bytes + kHwAddrAt, 6) == 0)
-            return false;
+bool AcceptReply(Reply* replies, int index, int arrival, CameraRecord& record) {
+    Reply& reply = replies[index];
+    if (!IsCameraReply(reply)) return false;  // junk and other makers' devices: silently
+    const int verdict = Judge(replies, index);
+    if (verdict < 0) {
+        TraceHw("entry %d/%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x is a duplicate", arrival, reply.bytes + kHwAddrAt);
+        return false;
     }
-    if (!ReadReply(reply.bytes, reply.length, record) || !HasMakerOui(record.hwAddr)) return false;
+    if (verdict > 0)
+        TraceHw("entry %d/%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x is a second device with that address", arrival,
+                reply.bytes + kHwAddrAt);
+    if (!ReadReply(reply.bytes, reply.length, record)) return false;
     record.foundByDrovik = 1;
+    record.conflict = reply.conflict ? 1 : 0;
     FormWebAddr(record);
     return true;
 }
@@ -149,6 +191,7 @@ int BuildRecords(const Reply* replies, int count, CameraRecord* out) {
         if (!ReadReply(replies[i].bytes, replies[i].length, record)) continue;
         if (!HasMakerOui(record.hwAddr)) continue;  // another maker's device: dropped silently
         record.foundByDrovik = 1;
+        record.conflict = replies[i].conflict ? 1 : 0;
         FormWebAddr(record);
         out[written++] = record;
     }

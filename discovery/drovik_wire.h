@@ -45,6 +45,10 @@ struct Reply {
     std::size_t length;  // bytes held, at most kReplyBytes
     sockaddr_in from;
     bool duplicate;
+    bool conflict;  // a second device answered with its hardware address
+    // The pass whose request it answers; -1 when that request left through
+    // several links, so that one camera may answer it more than once.
+    int8_t pass;
     uint8_t bytes[kReplyBytes];
 };
 
@@ -60,22 +64,27 @@ int32_t ReadProductCode(const unsigned char* value, std::size_t length);
 
 bool HasMakerOui(const unsigned char hwAddr[6]);
 
-// Takes the datagram of `length` bytes just read into `slot` from `from`:
-// false, and the slot stays free, when it is too short to be a reply.
-bool HoldReply(Reply& slot, std::size_t length, const sockaddr_in& from);
+// Takes the datagram of `length` bytes just read into `slot` from `from` in
+// `pass`: false, and the slot stays free, when it is too short to be a reply.
+bool HoldReply(Reply& slot, std::size_t length, const sockaddr_in& from, int8_t pass = 0);
 
-// Whether held reply `index` makes a record, as MarkDuplicates and
-// BuildRecords will decide once every reply is in: no earlier held reply has
-// its hardware address, and it reads as one of the maker's cameras. The
+// Whether the reply just held in `replies[index]` keeps its slot, as
+// MarkDuplicates and BuildRecords will decide once every reply is in: it
+// reads as one of the maker's cameras and repeats no earlier one. A reply
+// with an earlier one's hardware address repeats it unless it came from
+// another sender, or in the same pass with another challenge (a camera
+// answers a request once): then a second device has that address, both are
+// marked `conflict` and it keeps its slot; a third one is a repeat. Repeats
+// are traced with `arrival`, the reply's place among all replies heard. The
 // record goes into `record`.
-bool AcceptReply(const Reply* replies, int index, CameraRecord& record);
+bool AcceptReply(Reply* replies, int index, int arrival, CameraRecord& record);
 
-// Marks every later reply with an earlier one's hardware address as a
-// duplicate (the first reply wins) and traces each.
+// Marks every later reply that AcceptReply would not keep as a duplicate
+// (the first reply wins) and traces each; marks the conflicting pairs.
 void MarkDuplicates(Reply* replies, int count);
 
 // Turns the unmarked replies of the maker's cameras into records, in order of
-// arrival; returns the number written to `out`.
+// arrival, with their conflict marks; returns the number written to `out`.
 int BuildRecords(const Reply* replies, int count, CameraRecord* out);
 
 }  // namespace drovik

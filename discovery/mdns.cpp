@@ -125,7 +125,7 @@ void CMdns::ListInterfaces() {
     }
 }
 
-int CMdns::Discover(CameraRecord* records, int room, const RecordSink& accepted) {
+int CMdns::Discover(CameraRecord* records, int room, const RecordSink& accepted, bool* leftOut) {
     ListInterfaces();
     DebugTrace("Trying %d ifaces", ifaceCount);
     // The list may have changed since the last scan: an entry that is not
@@ -168,6 +168,10 @@ int CMdns::Discover(CameraRecord* records, int room, const RecordSink& accepted)
     int added = 0;
     for (int i = 0; i < total; ++i) {
         if (slots[i].duplicate) continue;
+        if (added >= room) {  // every slot holds a camera's answer
+            if (leftOut) *leftOut = true;
+            break;
+        }
         curIface = slots[i].iface;
         curIfaceAddr = {};
         curIfaceAddr.sin_family = AF_INET;

@@ -1,6 +1,7 @@
 #include "scanner.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -45,6 +46,11 @@ CScanner::CScanner()
     : drovik(std::make_unique<CDrovik>()), mdns(std::make_unique<CMdns>()), table(std::make_unique<CameraRecord[]>(kCapacity)) {}
 
 CScanner::CScanner(Discovery discovery)
+    : CScanner(DiscoveryWithOutcome([discovery = std::move(discovery)](CameraRecord* table, int room, ScanOutcome&) {
+          return discovery(table, room);
+      })) {}
+
+CScanner::CScanner(DiscoveryWithOutcome discovery)
     : replacement(std::move(discovery)), table(std::make_unique<CameraRecord[]>(kCapacity)) {}
 
 CScanner::~CScanner() = default;
@@ -61,11 +67,13 @@ void CScanner::Scan(const WorkerRunner& runWorker) {
 
 void CScanner::ScanWork() {
     count = 0;
+    outcome = ScanOutcome();
     if (replacement) {
-        const int n = replacement(table.get(), kCapacity);
+        const int n = replacement(table.get(), kCapacity, outcome);
         count = n < 0 ? 0 : (n > kCapacity ? kCapacity : n);
         if (onRecord)
             for (int i = 0; i < count; ++i) onRecord(table[i]);
+        NoteConflicts();
         return;
     }
     // Other scans and assignments on this PC take turns with this one on the reply port.
@@ -78,10 +86,21 @@ void CScanner::ScanWork() {
         DebugTrace("Scan: turn taken after %lld ms", static_cast<long long>(turn.Waited().count()));
     else if (!turn.Held())
         DebugTrace("Scan: no turn (%s); scanning beside the other program", std::strerror(turn.Error()));
-    const int n = drovik->Discover(table.get(), onRecord);
+    const int n = drovik->Discover(table.get(), onRecord, &outcome);
     count = n;
     // Multicast DNS answers go after the broadcast ones, in the room left.
-    count = n + mdns->Discover(table.get() + n, kCapacity - n, onRecord);
+    count = n + mdns->Discover(table.get() + n, kCapacity - n, onRecord, &outcome.tableFull);
+    NoteConflicts();
+}
+
+void CScanner::NoteConflicts() {
+    for (int i = 0; i < count; ++i) {
+        if (!table[i].conflict) continue;
+        std::array<uint8_t, 6> hw;
+        std::memcpy(hw.data(), table[i].hwAddr, 6);
+        if (std::find(outcome.conflicts.begin(), outcome.conflicts.end(), hw) == outcome.conflicts.end())
+            outcome.conflicts.push_back(hw);
+    }
 }
 
 void CScanner::Sort() {
@@ -91,5 +110,6 @@ void CScanner::Sort() {
 }
 
 const char* CScanner::ResultText(uint8_t code) {
+    if (code == kConflictRefused) return "Two devices answer with this hardware address: assignment refused";
     return code < std::size(kResultTexts) ? kResultTexts[code] : "";
 }

@@ -8,6 +8,7 @@
 
 #include "camera_record.h"
 #include "record_sink.h"
+#include "scan_outcome.h"
 
 class CDrovik;
 class CMdns;
@@ -18,6 +19,8 @@ public:
 
     // Writes records from `table` on, at most `room` of them; returns their number.
     using Discovery = std::function<int(CameraRecord* table, int room)>;
+    // The same, telling the scan's outcome too.
+    using DiscoveryWithOutcome = std::function<int(CameraRecord* table, int room, ScanOutcome& outcome)>;
     // Runs `work` on a worker thread and returns when it has ended.
     using WorkerRunner = std::function<void(const std::function<void()>& work)>;
 
@@ -25,6 +28,7 @@ public:
     // A scanner whose scans run `discovery` instead of the network protocols:
     // for tests and demonstrations without a network.
     explicit CScanner(Discovery discovery);
+    explicit CScanner(DiscoveryWithOutcome discovery);
     ~CScanner();
     CScanner(const CScanner&) = delete;
     CScanner& operator=(const CScanner&) = delete;
@@ -38,9 +42,13 @@ public:
     int Count() const { return count; }
     // Index 0 to count - 1.
     const CameraRecord& RecordAt(int index) const { return table[index]; }
+    // What the last scan has to tell besides its records.
+    const ScanOutcome& Outcome() const { return outcome; }
 
     // Sends new IP settings to the camera of record `index` by the protocol
-    // that found it; returns a result code (0 to 6). Takes its turn with scans.
+    // that found it; returns a result code (0 to 6, or kConflictRefused for a
+    // broadcast record whose hardware address two devices answered with).
+    // Takes its turn with scans.
     // Defined with the assignment code, in config/.
     uint8_t Assign(int index, const char* ipAddr, const char* subnet, const char* gateway, uint8_t dhcp,
                    uint8_t reboot);
@@ -49,6 +57,10 @@ public:
     // the reply port: a scan with every bound hit lasts about 16 s plus 3 s
     // per interface, an assignment up to about 30 s.
     static constexpr std::chrono::milliseconds kTurnBound{35000};
+
+    // A broadcast assignment names its camera by hardware address only: with
+    // two devices answering as one, either might take it.
+    static constexpr uint8_t kConflictRefused = 15;
 
     // Text of an assignment result code.
     static const char* ResultText(uint8_t code);
@@ -63,11 +75,14 @@ public:
 
 private:
     void ScanWork();
+    // Lists the hardware addresses of the records marked as conflicting.
+    void NoteConflicts();
 
     std::unique_ptr<CDrovik> drovik;
     std::unique_ptr<CMdns> mdns;
-    Discovery replacement;
+    DiscoveryWithOutcome replacement;
     int count = 0;
+    ScanOutcome outcome;
     std::unique_ptr<CameraRecord[]> table;
 };
 

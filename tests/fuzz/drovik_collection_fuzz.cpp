@@ -4,11 +4,13 @@
 // The copies byte's low 7 bits count the further copies; with its high bit
 // set, copy k has k added to the last two bytes of its hardware address, so
 // that a few chunks fill the reply table with distinct cameras (the slowest
-// inputs: the duplicate scan compares every pair). The datagrams go
-// through the steps of CDrovik::Discover: each is read into the next free
-// slot (cut to the slot) and held or not, and a held one accepted or not as
-// it comes in, until the table is full; then duplicates are marked and the
-// records built, which must be the accepted ones.
+// inputs: the duplicate scan compares every pair). A datagram's first bytes,
+// which the reader skips, name its sender (bytes 0-3) and its pass (byte 4:
+// low two bits, or -1 with the high bit set). The datagrams go through the
+// steps of CDrovik::Discover: each is read into the next free slot (cut to
+// the slot) and held or not, then keeps its slot or not, until the table is
+// full; then duplicates are marked and the records built, which must be the
+// accepted ones.
 #include <array>
 #include <set>
 
@@ -25,12 +27,24 @@
 #define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
 #endif
 
+namespace {
+
+using Hw = std::array<uint8_t, 6>;
+
+Hw HwOf(const drovik::Reply& r) {
+    const uint8_t* hw = r.bytes + drovik::kHwAddrAt;
+    return {hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]};
+}
+
+}  // namespace
+
 int DrovikCollectionTarget(const uint8_t* data, std::size_t size) {
     static drovik::Reply replies[drovik::kMaxReplies];
     static CameraRecord out[drovik::kMaxReplies], accepted[drovik::kMaxReplies];
     ASAN_UNPOISON_MEMORY_REGION(replies, sizeof replies);
-    int held = 0, offered = 0;  // offered: datagrams long enough to be replies
+    int held = 0, arrival = 0;
     int streamed = 0;
+    std::set<Hw> offered;  // the maker's hardware addresses heard while the table had room
     std::size_t at = 0;
     while (size - at >= 3 && held < drovik::kMaxReplies) {
         const std::size_t declared = std::size_t{data[at]} << 8 | data[at + 1];
@@ -52,38 +66,56 @@ int DrovikCollectionTarget(const uint8_t* data, std::size_t size) {
             }
             // Whatever lies in the slot past the datagram is not the datagram's: reading it is a fault.
             ASAN_POISON_MEMORY_REGION(slot.bytes + n, sizeof slot.bytes - n);
-            const sockaddr_in from{};
-            const bool kept = drovik::HoldReply(slot, n, from);
+            sockaddr_in from{};
+            if (n >= 4) std::memcpy(&from.sin_addr, slot.bytes, 4);
+            const int8_t pass = n < 5 ? 0 : (slot.bytes[4] & 0x80 ? -1 : slot.bytes[4] & 3);
+            const bool kept = drovik::HoldReply(slot, n, from, pass);
             FUZZ_CHECK(kept == (n >= drovik::kFixedPart));
             if (!kept) continue;
-            FUZZ_CHECK(slot.length == n && !slot.duplicate);
-            if (drovik::AcceptReply(replies, held, accepted[streamed])) CheckRecord(accepted[streamed++]);
-            ++offered;
+            FUZZ_CHECK(slot.length == n && !slot.duplicate && !slot.conflict && slot.pass == pass);
+            const bool camera = drovik::HasMakerOui(slot.bytes + drovik::kHwAddrAt);
+            if (camera) offered.insert(HwOf(slot));
+            const bool taken = drovik::AcceptReply(replies, held, arrival++, accepted[streamed]);
+            // Junk and other makers' devices never take a slot.
+            FUZZ_CHECK(!taken || camera);
+            if (!taken) continue;
+            CheckRecord(accepted[streamed++]);
             ++held;
         }
     }
-    FUZZ_CHECK(held == offered && held <= drovik::kMaxReplies);
+    FUZZ_CHECK(held <= drovik::kMaxReplies);
+    // A flood takes no camera's place: every camera heard is held while there is room.
+    std::set<Hw> listed;
+    for (int i = 0; i < held; ++i) listed.insert(HwOf(replies[i]));
+    FUZZ_CHECK(held == drovik::kMaxReplies || listed == offered);
 
     drovik::MarkDuplicates(replies, held);
     const int n = drovik::BuildRecords(replies, held, out);
-    // The first reply of each hardware address, of the maker's cameras only, in order of arrival.
-    std::set<std::array<uint8_t, 6>> seen;
-    int expected = 0;
-    for (int i = 0; i < held; ++i) {
-        const uint8_t* hw = replies[i].bytes + drovik::kHwAddrAt;
-        const bool first = seen.insert({hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]}).second;
-        FUZZ_CHECK(replies[i].duplicate == !first);
-        if (!first || !drovik::HasMakerOui(hw)) continue;
-        if (expected < n) {
-            const CameraRecord& r = out[expected];
-            CheckRecord(r);
-            FUZZ_CHECK(r.foundByDrovik == 1 && std::memcmp(r.hwAddr, hw, 6) == 0 &&
-                       std::memcmp(r.nonce, replies[i].bytes + 12, 16) == 0);
+    // Every held reply is a maker's camera and a record, in order of arrival;
+    // an address is held at most twice, and twice only as a conflicting pair
+    // from two senders or with two challenges in one pass.
+    FUZZ_CHECK(n == held);
+    for (int i = 0; i < held && i < n; ++i) {
+        const drovik::Reply& reply = replies[i];
+        const CameraRecord& r = out[i];
+        CheckRecord(r);
+        FUZZ_CHECK(!reply.duplicate && drovik::HasMakerOui(reply.bytes + drovik::kHwAddrAt));
+        FUZZ_CHECK(r.foundByDrovik == 1 && std::memcmp(r.hwAddr, reply.bytes + drovik::kHwAddrAt, 6) == 0 &&
+                   std::memcmp(r.nonce, reply.bytes + 12, 16) == 0);
+        int same = 0;
+        for (int j = 0; j < held; ++j) {
+            if (j == i || HwOf(replies[j]) != HwOf(reply)) continue;
+            ++same;
+            const drovik::Reply& other = replies[j];
+            const bool otherSender = other.from.sin_addr.s_addr != reply.from.sin_addr.s_addr;
+            const bool otherChallenge = std::memcmp(other.bytes + 12, reply.bytes + 12, 16) != 0 &&
+                                        other.pass == reply.pass && reply.pass >= 0;
+            FUZZ_CHECK(otherSender || otherChallenge);
         }
-        ++expected;
+        FUZZ_CHECK(same <= 1 && reply.conflict == (same == 1) && r.conflict == (same == 1 ? 1 : 0));
     }
-    FUZZ_CHECK(n == expected);
-    // The records told as the replies came in are the table's, in its order.
+    // The records told as the replies came in are the table's, in its order
+    // (the first of a conflicting pair was told before its second came).
     FUZZ_CHECK(streamed == n);
     for (int i = 0; i < n && i < streamed; ++i)
         FUZZ_CHECK(std::memcmp(accepted[i].hwAddr, out[i].hwAddr, 6) == 0 &&

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -191,9 +194,8 @@ TEST(DrovikRecords, OuiFilterDuplicatesAndRecordForming) {
     drovik::MarkDuplicates(replies, 5);
     EXPECT_FALSE(replies[0].duplicate);
     EXPECT_TRUE(replies[3].duplicate);
-    EXPECT_TRUE(replies[4].duplicate);
-    EXPECT_EQ(trace.Lines(), (std::vector<std::string>{"entry 3/02:e5:a1:00:00:01 is a duplicate",
-                                                       "entry 4/00:e5:a1:00:00:02 is a duplicate"}));
+    EXPECT_FALSE(replies[4].duplicate);  // another maker's device is no camera: never compared
+    EXPECT_EQ(trace.Lines(), (std::vector<std::string>{"entry 3/02:e5:a1:00:00:01 is a duplicate"}));
 
     n = drovik::BuildRecords(replies, 5, out);
     ASSERT_EQ(n, 2);
@@ -203,7 +205,7 @@ TEST(DrovikRecords, OuiFilterDuplicatesAndRecordForming) {
     EXPECT_STREQ(out[0].webAddr, "192.168.1.20:8080");
     EXPECT_STREQ(out[1].hwAddrText, "02:e5:a1:00:00:03");
     EXPECT_STREQ(out[1].webAddr, ":80");
-    EXPECT_EQ(trace.Lines().size(), 2u);  // the other maker's device left no trace line
+    EXPECT_EQ(trace.Lines().size(), 1u);  // the other maker's device left no trace line
 }
 
 TEST(DrovikRecords, ShortRepliesTakeNoPart) {
@@ -216,6 +218,84 @@ TEST(DrovikRecords, ShortRepliesTakeNoPart) {
     CameraRecord out[2];
     EXPECT_EQ(drovik::BuildRecords(replies, 2, out), 1);
     EXPECT_TRUE(trace.Lines().empty());
+}
+
+// One datagram of a discovery as CDrovik::Discover collects it.
+struct Heard {
+    Bytes bytes;
+    const char* from;
+    int8_t pass = 0;
+};
+
+// The collection loop's steps: a datagram keeps its slot only when accepted.
+int Collect(const std::vector<Heard>& heard, drovik::Reply* table, CameraRecord* out) {
+    int held = 0, arrival = 0;
+    for (const Heard& h : heard) {
+        if (held == drovik::kMaxReplies) break;
+        drovik::Reply& slot = table[held];
+        std::memcpy(slot.bytes, h.bytes.data(), std::min(h.bytes.size(), sizeof slot.bytes));
+        sockaddr_in from{};
+        inet_pton(AF_INET, h.from, &from.sin_addr);
+        CameraRecord record;
+        if (drovik::HoldReply(slot, h.bytes.size(), from, h.pass) &&
+            drovik::AcceptReply(table, held, arrival++, record))
+            ++held;
+    }
+    drovik::MarkDuplicates(table, held);
+    return drovik::BuildRecords(table, held, out);
+}
+
+Bytes WithNonce(Bytes reply, uint8_t first) {
+    reply[12] = first;
+    return reply;
+}
+
+// Cloned units, forgers and junk beside cameras that draw a new challenge for
+// every reply: each device is listed once, a cloned address twice and marked,
+// and no datagram that is not a new camera takes one of the 500 places.
+TEST(DrovikRecords, ClonesListedTwiceMarkedAndJunkTakesNoPlace) {
+    TraceCapture trace;
+    const std::vector<Heard> heard = {
+        {FixedPart(0x01), "10.0.0.10", 0},
+        {WithNonce(FixedPart(0x01), 0x99), "10.0.0.10", 1},  // the same camera, next pass, new challenge
+        {FixedPart(0x02), "10.0.0.11", 0},
+        {FixedPart(0x02), "10.0.0.12", 0},                   // a clone at another address
+        {FixedPart(0x02), "10.0.0.13", 0},                   // and a third device: not listed again
+        {FixedPart(0x03), "0.0.0.0", 0},                     // two unaddressed clones, one request
+        {WithNonce(FixedPart(0x03), 0x77), "0.0.0.0", 0},
+        {FixedPart(0x04), "0.0.0.0", -1},                    // one camera hearing a request on two links
+        {WithNonce(FixedPart(0x04), 0x55), "0.0.0.0", -1},
+        {FixedPart(0x05, 0x00), "10.0.0.20", 0},             // another maker
+        {Bytes(27, 0x02), "10.0.0.21", 0},                   // too short
+    };
+    static drovik::Reply table[drovik::kMaxReplies];
+    static CameraRecord out[drovik::kMaxReplies];
+    int n = Collect(heard, table, out);
+    std::vector<std::string> listed;
+    for (int i = 0; i < n; ++i) listed.push_back(std::string(out[i].hwAddrText) + (out[i].conflict ? " conflict" : ""));
+    EXPECT_EQ(listed, (std::vector<std::string>{"02:e5:a1:00:00:01", "02:e5:a1:00:00:02 conflict",
+                                                "02:e5:a1:00:00:02 conflict", "02:e5:a1:00:00:03 conflict",
+                                                "02:e5:a1:00:00:03 conflict", "02:e5:a1:00:00:04"}));
+    EXPECT_EQ(out[4].nonce[0], 0x77);  // the clone's own challenge
+    EXPECT_TRUE(trace.Contains("entry 1/02:e5:a1:00:00:01 is a duplicate"));
+    EXPECT_TRUE(trace.Contains("entry 3/02:e5:a1:00:00:02 is a second device with that address"));
+
+    // 500 cameras, each answer followed by junk of the size of a reply, a
+    // forged repeat of the camera before and another maker's device: 1500
+    // datagrams beside the 500 answers, all 500 cameras listed.
+    std::vector<Heard> flood;
+    for (int i = 0; i < 501; ++i) {
+        Bytes camera = FixedPart();
+        camera[10] = static_cast<uint8_t>(i >> 8);
+        camera[11] = static_cast<uint8_t>(i);
+        flood.push_back({camera, "10.0.1.1", 0});
+        flood.push_back({Bytes(40, static_cast<uint8_t>(i)), "10.0.9.9", 0});
+        flood.push_back({camera, "10.0.1.1", 0});
+        flood.push_back({FixedPart(static_cast<uint8_t>(i), 0x00), "10.0.9.8", 0});
+    }
+    n = Collect(flood, table, out);
+    ASSERT_EQ(n, drovik::kMaxReplies);
+    for (int i = 0; i < n; ++i) EXPECT_EQ(out[i].hwAddr[4] << 8 | out[i].hwAddr[5], i);
 }
 
 TEST(DrovikRecords, WebAddrAtTheLongestTexts) {
