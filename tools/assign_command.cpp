@@ -12,6 +12,7 @@
 #include "discovery/scanner.h"
 #include "platform/address_probe.h"
 #include "platform/visible_text.h"
+#include "scan_notes.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ std::string AssignArgumentFaults(const AssignArguments& a) {
 int RunAssignCommand(const AssignArguments& a) {
     CScanner scanner;
     scanner.Scan();
+    PrintScanNotes(scanner);
     int index = -1;
     for (int i = 0; i < scanner.Count() && index < 0; ++i) {
         const CameraRecord& r = scanner.RecordAt(i);

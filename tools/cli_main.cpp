@@ -16,6 +16,7 @@
 #include "provision_command.h"
 #include "provision_plan.h"
 #include "record_json.h"
+#include "scan_notes.h"
 #include "settings_command.h"
 
 namespace {
@@ -25,6 +26,7 @@ int RunStreamCommand() {
     CScanner scanner;
     scanner.onRecord = [](const CameraRecord& record) { std::cout << RecordToJson(record).dump() << std::endl; };
     scanner.Scan();
+    PrintScanNotes(scanner);
     return std::cout ? 0 : 1;
 }
 
@@ -48,6 +50,7 @@ int RunScanCommand(bool json, bool csv, uint8_t sortMode) {
     CScanner scanner;
     scanner.sortMode = sortMode;
     scanner.Scan();
+    PrintScanNotes(scanner);
     scanner.Sort();
     if (csv) {
         PrintCsv(scanner);

@@ -18,6 +18,7 @@
 #include "interrupt_watch.h"
 #include "platform/address_probe.h"
 #include "provision_report.h"
+#include "scan_notes.h"
 
 namespace {
 
@@ -131,6 +132,7 @@ public:
 
     int Run() {
         scanner.Scan();
+        PrintScanNotes(scanner);
         // What can be judged only against the cameras found, for every row before anything is sent.
         std::vector<const CameraRecord*> cameras;
         for (const PlanRow& row : rows) {

@@ -7,7 +7,7 @@ struct RowOutcome {
     std::string hwAddrText;
     std::string planned;  // the planned address, or "dhcp"
     std::string result;   // "verified", "unchanged", "not found", "address in use by ...", ...
-    int code = 0;         // 0, an assignment result (1 to 6), or one of the codes below
+    int code = 0;         // 0, an assignment result (1 to 6, 15), or one of the codes below
     bool verified = false;  // the last scan saw the camera at its planned settings
 };
 

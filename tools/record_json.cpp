@@ -54,6 +54,7 @@ nlohmann::json RecordToJson(const CameraRecord& r) {
         {"httpPortText", Text(r.httpPortText)},
         {"webAddr", Text(r.webAddr)},
         {"ifaceAddr", Dotted(r.ifaceAddr.sin_addr.s_addr)},
+        {"conflict", r.conflict != 0},
     };
 }
 

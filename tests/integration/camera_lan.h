@@ -59,6 +59,7 @@ protected:
         std::vector<CameraRecord> records;
         std::chrono::steady_clock::duration took{};
         std::vector<CameraRecord> streamed;
+        ScanOutcome outcome;
     };
     PcScan ScanInPc() {
         PcScan result;
@@ -69,6 +70,7 @@ protected:
             scanner.Scan();
             result.took = std::chrono::steady_clock::now() - start;
             for (int i = 0; i < scanner.Count(); ++i) result.records.push_back(scanner.RecordAt(i));
+            result.outcome = scanner.Outcome();
         });
         return result;
     }

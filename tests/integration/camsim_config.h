@@ -60,7 +60,8 @@ struct EmulatedCamera {
                 {"httpPort", port},
                 {"httpPortText", std::to_string(port)},
                 {"webAddr", ip + ":" + std::to_string(port)},
-                {"ifaceAddr", "0.0.0.0"}};
+                {"ifaceAddr", "0.0.0.0"},
+                {"conflict", false}};
     }
 
     // The record vantrel-cli prints for this camera's multicast DNS answer,

@@ -231,13 +231,48 @@ TEST_F(FaultLan, ReplyPortHeldByAnotherProgram) {
         scanner.Scan();
         ASSERT_EQ(scanner.Count(), 1);
         EXPECT_STREQ(scanner.RecordAt(0).name, "Mdns");
+        EXPECT_EQ(scanner.Outcome().portErrno, EADDRINUSE);
     }));
     EXPECT_TRUE(trace.Contains("Drovik: socket setup failed: Address already in use"));
     EXPECT_EQ(CliScan(true), json::array({mdns.ExpectedMdns("10.77.0.2")}));
-    std::string out;
-    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", bcast.hwAddr, "--dhcp"}, &out), 10);
+    // The user learns why the broadcast camera is missing, not only that it is.
+    std::string out, errors;
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", bcast.hwAddr, "--dhcp"}, &out, false, 120s, &errors), 10);
+    EXPECT_EQ(errors,
+              "Cameras that answer the broadcast cannot be found: UDP port 43283 is not available (Address already "
+              "in use); only cameras found by multicast DNS are listed\n"
+              "No camera with hardware address 02:e5:a1:00:0b:01 answered.\n");
     close(holder);
     EXPECT_EQ(CliScan().size(), 2u);  // free again
+}
+
+// Two units with one hardware address (a cloned camera) at two addresses:
+// both listed and marked, the broadcast assignment to that address refused
+// before anything is sent, as neither the PC nor the request can tell them apart.
+TEST_F(FaultLan, ClonedHardwareAddressListedTwiceAndNotAssigned) {
+    lan.AddLan("lan");
+    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24", "10.77.0.12/24"});
+    ASSERT_TRUE(lan.Ok());
+    const std::string twin = "02:e5:a1:00:0e:01";
+    EmulatedCamera every = Cam("Every", "02:e5:a1:00:0e:c2", "10.77.0.12");
+    every.everyPass = true;  // a new challenge in every pass: still one camera
+    auto cams = StartCameras("cams", {Cam("Twin A", twin, "10.77.0.10"), Cam("Twin B", twin, "10.77.0.11"), every});
+
+    std::string out, errors;
+    ASSERT_EQ(lan.Run("pc", {VANTREL_CLI, "scan", "--json"}, &out, false, 120s, &errors), 0);
+    const json listed = json::parse(out, nullptr, false);
+    ASSERT_TRUE(listed.is_array() && listed.size() == 3u) << out;
+    std::map<std::string, bool> conflict;
+    for (const json& r : listed) conflict[r["name"].get<std::string>()] = r["conflict"].get<bool>();
+    EXPECT_EQ(conflict, (std::map<std::string, bool>{{"Every", false}, {"Twin A", true}, {"Twin B", true}}));
+    EXPECT_EQ(errors, "Two devices answer as " + twin + ": both are listed, assignment refused\n");
+
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", twin, "--dhcp"}, &out), 15);
+    EXPECT_EQ(out, "Two devices answer with this hardware address: assignment refused\n");
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", every.hwAddr, "--dhcp"}, &out), 0);
+    EXPECT_TRUE(cams->WaitForText("assign " + every.hwAddr + " dhcp=1", 5s)) << cams->Output();
+    EXPECT_EQ(cams->Output().find("assign " + twin), std::string::npos) << cams->Output();
 }
 
 // Two programs on one PC, also of two users: scans, assignments and settings

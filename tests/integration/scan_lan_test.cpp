@@ -155,6 +155,9 @@ TEST_F(ScanLan, ReplyTableHolds500AndEndsTheCollection) {
     EXPECT_TRUE(trace.Contains("Got 500 drovik replies"));
     EXPECT_TRUE(trace.Contains("Drovik: reply table full in pass 1"));
     EXPECT_FALSE(trace.Contains("is a duplicate"));  // no second request went out
+    // The ten left out are not hidden: the user is told.
+    EXPECT_TRUE(scan.outcome.tableFull);
+    EXPECT_EQ(ScanNotes(scan.outcome), std::vector<std::string>{"500 cameras listed; more answered"});
 }
 
 TEST_F(ScanLan, ChatteringHostEndsThePassesLikeSilence) {

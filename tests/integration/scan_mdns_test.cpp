@@ -182,7 +182,8 @@ TEST_F(MdnsLan, AvahiPublishedCameraIsListed) {
                            {"httpPort", 8081},
                            {"httpPortText", "8081"},
                            {"webAddr", "10.77.0.30:8081"},
-                           {"ifaceAddr", "10.77.0.2"}};
+                           {"ifaceAddr", "10.77.0.2"},
+                           {"conflict", false}};
     // Avahi holds back an answer until about half a second after its previous
     // one (its own announcements included), which can fall after the scan's
     // quiet time: a user would press Refresh, and so does this test.

@@ -36,7 +36,8 @@ TEST(RecordJson, EveryFieldAndItsForm) {
     EXPECT_EQ(j["httpPortText"], "80");
     EXPECT_EQ(j["webAddr"], "10.1.2.3:80");
     EXPECT_EQ(j["ifaceAddr"], "10.1.2.100");
-    EXPECT_EQ(j.size(), 15u);
+    EXPECT_EQ(j["conflict"], false);
+    EXPECT_EQ(j.size(), 16u);
     EXPECT_EQ(RecordToRow(r), "Caf\xc3\xa9\tZC-100\t02:e5:a1:0a:0b:0c\t10.1.2.3");
 
     // A camera that would steer the terminal and print a row of its own: one
