@@ -21,6 +21,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kReceiveBuffer = 56000;
 constexpr int32_t kShortWaitUs = 400000;  // version and nonce
 constexpr int32_t kOidWaitUs = 4000000;   // each attempt of a read or write
+constexpr int kDrainBound = 256;          // more datagrams than the receive buffer holds
 
 }  // namespace
 
@@ -44,6 +45,12 @@ CZorvo::CZorvo(const char* host, const char* user, const char* pass) {
         errorCode = zorvo::kErrLookup;
         return;
     }
+    // Connected, the kernel drops every datagram not sent from the camera's port.
+    // A camera that cannot be addressed cannot be asked its version either.
+    if (connect(sock, reinterpret_cast<sockaddr*>(&peerAddr), sizeof peerAddr) != 0) {
+        errorCode = zorvo::kErrVersion;
+        return;
+    }
     const int size = kReceiveBuffer;
     setsockopt(sock, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     seqNo = 0;
@@ -51,9 +58,12 @@ CZorvo::CZorvo(const char* host, const char* user, const char* pass) {
         errorCode = zorvo::kErrVersion;
         return;
     }
-    // Without a nonce the digest stays zero: the camera refuses the first
-    // request with a nonce, and the retry uses that.
-    if (userName && password) GetNonce();
+    // Without a nonce there is no digest the camera could accept: a late nonce
+    // would be taken for the answer to the first request.
+    if (userName && password && !GetNonce()) {
+        errorCode = zorvo::kErrAuth;
+        return;
+    }
     ready = true;
 }
 
@@ -80,8 +90,24 @@ bool CZorvo::Resolve(const char* host) {
 
 bool CZorvo::Send(const uint8_t* data, std::size_t length) {
     if (sock < 0) return false;
-    return sendto(sock, data, length, 0, reinterpret_cast<const sockaddr*>(&peerAddr), sizeof peerAddr) ==
-           static_cast<ssize_t>(length);
+    // Whatever waits now answers no request to come (a late or repeated
+    // reply, an ICMP error held for the next call): gone before it could pass for one.
+    for (int i = 0; i < kDrainBound; ++i) {
+        uint8_t scrap;
+        if (recv(sock, &scrap, 1, MSG_DONTWAIT | MSG_TRUNC) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    }
+    return send(sock, data, length, 0) == static_cast<ssize_t>(length);
+}
+
+int CZorvo::Await(uint8_t* reply, std::size_t size, int32_t timeoutUs, const std::function<bool(int)>& answers) {
+    // One limit for the whole wait, however many datagrams are passed over.
+    const auto deadline = Clock::now() + std::chrono::microseconds(timeoutUs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return -1;
+        const int got = UdpRead(reply, size, true, static_cast<int32_t>(left));
+        if (got < 0 || answers(got)) return got;
+    }
 }
 
 int CZorvo::UdpRead(uint8_t* buffer, std::size_t size, bool single, int32_t timeoutUs) {
@@ -141,7 +167,8 @@ bool CZorvo::SendAuthReqCmn(const uint8_t* request, std::size_t length, uint8_t*
         errorCode = zorvo::kErrSend;
         return false;
     }
-    replyLength = UdpRead(reply, static_cast<std::size_t>(replyLength), true, timeoutUs);
+    replyLength = Await(reply, static_cast<std::size_t>(replyLength), timeoutUs,
+                        [&](int got) { return zorvo::AnswersOid(request, reply, got, lastNonce); });
     errorCode = zorvo::ReplyStatus(reply, replyLength);
     return errorCode == 0;
 }
@@ -236,7 +263,9 @@ bool CZorvo::GetNonce() {
     const auto request = zorvo::NonceRequest4(seqNo);
     if (!Send(request.data(), request.size())) return false;
     uint8_t reply[zorvo::kNonceReply4];
-    const uint8_t* nonce = zorvo::NonceOfReply4(reply, UdpRead(reply, sizeof reply, true, kShortWaitUs), seqNo);
+    const uint8_t* nonce = nullptr;
+    Await(reply, sizeof reply, kShortWaitUs,
+          [&](int got) { return (nonce = zorvo::NonceOfReply4(reply, got, seqNo)) != nullptr; });
     if (!nonce) return false;
     ++seqNo;
     return CreateCreds(nonce);
@@ -246,7 +275,9 @@ bool CZorvo::GetNonce3() {
     const auto request = zorvo::NonceRequest3();
     if (!Send(request.data(), request.size())) return false;
     uint8_t reply[zorvo::kNonceReply3];
-    const uint8_t* nonce = zorvo::NonceOfReply3(reply, UdpRead(reply, sizeof reply, true, kShortWaitUs));
+    const uint8_t* nonce = nullptr;
+    Await(reply, sizeof reply, kShortWaitUs,
+          [&](int got) { return (nonce = zorvo::NonceOfReply3(reply, got)) != nullptr; });
     return nonce && CreateCreds(nonce);
 }
 
@@ -255,7 +286,8 @@ bool CZorvo::GetVers(int32_t* version) {
     if (!Send(request.data(), request.size())) return false;
     uint8_t reply[zorvo::kVersionReply4];
     int32_t read = 0;
-    if (!zorvo::ReadVersionReply4(reply, UdpRead(reply, sizeof reply, true, kShortWaitUs), seqNo, read)) return false;
+    const auto answers = [&](int got) { return zorvo::ReadVersionReply4(reply, got, seqNo, read); };
+    if (Await(reply, sizeof reply, kShortWaitUs, answers) < 0) return false;
     ++seqNo;
     if (version) *version = read;
     return true;
@@ -266,7 +298,8 @@ bool CZorvo::GetVers3(int32_t* version) {
     if (!Send(request.data(), request.size())) return false;
     uint8_t reply[zorvo::kVersionReply3];
     int32_t read = 0;
-    if (!zorvo::ReadVersionReply3(reply, UdpRead(reply, sizeof reply, true, kShortWaitUs), read)) return false;
+    const auto answers = [&](int got) { return zorvo::ReadVersionReply3(reply, got, read); };
+    if (Await(reply, sizeof reply, kShortWaitUs, answers) < 0) return false;
     if (version) *version = read;
     return true;
 }

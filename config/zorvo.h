@@ -2,11 +2,15 @@
 // Client of the cameras' authenticated UDP OID protocol: one object talks to
 // one camera for one operation. Construction asks the camera's version and a
 // nonce; reads and writes carry an MD5 digest over nonce, user and password,
-// and a refused digest is retried once with the nonce of the refusal.
+// and a refused digest is retried once with the nonce of the refusal. The
+// socket is connected to the camera's port 35777, so only the camera's
+// datagrams arrive, and a reply is taken only in a form that can answer the
+// request waiting for it.
 #include <netinet/in.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -63,6 +67,9 @@ public:
 private:
     bool ready = false;  // construction ended with errorCode 0
     bool Send(const uint8_t* data, std::size_t length);
+    // Reads datagrams until `answers` takes one or `timeoutUs` has passed
+    // since the call: its length, or -1 (none taken, or one over `size`).
+    int Await(uint8_t* reply, std::size_t size, int32_t timeoutUs, const std::function<bool(int)>& answers);
     bool Resolve(const char* host);
     // The read and write steps shared by both generations.
     int Read(bool fourth, const char* oid, char* value, std::size_t size);

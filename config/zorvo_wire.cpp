@@ -122,8 +122,26 @@ const uint8_t* RefusalNonce(const uint8_t* reply, int got, std::size_t nonceAt) 
     return got < static_cast<int>(nonceAt + 16) ? nullptr : reply + nonceAt;
 }
 
+bool AnswersOid(const uint8_t* request, const uint8_t* reply, int got, const uint8_t heldNonce[16]) {
+    if (got < 4) return false;
+    const bool fourth = request[0] == kCmdOid4;
+    const std::size_t at = fourth ? kPayloadAt4 : kPayloadAt3;
+    const std::size_t end = static_cast<std::size_t>(got);
+    // Nonce replies and refusals carry the nonce at the same place: one the
+    // digest is already made from is a repeat, never news about this request.
+    if (end >= at + 16 && std::memcmp(reply + at, heldNonce, 16) == 0) return false;
+    const uint32_t status = ReadBig32(reply);
+    if (status == kStatusRefused) return end >= at + 16;
+    const bool read = ReadBig32(request + (fourth ? kHeader4 : kHeader3) - 4) == kOpRead;
+    // A generation-4 read reply that stops after its echoes is this request's
+    // (short) answer; any longer value must end within the datagram.
+    if (status == kStatusDone && read && end > at) return std::memchr(reply + at, 0, end - at) != nullptr;
+    if (status == kStatusDone && read && !fourth) return false;  // no value at all
+    return true;
+}
+
 int CheckEchoes4(const uint8_t* reply, int got, const uint8_t* request) {
-    // A reply is whatever datagram came next: the echoes tie it to this request.
+    // The echoes tie a generation-4 reply to its request.
     if (got < 6) return kErrShortReply;
     if (reply[5] != request[1]) return kErrSequenceEcho;
     if (reply[4] != request[0]) return kErrCommandEcho;

@@ -50,7 +50,8 @@ inline constexpr std::size_t kWriteReply3 = 20, kWriteReply4 = 22;
 // Where the protocol leaves the code open, this client uses:
 //   6  a request that could not be sent
 //   10 a host text that is neither a dotted address nor a name that resolves
-//   12 also a refusal that carries no whole nonce (nothing to retry with)
+//   12 also a refusal that carries no whole nonce (nothing to retry with),
+//      and a construction whose nonce request got no answer
 //   21 a request that would not fit its 100 bytes (nothing is sent)
 //   22 no reply within the time-out, or a reply over its limit
 //   23 a reply too short for the fields read from it
@@ -115,6 +116,13 @@ const uint8_t* NonceOfReply4(const uint8_t* reply, int got, uint8_t seqNo);
 int ReplyStatus(const uint8_t* reply, int got);
 // The fresh nonce a refusal carries at `nonceAt`, or null when it holds no whole one.
 const uint8_t* RefusalNonce(const uint8_t* reply, int got, std::size_t nonceAt);
+// Whether a datagram can be the camera's answer to the OID `request` (as
+// built above), while the digest is made from `heldNonce`. It cannot when it
+// is too short for a status, repeats the nonce already held (a late or
+// duplicated nonce reply or refusal), is a refusal without a whole nonce, or
+// is a read's value without its NUL. Such a datagram is not taken: the wait
+// for the answer goes on.
+bool AnswersOid(const uint8_t* request, const uint8_t* reply, int got, const uint8_t heldNonce[16]);
 // A generation-4 OID reply the camera accepted, against its request: 0,
 // kErrShortReply, kErrSequenceEcho or kErrCommandEcho.
 int CheckEchoes4(const uint8_t* reply, int got, const uint8_t* request);

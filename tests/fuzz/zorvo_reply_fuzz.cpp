@@ -1,10 +1,13 @@
 // Fuzz target of the OID protocol's reply readers, both generations. One input:
 //   flags (bit 0: generation 4) | seqNo | value room - 1 | length of the first reply
 //   | the first reply | the second reply (the rest)
-// The first reply answers a version, a nonce, a read and a write request; a
-// refused read is retried, and the second reply answers the retry. Each reply
-// lies in a buffer of exactly its own length, as read against the request's
-// limit (a larger datagram is no reply), so a read past it is an overflow.
+// The first reply answers a version and a nonce request. A read and a write
+// then wait for their answers among both replies in turn, while the digest is
+// made from the nonce of the first (or from sixteen zeros when it is none):
+// a reply not taken leaves the wait going, a refused request is retried with
+// the refusal's nonce and waits on among the replies after it. Each reply lies
+// in a buffer of exactly its own length, as read against the request's limit
+// (a larger datagram is no reply and ends the wait), so a read past it is an overflow.
 #include <memory>
 
 #include "config/zorvo_wire.h"
@@ -23,29 +26,61 @@ struct Datagram {
 
 uint32_t Status(const Datagram& d) { return zorvo::ReadBig32(d.bytes.get()); }
 
-// One OID exchange as CZorvo runs it: the status, and after a refusal with a
-// whole nonce the retry's; then a generation-4 reply's echoes. 0 or an error code.
-int Exchange(bool fourth, const uint8_t* request, const Datagram& first, const Datagram& retry, const Datagram*& reply) {
+// The reply one attempt takes: the next of `replies` from `next` on that can
+// answer `request`, or null when the wait runs out. Checks the judgement.
+const Datagram* Take(const uint8_t* request, const Datagram* const (&replies)[2], std::size_t& next,
+                     const uint8_t* held) {
+    const bool fourth = request[0] == zorvo::kCmdOid4;
+    const bool read = zorvo::ReadBig32(request + (fourth ? 18 : 17)) == zorvo::kOpRead;
+    const std::size_t at = fourth ? zorvo::kPayloadAt4 : zorvo::kPayloadAt3;
+    while (next < 2) {
+        const Datagram& d = *replies[next++];
+        if (d.got < 0) return &d;  // over the limit: no reply
+        const bool taken = zorvo::AnswersOid(request, d.bytes.get(), d.got, held);
+        if (d.got < 4) {
+            FUZZ_CHECK(!taken);
+            continue;
+        }
+        const std::size_t end = static_cast<std::size_t>(d.got);
+        const bool repeat = end >= at + 16 && std::memcmp(d.bytes.get() + at, held, 16) == 0;
+        const bool wholeNonce = end >= at + 16;
+        const bool valueEnds = end > at ? std::memchr(d.bytes.get() + at, 0, end - at) != nullptr : fourth;
+        const bool answer = !repeat && (Status(d) == zorvo::kStatusRefused ? wholeNonce
+                                        : Status(d) == zorvo::kStatusDone && read ? valueEnds
+                                                                                  : true);
+        FUZZ_CHECK(taken == answer);
+        if (taken) return &d;
+    }
+    return nullptr;
+}
+
+// One OID exchange as CZorvo runs it: the status, and after a refusal the
+// retry's; then a generation-4 reply's echoes. 0 or an error code.
+int Exchange(const uint8_t* request, const Datagram* const (&replies)[2], const uint8_t* nonce, const Datagram*& reply) {
+    const bool fourth = request[0] == zorvo::kCmdOid4;
     const std::size_t payloadAt = fourth ? zorvo::kPayloadAt4 : zorvo::kPayloadAt3;
-    reply = &first;
-    int code = zorvo::ReplyStatus(first.bytes.get(), first.got);
+    uint8_t held[16];
+    std::memcpy(held, nonce, 16);
+    std::size_t next = 0;
+    reply = Take(request, replies, next, held);
+    int code = reply ? zorvo::ReplyStatus(reply->bytes.get(), reply->got) : zorvo::kErrNoReply;
     if (code == zorvo::kErrAuth) {
-        const uint8_t* nonce = zorvo::RefusalNonce(first.bytes.get(), first.got, payloadAt);
-        FUZZ_CHECK((nonce != nullptr) == (first.got >= static_cast<int>(payloadAt + 16)));
-        if (!nonce) return code;
-        FUZZ_CHECK(nonce == first.bytes.get() + payloadAt);
-        reply = &retry;
-        code = zorvo::ReplyStatus(retry.bytes.get(), retry.got);
+        // A refusal is taken only with a whole nonce, which the retry's digest is made from.
+        const uint8_t* fresh = zorvo::RefusalNonce(reply->bytes.get(), reply->got, payloadAt);
+        FUZZ_CHECK(fresh == reply->bytes.get() + payloadAt);
+        FUZZ_CHECK(std::memcmp(fresh, held, 16) != 0);
+        std::memcpy(held, fresh, 16);
+        reply = Take(request, replies, next, held);
+        code = reply ? zorvo::ReplyStatus(reply->bytes.get(), reply->got) : zorvo::kErrNoReply;
         if (code != 0) return zorvo::kErrAuth;
     }
+    if (!reply) return code;
     const Datagram& d = *reply;
     switch (code) {
     case 0: FUZZ_CHECK(d.got >= 4 && Status(d) == zorvo::kStatusDone); break;
     case zorvo::kErrNoReply: FUZZ_CHECK(d.got < 0); return code;
-    case zorvo::kErrShortReply: FUZZ_CHECK(d.got >= 0 && d.got < 4); return code;
-    case zorvo::kErrAuth: FUZZ_CHECK(d.got >= 4 && Status(d) == zorvo::kStatusRefused); return code;
     case zorvo::kErrStatus: FUZZ_CHECK(d.got >= 4 && Status(d) > zorvo::kStatusRefused); return code;
-    default: FUZZ_CHECK(!"a status code outside the five"); return code;
+    default: FUZZ_CHECK(!"a status code outside the four"); return code;
     }
     if (!fourth) return 0;
     code = zorvo::CheckEchoes4(d.bytes.get(), d.got, request);
@@ -87,25 +122,30 @@ int ZorvoReplyTarget(const uint8_t* data, std::size_t size) {
         ++accepted;
     }
 
+    // The digest's nonce: the first reply's, when it is a nonce reply (which
+    // then comes again), else none yet.
+    const uint8_t zeros[16] = {};
+    const uint8_t* held = nonce ? nonce : zeros;
+
     // A read of "2.17" into `room` bytes.
     uint8_t request[zorvo::kRequestBytes];
     if (fourth) zorvo::BuildOidRequest4(seqNo, zorvo::kOpRead, "2.17", nullptr, request);
     else zorvo::BuildOidRequest3(zorvo::kOpRead, "2.17", nullptr, request);
     const Datagram readReply(first, firstLength, zorvo::kReadReply), readRetry(second, secondLength, zorvo::kReadReply);
     const Datagram* reply = nullptr;
-    if (Exchange(fourth, request, readReply, readRetry, reply) == 0) {
+    if (Exchange(request, {&readReply, &readRetry}, held, reply) == 0) {
         std::unique_ptr<char[]> value(new char[room]);
         std::memset(value.get(), 0x5A, room);
         const int code = zorvo::ReadValue(fourth, reply->bytes.get(), reply->got, value.get(), room);
         if (code == 0) {
-            // The value: the reply's text after the header, up to its NUL, the datagram's end or the room.
+            // The value: the reply's text after the header, up to its NUL (within
+            // the datagram: a value without one is never taken) or the room.
             const std::size_t n = strnlen(value.get(), room);
             FUZZ_CHECK(n < room);
             const std::size_t end = static_cast<std::size_t>(reply->got);
-            FUZZ_CHECK(payloadAt + n <= end || n == 0);
-            if (n > 0 && payloadAt + n <= end)
-                FUZZ_CHECK(std::memcmp(value.get(), reply->bytes.get() + payloadAt, n) == 0);
-            FUZZ_CHECK(n + 1 == room || payloadAt + n >= end || reply->bytes[payloadAt + n] == 0);
+            FUZZ_CHECK(payloadAt + n < end);
+            FUZZ_CHECK(std::memcmp(value.get(), reply->bytes.get() + payloadAt, n) == 0);
+            FUZZ_CHECK(n + 1 == room || reply->bytes[payloadAt + n] == 0);
             ++accepted;
         } else {
             FUZZ_CHECK(code == zorvo::kErrShortRead && fourth && reply->got < 7 &&
@@ -118,6 +158,6 @@ int ZorvoReplyTarget(const uint8_t* data, std::size_t size) {
     else zorvo::BuildOidRequest3(zorvo::kOpWrite3, "2.17", "CET", request);
     const std::size_t writeLimit = fourth ? zorvo::kWriteReply4 : zorvo::kWriteReply3;
     const Datagram writeReply(first, firstLength, writeLimit), writeRetry(second, secondLength, writeLimit);
-    if (Exchange(fourth, request, writeReply, writeRetry, reply) == 0) ++accepted;
+    if (Exchange(request, {&writeReply, &writeRetry}, held, reply) == 0) ++accepted;
     return accepted;
 }

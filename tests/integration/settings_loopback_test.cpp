@@ -1,7 +1,9 @@
 // One camera's settings against vantrel-camsim on loopback (127.0.0.80 to .97):
 // CCameraSettings, UDP first and HTTP after, the choice lists, every message
 // with its caption; then vantrel-cli get, set and choices end to end, also
-// against scripted web servers that break their replies (127.0.0.170 to .177).
+// against scripted web servers that break their replies (127.0.0.170 to .177)
+// and OID services whose nonce comes late or twice, or whose reads a forger
+// races (127.0.0.100 to .106).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +23,7 @@
 #include "config/web_client.h"
 #include "discovery/mdns.h"
 #include "loopback_camsim.h"
+#include "oid_stand_in.h"
 #include "scripted_http.h"
 #include "test_lan.h"
 
@@ -303,6 +306,47 @@ TEST_F(SettingsCliLoopback, EveryFinal401IsAnAuthenticationError) {
     EXPECT_EQ(Cli({"choices", "127.0.0.177", "analog"}),
               "1 |Analog option list query failed with authentication error\n");
     EXPECT_TRUE(foo.Received("GET /DPARSE_$O(2.17,L).cmd HTTP/1.1"));
+}
+
+// OID services whose nonce comes late or twice: vantrel-cli reports a change
+// only when the camera made it, and never prints the nonce as a value.
+TEST_F(SettingsCliLoopback, LateOrRepeatedNonceIsNeverTakenForTheAnswer) {
+    Start(json::array({Camera("127.0.0.100", 0, "none", kCet)}));  // the web server of .100; .101, .102 have none
+    OidStandIn lateWithWeb("127.0.0.100", 3, OidStandIn::Fault::LateNonce);
+    OidStandIn late("127.0.0.101", 3, OidStandIn::Fault::LateNonce);
+    OidStandIn twice("127.0.0.102", 3, OidStandIn::Fault::NonceTwice);
+
+    // No nonce in time: no OID request goes out, the web server takes the name.
+    EXPECT_EQ(Cli({"set", "127.0.0.100", "2.4", "NewName"}), "0 |");
+    EXPECT_TRUE(Told("http 127.0.0.100:80 GET /set.oid?OidTB2.4=NewName"));
+    EXPECT_TRUE(Told("set 127.0.0.100 2.4=NewName"));
+    EXPECT_EQ(Cli({"get", "127.0.0.100", "2.17"}), "0 CET\n|");
+    EXPECT_EQ(lateWithWeb.Heard(), "7 16 7 16 ");
+
+    // Without a web server the change fails and no nonce byte is printed.
+    const std::string set = Cli({"set", "127.0.0.101", "2.4", "NewName"});
+    const std::string get = Cli({"get", "127.0.0.101", "2.17"});
+    EXPECT_EQ(set.substr(0, 3), "1 |") << set;
+    EXPECT_EQ(get.substr(0, 3), "1 |") << get;
+    EXPECT_EQ(get.find(static_cast<char>(OidStandIn::kFirstNonce[0])), std::string::npos) << get;
+    EXPECT_EQ(late.Value("2.4"), "Cam101");
+    EXPECT_EQ(late.Heard(), "7 16 7 16 ");
+
+    // Repeats before and during the wait for the answer are passed over.
+    EXPECT_EQ(Cli({"set", "127.0.0.102", "2.4", "NewName"}), "0 |");
+    EXPECT_EQ(twice.Value("2.4"), "NewName");
+    EXPECT_EQ(Cli({"get", "127.0.0.102", "2.17"}), "0 CET\n|");
+    EXPECT_EQ(twice.Heard(), "7 16 15 7 16 15 ");
+}
+
+// A forger answers each read first, from the camera's address on another
+// port and from another address: only the camera's own answer is printed.
+TEST_F(SettingsCliLoopback, RepliesFromAnotherAddressOrPortAreNotTaken) {
+    OidStandIn third("127.0.0.103", 3, OidStandIn::Fault::Forged);
+    OidStandIn fourth("127.0.0.105", 4, OidStandIn::Fault::Forged);
+    EXPECT_EQ(Cli({"get", "127.0.0.103", "2.4"}), "0 Cam103\n|");
+    EXPECT_EQ(Cli({"get", "127.0.0.105", "2.17"}), "0 CET\n|");
+    EXPECT_EQ(third.Forgeries() + fourth.Forgeries(), 4);
 }
 
 }  // namespace
