@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTableWidget>
@@ -43,6 +44,14 @@ TForm1::TForm1(ScannerFactory factory, QWidget* parent) : QWidget(parent), makeS
     LabelCamFound->setObjectName("LabelCamFound");
     LabelCamFound->setFont(PixelFont("Arial", 12, true));
     LabelCamFound->setGeometry(24, 8, 96, 15);
+
+    LabelScanNote = new QLabel(this);
+    LabelScanNote->setObjectName("LabelScanNote");
+    LabelScanNote->setFont(PixelFont("Arial", 12, true));
+    LabelScanNote->setGeometry(160, 8, 474, 15);
+    QPalette red = LabelScanNote->palette();
+    red.setColor(QPalette::WindowText, Qt::darkRed);
+    LabelScanNote->setPalette(red);
 
     StringGrid1 = new QTableWidget(1, kColumns, this);
     StringGrid1->setObjectName("StringGrid1");
@@ -174,6 +183,7 @@ void TForm1::RunScan() {
     StringGrid1->setRowCount(0);
     LabelCamFound->setText("0 cameras found");
     LabelCamFound->adjustSize();
+    LabelScanNote->clear();
     repaint();
     scanning = true;
     scanner->Scan(&BusyWait::Run);
@@ -187,8 +197,27 @@ void TForm1::RunScan() {
     ButtonRescan->setText(caption);
     LabelCamFound->setText(QString("%1 cameras found").arg(scanner->Count()));
     LabelCamFound->adjustSize();  // grows to the right, as the count needs
+    ShowScanNotes();
     Refocus();
     UpdateButtons();
+}
+
+void TForm1::ShowScanNotes() {
+    const ScanOutcome& outcome = scanner->Outcome();
+    std::vector<std::string> notes = ScanNotes(outcome);
+    if (outcome.portErrno != 0) {
+        const QString port = QString::fromStdString(notes.front());
+        notes.erase(notes.begin());
+        if (!portBoxShown) {
+            portBoxShown = true;
+            QMessageBox box(QMessageBox::Warning, "Error", port, QMessageBox::Ok, this);
+            box.exec();
+        }
+    }
+    QStringList lines;
+    for (const std::string& note : notes) lines << QString::fromStdString(note);
+    LabelScanNote->setText(lines.join("; "));
+    LabelScanNote->setToolTip(lines.join("\n"));
 }
 
 void TForm1::FillGrid() {

@@ -80,6 +80,7 @@ public:
     TAdvDlg* AdvDlg = nullptr;
 
     QLabel* LabelCamFound;
+    QLabel* LabelScanNote;  // what the last scan has to tell besides its list
     QTableWidget* StringGrid1;
     QPushButton* ButtonEdit;
     QPushButton* ButtonOpen;
@@ -116,4 +117,7 @@ private:
     bool commandRunning = false;
     bool scanning = false;  // rows may be appended as cameras answer
     bool startupScanOwed = false;  // the timer ticked during a command that ran no scan after it
+    bool portBoxShown = false;     // the unusable reply port is told once a program start
+    // The last scan's notes: the port in a box, the rest in LabelScanNote.
+    void ShowScanNotes();
 };

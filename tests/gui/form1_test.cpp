@@ -8,6 +8,8 @@
 
 #include "app/fonts.h"
 #include "app/form1.h"
+#include "dialogs/assign_dlg.h"
+#include "message_boxes.h"
 #include "scripted_discovery.h"
 
 class TestForm1 : public QObject
@@ -51,7 +53,10 @@ private slots:
             MakeCamera("New", "ZC-100", "02:e5:a1:00:00:40", "0.0.0.0"),
         };
     }
-    void cleanup() { form.reset(); }
+    void cleanup() {
+        form.reset();
+        discovery.outcome = {};
+    }
 
     void startupStateAndTheOneAutomaticScan() {
         form = std::make_unique<TForm1>([this] { return discovery.MakeScanner(); });
@@ -105,6 +110,55 @@ private slots:
         QVERIFY(!nested);
         QTRY_COMPARE(discovery.scans, 1);
         QCOMPARE(discovery.mostAtOnce, 1);
+    }
+
+    // A scan that could not bind the reply port, found a cloned hardware
+    // address and a full table: the port's box once a program start, the rest
+    // on the status line, and the clone's assignment refused in the error box.
+    void scanNotesAndTheRefusedAssignmentOfAClone() {
+        CameraRecord clone = MakeCamera("Clone", "ZC-100", "02:e5:a1:00:00:77", "10.0.0.30");
+        std::strcpy(clone.subnetText, "255.255.255.0");
+        std::strcpy(clone.gatewayText, "10.0.0.1");
+        const unsigned char hw[6] = {0x02, 0xe5, 0xa1, 0x00, 0x00, 0x77};
+        std::memcpy(clone.hwAddr, hw, 6);
+        clone.conflict = 1;
+        discovery.cameras = {clone, clone};
+        std::strcpy(discovery.cameras[1].ipAddrText, "10.0.0.31");
+        discovery.outcome.portErrno = EADDRINUSE;
+        discovery.outcome.portFailed = 43283;
+        discovery.outcome.tableFull = true;
+        MakeForm();
+        form->AssignDlg = new TAssignDlg(form.get());
+        MessageBoxes boxes;
+        form->RunScan();
+        form->RunScan();
+        QCOMPARE(boxes.Texts(), QStringList({"Cameras that answer the broadcast cannot be found: UDP port 43283 is "
+                                             "not available (Address already in use); only cameras found by "
+                                             "multicast DNS are listed"}));
+        QCOMPARE(boxes.seen[0].title, QString("Error"));
+        QCOMPARE(form->LabelScanNote->text(),
+                 QString("Two devices answer as 02:e5:a1:00:00:77: both are listed, assignment refused; "
+                         "500 cameras listed; more answered"));
+        QCOMPARE(form->LabelCamFound->text(), QString("2 cameras found"));
+
+        QTimer apply;
+        QObject::connect(&apply, &QTimer::timeout, [&] {
+            if (QApplication::activeModalWidget() == form->AssignDlg) form->AssignDlg->OKBtn->click();
+        });
+        apply.start(10);
+        SelectRow(1);
+        form->ButtonEdit->click();
+        QCOMPARE(boxes.Texts().size(), 2);
+        QCOMPARE(boxes.seen[1].text, QString("Two devices answer with this hardware address: assignment refused"));
+        QCOMPARE(boxes.seen[1].title, QString("Error"));
+
+        // A scan without them clears the line and shows no box.
+        discovery.outcome = {};
+        discovery.cameras.pop_back();
+        discovery.cameras[0].conflict = 0;
+        form->RunScan();
+        QCOMPARE(form->LabelScanNote->text(), QString());
+        QCOMPARE(boxes.Texts().size(), 2);
     }
 
     void busyModeDuringAScanAndTheCaptionRestored() {

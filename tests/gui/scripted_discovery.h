@@ -28,6 +28,7 @@ inline CameraRecord MakeCamera(const char* name, const char* type, const char* h
 class ScriptedDiscovery {
 public:
     std::vector<CameraRecord> cameras;
+    ScanOutcome outcome;  // what each scan tells besides its list
     int scans = 0;       // read on the window's thread after a scan
     int mostAtOnce = 0;  // the most scans that were in the discovery at one time
 
@@ -43,7 +44,7 @@ public:
     }
 
     std::unique_ptr<CScanner> MakeScanner() {
-        return std::make_unique<CScanner>([this](CameraRecord* table, int room) {
+        return std::make_unique<CScanner>([this](CameraRecord* table, int room, ScanOutcome& told) {
             std::unique_lock<std::mutex> lock(mutex_);
             mostAtOnce = std::max(mostAtOnce, ++running_);
             changed_.wait(lock, [this] { return !held_; });
@@ -51,6 +52,7 @@ public:
             ++scans;
             int n = 0;
             for (; n < room && n < static_cast<int>(cameras.size()); ++n) table[n] = cameras[n];
+            told = outcome;
             return n;
         });
     }
