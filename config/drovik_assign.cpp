@@ -1,7 +1,9 @@
 // The broadcast assignment of CDrovik: one request out of every link, at most
 // three assignment replies read for the one with the request's packet ID.
-// Other datagrams on the reply port (junk, cameras' discovery replies to
-// another PC) take none of the three reads.
+// Only the camera's replies count: from where its discovery reply came, or
+// from the address it is given. Other datagrams on the reply port (junk,
+// cameras' discovery replies to another PC, another device's answers) take
+// none of the three reads.
 #include <arpa/inet.h>
 
 #include <chrono>
@@ -17,11 +19,17 @@ namespace {
 constexpr int kReplyWaitMs = 10000;  // per read
 constexpr int kReads = 3;
 
+// A camera heard from no address (0.0.0.0) may answer from anywhere.
+bool FromCamera(const CameraRecord& record, in_addr_t assigned, in_addr sender) {
+    return record.answeredFrom.s_addr == INADDR_ANY || sender.s_addr == record.answeredFrom.s_addr ||
+           sender.s_addr == assigned;
+}
+
 }  // namespace
 
 uint8_t CDrovik::Assign(const CameraRecord& record, const char* ipAddr, const char* subnet, const char* gateway,
                         uint8_t dhcp, uint8_t reboot) {
-    const uint8_t packetId = static_cast<uint8_t>(std::random_device{}());
+    const uint8_t packetId = drovik::AssignPacketId(std::random_device{}());
     uint8_t digest[16];
     drovik::AssignDigest(record.nonce, digest);
     uint8_t request[drovik::kAssignRequestBytes];
@@ -29,6 +37,8 @@ uint8_t CDrovik::Assign(const CameraRecord& record, const char* ipAddr, const ch
         dhcp ? drovik::BuildAssignRequest(packetId, digest, record.hwAddr, reboot == 1, true, 0, 0, 0, request)
              : drovik::BuildAssignRequest(packetId, digest, record.hwAddr, reboot == 1, false, inet_addr(ipAddr),
                                           inet_addr(subnet), inet_addr(gateway), request);
+    // A camera that took its new address may answer from it; with DHCP there is none yet.
+    const in_addr_t assigned = dhcp ? INADDR_ANY : inet_addr(ipAddr);
 
     const Exchange sockets(*this);
     if (!sockets.Open()) return 5;
@@ -45,11 +55,18 @@ uint8_t CDrovik::Assign(const CameraRecord& record, const char* ipAddr, const ch
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             n = ReadDatagram(reply, sizeof reply, left.count() > 0 ? static_cast<int>(left.count()) : 0);
             if (n < 0) return 6;
-            got = n > 0 ? reply[0] : 0;  // bytes past the datagram count as 0
-            if (got == packetId || (n > 1 && reply[1] == drovik::kCodeAssignReply)) break;
+            got = n > 0 ? reply[0] : 0;
+            const bool answer = n > 0 && got == packetId;
+            const bool stray = drovik::IsAssignReply(reply, static_cast<std::size_t>(n));
             char from[INET_ADDRSTRLEN] = "";
             inet_ntop(AF_INET, &recvAddr.sin_addr, from, sizeof from);
-            DebugTrace("Drovik Assign: datagram from %s is no assignment reply: ignored", from);
+            if (!answer && !stray) {
+                DebugTrace("Drovik Assign: datagram from %s is no assignment reply: ignored", from);
+            } else if (!FromCamera(record, assigned, recvAddr.sin_addr)) {
+                DebugTrace("Drovik Assign: reply from %s, not from the camera: ignored", from);
+            } else {
+                break;
+            }
         }
         if (got == packetId) break;
         DebugTrace("Drovik Assign: expected packet ID %d, got %d: retrying", packetId, got);

@@ -23,6 +23,11 @@ std::size_t PutOption(uint8_t* out, std::size_t at, uint8_t type, const void* va
 
 }  // namespace
 
+uint8_t AssignPacketId(uint32_t random) {
+    const uint8_t id = static_cast<uint8_t>(random % 255);  // 0 to 254
+    return id < kDiscoveryPacketId ? id : static_cast<uint8_t>(id + 1);
+}
+
 void AssignDigest(const uint8_t nonce[16], uint8_t digest[16]) {
     char password[sizeof kPassword];
     for (std::size_t i = 0; i < sizeof kPassword; ++i)
@@ -66,6 +71,10 @@ uint8_t AssignResult(const uint8_t* reply, std::size_t length) {
     if (status == 1) return 3;  // "Assignment Failure"
     if (status == 2) return 4;  // "Invalid Password"
     return 0;
+}
+
+bool IsAssignReply(const uint8_t* datagram, std::size_t length) {
+    return length > 4 && length < kFixedPart && datagram[1] == kCodeAssignReply;
 }
 
 }  // namespace drovik

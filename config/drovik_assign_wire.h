@@ -11,6 +11,10 @@ inline constexpr std::size_t kAssignDhcpBytes = 37;
 inline constexpr std::size_t kAssignRequestBytes = 61;  // the longer form
 inline constexpr std::size_t kAssignReplyBytes = 500;   // a reply is read up to this size
 
+// An assignment's packet ID from a random number: one of the 255 IDs other
+// than the discovery's, so that a late discovery reply never passes for the answer.
+uint8_t AssignPacketId(uint32_t random);
+
 // MD5 of "nonce-hex:root:QIVNEP": the camera's discovery challenge, the
 // administrator and the default password in upper case.
 void AssignDigest(const uint8_t nonce[16], uint8_t digest[16]);
@@ -28,5 +32,10 @@ std::size_t BuildAssignRequest(uint8_t packetId, const uint8_t digest[16], const
 // 1 assignment failed, 2 wrong password). Bytes past the datagram count as 0.
 // The result code of a reply whose packet ID matched: 0, 2, 3 or 4.
 uint8_t AssignResult(const uint8_t* reply, std::size_t length);
+
+// Whether a datagram has an assignment reply's form: code 5, the status byte
+// within it, shorter than a discovery reply. Only such a reply with another
+// packet ID uses up one of the three reads.
+bool IsAssignReply(const uint8_t* datagram, std::size_t length);
 
 }  // namespace drovik

@@ -23,7 +23,7 @@ struct CameraRecord {
     char httpPortText[10];
     char webAddr[34];          // "ipAddrText:httpPortText"
     sockaddr_in ifaceAddr;     // local interface an mDNS answer came in on
-    in_addr answeredFrom;      // sender of the mDNS answer
+    in_addr answeredFrom;      // sender of the discovery reply or mDNS answer
     unsigned char conflict;    // nonzero: another device answered the broadcast with this hwAddr
 };
 

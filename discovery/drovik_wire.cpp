@@ -61,7 +61,7 @@ void ApplyOption(uint8_t type, const uint8_t* value, std::size_t length, CameraR
 
 DiscoveryRequest MakeDiscoveryRequest(uint8_t rangeLow, uint8_t rangeHigh) {
     DiscoveryRequest request{};
-    request[0] = 1;
+    request[0] = kDiscoveryPacketId;
     request[1] = kCodeDiscoveryRequest;
     request[4] = rangeLow;
     request[5] = rangeHigh;
@@ -179,6 +179,7 @@ bool AcceptReply(Reply* replies, int index, int arrival, CameraRecord& record) {
     if (!ReadReply(reply.bytes, reply.length, record)) return false;
     record.foundByDrovik = 1;
     record.conflict = reply.conflict ? 1 : 0;
+    record.answeredFrom = reply.from.sin_addr;  // the assignment takes the camera's answer from there
     FormWebAddr(record);
     return true;
 }
@@ -192,6 +193,7 @@ int BuildRecords(const Reply* replies, int count, CameraRecord* out) {
         if (!HasMakerOui(record.hwAddr)) continue;  // another maker's device: dropped silently
         record.foundByDrovik = 1;
         record.conflict = replies[i].conflict ? 1 : 0;
+        record.answeredFrom = replies[i].from.sin_addr;
         FormWebAddr(record);
         out[written++] = record;
     }

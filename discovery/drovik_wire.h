@@ -19,6 +19,8 @@ inline constexpr std::size_t kHwAddrAt = 6;       // a reply's hardware address
 inline constexpr int kMaxReplies = 500;
 inline constexpr unsigned char kMakerOui[3] = {0x02, 0xE5, 0xA1};
 
+// Packet header, byte 0: every discovery request's ID; an assignment never uses it.
+inline constexpr uint8_t kDiscoveryPacketId = 1;
 // Packet header, byte 1.
 inline constexpr uint8_t kCodeDiscoveryRequest = 1;
 inline constexpr uint8_t kCodeAssignRequest = 3;

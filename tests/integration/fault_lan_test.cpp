@@ -151,59 +151,87 @@ TEST_F(FaultLan, VanishedCameraGetsAFailureInBoundedTime) {
     EXPECT_LT(took, 10s);
 }
 
-// Another host on the LAN waits for the pc's assignment request, then sends
-// datagrams to the reply port that are not its reply, none with the request's
-// packet ID: junk, a discovery reply, a late reply to an earlier assignment.
+// Another host on the LAN waits for the pc's assignment requests, then sends
+// datagrams to the reply port that are not the camera's reply: junk, a
+// discovery reply, a late reply to an earlier assignment, and, for the camera
+// that refuses, a forged "done" with the request's packet ID. Junk of the
+// reply's code but not its length also comes from the accepting camera's own
+// address. Each camera's own answer leaves 2 s after the request.
 TEST_F(FaultLan, StrayDatagramsDoNotAnswerAnAssignment) {
     lan.AddLan("lan");
     lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24"});
+    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24"});
     lan.AddHost("chatter", "lan", "eth0", {"10.77.0.99/24"});
     ASSERT_TRUE(lan.Ok());
-    // Its reply leaves 2 s after the request: the strays come first.
-    auto cams = StartCameras("cams", {Cam("Later", "02:e5:a1:00:0a:01", "10.77.0.10", {{"assignDelayMs", 2000}})});
-    int chatter = -1;
+    auto cams = StartCameras("cams", {Cam("Later", "02:e5:a1:00:0a:01", "10.77.0.10", {{"assignDelayMs", 2000}}),
+                                      Cam("Locked", "02:e5:a1:00:0a:02", "10.77.0.11",
+                                          {{"assignDelayMs", 2000}, {"password", "other"}})});
+    int chatter = -1, asCamera = -1;
     ASSERT_TRUE(lan.RunInside("chatter", [&] { chatter = BoundSocket(43282, true); }));
+    ASSERT_TRUE(lan.RunInside("cams", [&] {
+        asCamera = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        inet_pton(AF_INET, "10.77.0.10", &at.sin_addr);
+        if (bind(asCamera, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
+            close(asCamera);
+            asCamera = -1;
+        }
+    }));
     ASSERT_GE(chatter, 0);
+    ASSERT_GE(asCamera, 0);
     std::thread strays([&] {
         uint8_t request[128];
         pollfd waiting{chatter, POLLIN, 0};
         const auto deadline = Clock::now() + 60s;
-        while (Clock::now() < deadline && poll(&waiting, 1, 1000) >= 0) {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(43283);
+        auto send = [&](int fd, const char* address, uint8_t id, uint8_t code, std::size_t size, uint8_t status = 0) {
+            std::vector<uint8_t> datagram(size, 0);
+            datagram[0] = id;
+            if (size > 1) datagram[1] = code;
+            if (size > 4) datagram[4] = status;
+            inet_pton(AF_INET, address, &to.sin_addr);
+            sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        };
+        for (int answered = 0; answered < 2 && Clock::now() < deadline && poll(&waiting, 1, 1000) >= 0;) {
             const ssize_t n = waiting.revents ? recv(chatter, request, sizeof request, 0) : 0;
             if (n < 28 || request[1] != 3) continue;  // a discovery request
-            sockaddr_in to{};
-            to.sin_family = AF_INET;
-            to.sin_port = htons(43283);
-            inet_pton(AF_INET, "10.77.0.255", &to.sin_addr);
+            ++answered;
+            const uint8_t id = request[0];
+            if (request[25] == 0x02) {  // Locked: a device that says done for it
+                send(chatter, "10.77.0.2", id, 5, 8);
+                continue;
+            }
             const struct { uint8_t idOffset, code; std::size_t size; } kinds[] = {
                 {1, 0xee, 40}, {2, 0xee, 40}, {3, 0xee, 40}, {4, 2, 120}, {5, 2, 120}, {6, 5, 8}};
-            for (const auto& kind : kinds) {
-                std::vector<uint8_t> datagram(kind.size, 0);
-                datagram[0] = static_cast<uint8_t>(request[0] + kind.idOffset);
-                datagram[1] = kind.code;
-                sendto(chatter, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-            }
-            return;
+            for (const auto& kind : kinds) send(chatter, "10.77.0.255", id + kind.idOffset, kind.code, kind.size);
+            for (const std::size_t size : {2, 4, 28, 40}) send(asCamera, "10.77.0.2", id + 7, 5, size);
         }
     });
 
     TraceCapture trace;
-    uint8_t result = 99;
+    uint8_t later = 99, locked = 99;
     ASSERT_TRUE(lan.RunInside("pc", [&] {
         CScanner scanner;
         scanner.Scan();
-        ASSERT_EQ(scanner.Count(), 1);
-        result = scanner.Assign(0, "10.77.0.40", "255.255.255.0", "10.77.0.1", 0, 0);
+        ASSERT_EQ(scanner.Count(), 2);
+        later = scanner.Assign(IndexOf(scanner, "Later"), "10.77.0.40", "255.255.255.0", "10.77.0.1", 0, 0);
+        locked = scanner.Assign(IndexOf(scanner, "Locked"), "10.77.0.41", "255.255.255.0", "10.77.0.1", 0, 0);
     }));
     strays.join();
     close(chatter);
-    EXPECT_EQ(result, 0);
-    // Only the late assignment reply took one of the three reads.
-    int retries = 0;
-    for (const std::string& line : trace.Lines()) retries += line.find(": retrying") != std::string::npos;
-    EXPECT_EQ(retries, 1);
+    close(asCamera);
+    EXPECT_STREQ(CScanner::ResultText(later), "Success");
+    EXPECT_STREQ(CScanner::ResultText(locked), "Invalid Password");  // the camera's word, not the forger's
+    EXPECT_TRUE(cams->WaitForLine("assign 02:e5:a1:00:0a:01 dhcp=0 reboot=0 ip=10.77.0.40", 5s));
+    EXPECT_EQ(cams->Output().find("assign 02:e5:a1:00:0a:02"), std::string::npos) << cams->Output();
+    // None of them took one of the three reads.
+    for (const std::string& line : trace.Lines()) EXPECT_EQ(line.find(": retrying"), std::string::npos) << line;
     EXPECT_TRUE(trace.Contains("Drovik Assign: datagram from 10.77.0.99 is no assignment reply: ignored"));
+    EXPECT_TRUE(trace.Contains("Drovik Assign: datagram from 10.77.0.10 is no assignment reply: ignored"));
+    EXPECT_TRUE(trace.Contains("Drovik Assign: reply from 10.77.0.99, not from the camera: ignored"));
 }
 
 // Another program holds 43283 without SO_REUSEADDR: no broadcast exchange can

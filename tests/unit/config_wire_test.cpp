@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -111,6 +112,18 @@ TEST(DrovikAssignWire, FixedAndDhcpRequestsDigestAndReply) {
     EXPECT_EQ(drovik::AssignResult(seven, 5), 0);
     EXPECT_EQ(drovik::AssignResult(code4, 5), 2);
     EXPECT_EQ(drovik::AssignResult(done, 1), 2);
+}
+
+// A late discovery reply (packet ID 1) must never match an assignment: no
+// random number draws ID 1, and the other 255 IDs are drawn evenly.
+TEST(DrovikAssignWire, PacketIdIsNeverTheDiscoverysAndEvenOverTheRest) {
+    std::vector<int> drawn(256, 0);
+    for (uint32_t r = 0; r < 255 * 256; ++r) ++drawn[drovik::AssignPacketId(r)];
+    for (const uint32_t r : {1u, 257u, 0xffffff01u, 0xffffffffu, 0x80000001u}) ++drawn[drovik::AssignPacketId(r)];
+    EXPECT_EQ(drawn[1], 0);
+    for (int id = 0; id < 256; ++id)
+        if (id != 1) EXPECT_GE(drawn[id], 256) << id;
+    EXPECT_LE(*std::max_element(drawn.begin(), drawn.end()), 256 + 5);
 }
 
 TEST(AddressRules, InetAddrFormsMessagesAndSubnetDefault) {
