@@ -188,7 +188,8 @@ TEST_F(RouteSafetyLan, ExitSignalsMidRequestEndTheRunWithoutItsRoute) {
     const json rows = json::parse(provision->Output(), nullptr, false);
     ASSERT_TRUE(rows.is_array() && rows.size() == 1) << provision->Output();
     EXPECT_EQ(rows[0].value("hwAddrText", ""), "02:e5:a1:00:08:04");
-    EXPECT_EQ(rows[0].value("result", ""), "Assignment Failure");  // the reply took longer than the client waits
+    // Status 200 came; the body, still trickling at the client's 10 s, said no %Error: taken as assigned.
+    EXPECT_EQ(rows[0].value("result", ""), "assigned by HTTP");
     EXPECT_TRUE(Has(Slurp(traceFile), "route delete 192.168.1.93/32 dev eth1: directly: done")) << Slurp(traceFile);
     EXPECT_FALSE(Has(cams->Output(), "http 192.168.1.94:")) << cams->Output();
     EXPECT_EQ(PcRoutes(), before);
