@@ -44,17 +44,19 @@ bool AddressTaken(const std::string& ipText, bool force) {
 
 }  // namespace
 
-std::string AssignArgumentFaults(const AssignArguments& a) {
-    if (a.dhcp) return {};
+std::string AddressFaults(const char* ip, const char* subnet, const char* gateway) {
     std::string faults;
-    for (const char* fault : {address_rules::CheckIpAddress(a.ipAddr.c_str()),
-                              address_rules::CheckSubnet(a.subnet.c_str()),
-                              address_rules::CheckGateway(a.gateway.c_str())})
+    for (const char* fault : {address_rules::CheckIpAddress(ip), address_rules::CheckSubnet(subnet),
+                              address_rules::CheckGateway(gateway)})
         if (fault) faults += std::string(faults.empty() ? "" : "\n") + fault;
     return faults;
 }
 
-int RunAssignCommand(const AssignArguments& a) {
+std::string AssignArgumentFaults(const AssignArguments& a) {
+    return a.dhcp ? std::string() : AddressFaults(a.ipAddr.c_str(), a.subnet.c_str(), a.gateway.c_str());
+}
+
+int RunAssignCommand(const AssignArguments& a, const std::function<int(const std::string&)>& refuse) {
     CScanner scanner;
     scanner.Scan();
     PrintScanNotes(scanner);
@@ -72,6 +74,11 @@ int RunAssignCommand(const AssignArguments& a) {
     }
     // With DHCP the camera's own texts go along, as the dialog's disabled fields hold them.
     const CameraRecord& r = scanner.RecordAt(index);
+    // They are checked as the dialog checks its disabled fields.
+    if (a.dhcp) {
+        if (const std::string faults = AddressFaults(r.ipAddrText, r.subnetText, r.gatewayText); !faults.empty())
+            return refuse(faults);
+    }
     const std::string ip = a.dhcp ? r.ipAddrText : a.ipAddr;
     const std::string subnet = a.dhcp ? r.subnetText : a.subnet;
     const std::string gateway = a.dhcp ? r.gatewayText : a.gateway;

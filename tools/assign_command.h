@@ -1,5 +1,6 @@
 #pragma once
 // vantrel-cli assign: one camera's IP settings, by the same rules and code as the window.
+#include <functional>
 #include <string>
 
 struct AssignArguments {
@@ -11,8 +12,12 @@ struct AssignArguments {
     bool force = false;  // assign even when another device answers at the new address
 };
 
-// Messages of the Assign IP dialog's address checks that the arguments fail,
-// one per line; empty when they pass (or DHCP is asked for).
+// Messages of the Assign IP dialog's address checks that these texts fail,
+// one per line; empty when they pass.
+std::string AddressFaults(const char* ip, const char* subnet, const char* gateway);
+
+// AddressFaults of the fixed address arguments; empty with DHCP, whose texts
+// (the camera's own) are known only after the scan.
 std::string AssignArgumentFaults(const AssignArguments& arguments);
 
 // Scans, assigns to the first camera with that hardware address (found by the
@@ -20,4 +25,6 @@ std::string AssignArgumentFaults(const AssignArguments& arguments);
 // result's text; returns the result code, or 10 when no such camera answered.
 // A new fixed address is probed first: when a device answers there, prints the
 // Assign IP dialog's duplicate question and returns 11, unless `force`.
-int RunAssignCommand(const AssignArguments& arguments);
+// With DHCP, the camera's own texts fail the dialog's checks: returns what
+// `refuse` returns for their messages, with nothing sent.
+int RunAssignCommand(const AssignArguments& arguments, const std::function<int(const std::string&)>& refuse);

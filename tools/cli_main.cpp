@@ -181,7 +181,8 @@ int Run(int argc, char** argv) {
         if (!arguments.dhcp && !*ip) return app.exit(CLI::RequiredError("--dhcp or --ip, --subnet and --gateway"));
         if (const std::string faults = AssignArgumentFaults(arguments); !faults.empty())
             return app.exit(CLI::ValidationError(faults));
-        return RunAssignCommand(arguments);
+        return RunAssignCommand(arguments,
+                                [&](const std::string& faults) { return app.exit(CLI::ValidationError(faults)); });
     }
 
     if (scan->parsed()) {

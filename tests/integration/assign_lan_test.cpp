@@ -37,7 +37,8 @@ std::vector<EmulatedCamera> BuildLan(TestLan& lan) {
             Cam("Seven", "02:e5:a1:00:03:07", "10.77.0.15", {{"assignReply", "status7"}}),
             Cam("Mute", "02:e5:a1:00:03:08", "10.77.0.16", {{"assignReply", "silent"}}),
             Cam("Slow", "02:e5:a1:00:03:09", "10.77.0.17", {{"assignDelayMs", 10400}}),
-            Cam("Later", "02:e5:a1:00:03:0a", "10.77.0.18", {{"assignDelayMs", 1000}})};
+            Cam("Later", "02:e5:a1:00:03:0a", "10.77.0.18", {{"assignDelayMs", 1000}}),
+            Cam("NoWay", "02:e5:a1:00:03:0b", "0.0.0.0", {{"gateway", "255.255.255.255"}})};
 }
 
 int IndexOf(const CScanner& scanner, const std::string& name) {
@@ -63,7 +64,7 @@ TEST_F(AssignLan, EveryResultOfTheBroadcastAssignment) {
     ASSERT_TRUE(lan.RunInside("pc", [&] {
         CScanner scanner;
         scanner.Scan();
-        ASSERT_EQ(scanner.Count(), 10);
+        ASSERT_EQ(scanner.Count(), 11);
         auto assign = [&](const char* name, const char* ip = "10.77.0.60", uint8_t dhcp = 0) {
             const int i = IndexOf(scanner, name);
             EXPECT_GE(i, 0) << name;
@@ -138,14 +139,24 @@ TEST_F(AssignLan, CliAssignsAsAnOrdinaryUserAndReportsEachResult) {
     EXPECT_EQ(assign(with("02:e5:a1:ff:ff:ff"), out), 10);
     EXPECT_EQ(out, "");
     // Refused by the Assign IP dialog's rules before any scan.
-    EXPECT_NE(assign({"02:e5:a1:00:03:01", "--ip", "255.255.255.255", "--subnet", "", "--gateway", "10.77.0.1"}, out), 0);
+    const int usage =
+        assign({"02:e5:a1:00:03:01", "--ip", "255.255.255.255", "--subnet", "", "--gateway", "10.77.0.1"}, out);
+    EXPECT_NE(usage, 0);
     EXPECT_EQ(out, "");
+    // With DHCP the dialog still checks the camera's own texts: a gateway that reads 255.255.255.255 is refused alike.
+    std::string errors;
+    EXPECT_EQ(lan.Run("pc", {cli, "assign", "02:e5:a1:00:03:0b", "--dhcp"}, &out, true, 120s, &errors), usage);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(errors.rfind("Invalid Gateway. Use xxx.xxx.xxx.xxx\n", 0), 0u) << errors;
 
     json listed = CliScan(true);
     std::map<std::string, std::string> addresses;
     for (const json& r : listed) addresses[r["name"]] = r["ipAddrText"];
     EXPECT_EQ(addresses["Fixed"], "10.77.0.61");
     EXPECT_EQ(addresses["Locked"], "10.77.0.11");
+    // The camera refused by the checks got nothing.
+    EXPECT_TRUE(cams->WaitForLine("assign 02:e5:a1:00:03:01 dhcp=0 reboot=0 ip=10.77.0.61", 5s));
+    EXPECT_EQ(cams->Output().find("assign 02:e5:a1:00:03:0b"), std::string::npos) << cams->Output();
 }
 
 // The duplicate question about a device with hardware address `hw` ("02:11:...").
