@@ -14,14 +14,19 @@ constexpr uint8_t kSendError = 5;
 
 }  // namespace
 
+uint8_t CScanner::Refusal(int index) const {
+    if (index < 0 || index >= count) return 0;
+    return table[index].foundByDrovik && table[index].conflict ? kConflictRefused : 0;
+}
+
 uint8_t CScanner::Assign(int index, const char* ipAddr, const char* subnet, const char* gateway, uint8_t dhcp,
                          uint8_t reboot) {
     if (index < 0 || index >= count) return kAssignmentFailure;
     const CameraRecord record = table[index];
     if (!record.foundByDrovik) return mdns ? mdns->Assign(record, ipAddr, subnet, gateway, dhcp, reboot) : kAssignmentFailure;
-    if (record.conflict) {
+    if (const uint8_t refused = Refusal(index)) {
         DebugTrace("Assign: two devices answered as %s: refused", record.hwAddrText);
-        return kConflictRefused;
+        return refused;
     }
     if (!drovik) return kSendError;
     // The reply comes to the port scans listen on: take turns with them.

@@ -61,6 +61,8 @@ public:
     // A broadcast assignment names its camera by hardware address only: with
     // two devices answering as one, either might take it.
     static constexpr uint8_t kConflictRefused = 15;
+    // What Assign gives record `index` before sending anything: kConflictRefused, else 0.
+    uint8_t Refusal(int index) const;
 
     // Text of an assignment result code.
     static const char* ResultText(uint8_t code);

@@ -197,6 +197,8 @@ private:
             if (!other.empty()) return Settle(run, outcome_code::kAddressInUse, "address in use by " + other);
         }
         const std::string path = camera.foundByDrovik ? "broadcast" : "HTTP";
+        // Refused before anything is sent: a dry run says so too.
+        if (const uint8_t refused = scanner.Refusal(index)) return Settle(run, refused, CScanner::ResultText(refused));
         if (options.dryRun)
             return Settle(run, 0, "would assign by " + path + (nameDue ? ", then name it " + row.name : ""));
         // With DHCP the camera's own texts go along, as the dialog's disabled fields hold them.

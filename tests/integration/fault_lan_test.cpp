@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -298,6 +299,14 @@ TEST_F(FaultLan, ClonedHardwareAddressListedTwiceAndNotAssigned) {
 
     EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", twin, "--dhcp"}, &out), 15);
     EXPECT_EQ(out, "Two devices answer with this hardware address: assignment refused\n");
+    const std::string plan = "/tmp/" + lan.Namespace("plan") + ".csv";
+    configs.push_back(plan);
+    std::ofstream(plan) << "hwaddr,ip,subnet,gateway,name\n" << twin << ",dhcp,,,\n";
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "provision", plan, "--json"}, &out), 1);
+    const json rows = json::parse(out, nullptr, false);
+    ASSERT_TRUE(rows.is_array() && rows.size() == 1u) << out;
+    EXPECT_EQ(rows[0]["code"], 15);
+    EXPECT_EQ(rows[0]["result"], "Two devices answer with this hardware address: assignment refused");
     EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", every.hwAddr, "--dhcp"}, &out), 0);
     EXPECT_TRUE(cams->WaitForText("assign " + every.hwAddr + " dhcp=1", 5s)) << cams->Output();
     EXPECT_EQ(cams->Output().find("assign " + twin), std::string::npos) << cams->Output();
