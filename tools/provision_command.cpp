@@ -143,28 +143,32 @@ public:
             PrintFaults(planName, faults);
             return kExitBadPlan;
         }
+        // A signal is taken at each step's end: nothing after it is sent.
         for (const PlanRow& row : rows) {
-            if (interrupt.Interrupted()) return Finish(true);
+            if (interrupt.Interrupted()) return Finish();
             runs.push_back({&row, {row.hwAddrText, row.dhcp ? "dhcp" : row.ip, "", 0, false}});
             RunRow(runs.back());
         }
-        if (options.dryRun) return Finish(false);
+        if (options.dryRun) return Finish();
         if (assigned) {
             // Nothing to poll: the camera is given the time the window gives it.
             const int waitMs = restarting ? camera_waits::kRebootMs : camera_waits::kSettleMs;
-            if (interrupt.WaitFor(std::chrono::milliseconds(waitMs))) return Finish(true);
+            if (interrupt.WaitFor(std::chrono::milliseconds(waitMs))) return Finish();
             scanner.Scan();
+            // Once a signal came, the scan still tells; no name is written.
             for (RowRun& run : runs)
-                if (run.stage == Stage::Assigned) NameMoved(run);
+                if (run.stage == Stage::Assigned) NameMoved(run, !interrupt.Interrupted());
         }
         bool named = false;
         for (const RowRun& run : runs) named = named || run.stage == Stage::Named;
         if (named) {
+            if (interrupt.Interrupted()) return Finish();
             scanner.Scan();
+            // The verification sends nothing: a scan that ended is read to the end.
             for (RowRun& run : runs)
                 if (run.stage == Stage::Named) Verify(run);
         }
-        return Finish(false);
+        return Finish();
     }
 
 private:
@@ -214,13 +218,16 @@ private:
         restarting = restarting || options.reboot;
     }
 
-    // After the wait: the camera at its new address gets its name there.
-    void NameMoved(RowRun& run) {
+    // After the wait: the camera at its new address gets its name there,
+    // unless it may not (the row is left undone).
+    void NameMoved(RowRun& run, bool mayWrite) {
         const CameraRecord* seen = SeenAtPlan(scanner, *run.row);
         if (!seen) return Settle(run, outcome_code::kNotSeen, "not seen at its new address");
         if (!NameDue(*seen, *run.row)) return Settle(run, 0, "verified", true);
+        if (!mayWrite) return;
         const std::string failure = WriteName(*seen, run.row->name);
         if (!failure.empty()) return Settle(run, outcome_code::kNameNotSet, "name not set: " + failure);
+        run.out.result += ", named";  // what an interrupted run reports; the verification has the last word
         run.stage = Stage::Named;
     }
 
@@ -231,15 +238,18 @@ private:
         Settle(run, 0, "verified", true);
     }
 
-    int Finish(bool interrupted) {
+    // Rows are left undone only when a signal stopped the run: then its status.
+    int Finish() {
         std::vector<RowOutcome> outcomes;
         bool good = true;
+        bool undone = runs.size() < rows.size();
         for (const RowRun& run : runs) {
             outcomes.push_back(run.out);
             good = good && (options.dryRun ? run.out.code == 0 : run.out.verified);
+            undone = undone || run.stage != Stage::Settled;
         }
         PrintOutcomes(outcomes, options.json);
-        if (interrupted) return interrupt.ExitStatus();
+        if (undone && interrupt.Interrupted()) return interrupt.ExitStatus();
         return good ? 0 : 1;
     }
 

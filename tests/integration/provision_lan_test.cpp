@@ -2,7 +2,10 @@
 // kind given their addresses and names from one plan, with a dry run, an
 // interrupted run, a row whose address another device holds, and a repeat.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -215,6 +218,70 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
         ++unchanged;
     EXPECT_EQ(unchanged, 20u) << table;
     EXPECT_EQ(run.Sent(), "");
+}
+
+// Ctrl-C during the scan that follows the wait: the scan's verdicts stand,
+// the name due at the new address is not written, and the exit status says
+// a row was left undone. A host on the LAN tells when that scan begins.
+TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
+    lan.AddLan("lan");
+    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
+    lan.AddHost("cams", "lan", "eth0", {"10.77.0.23/24"});
+    lan.AddHost("watch", "lan", "eth0", {"10.77.0.98/24"});
+    ASSERT_TRUE(lan.Ok());
+    // Mast's OID service at its new address, free to the probe (as above).
+    lan.Run("cams", {"ip", "addr", "add", "10.77.0.150/32", "dev", "lo"});
+    lan.Run("cams", {"sysctl", "-qw", "net.ipv4.conf.eth0.arp_ignore=1"});
+    lan.Run("pc", {"ip", "neigh", "replace", "10.77.0.150", "lladdr", HwAddr("cams"), "dev", "eth0", "nud",
+                   "permanent"});
+    EmulatedCamera mast = Cam("Mast", "02:e5:a1:00:06:03", "10.77.0.23");
+    mast.extra = {{"zorvo", true}};
+    const std::vector<Row> rows = {{mast, "10.77.0.150", "255.255.255.0", "10.77.0.1", "Mast-North"},
+                                   {Cam("Plain", "02:e5:a1:00:06:09", "10.77.0.30"), "10.77.0.201",
+                                    "255.255.255.0", "10.77.0.1", ""}};
+    auto cams = StartCameras("cams", {rows[0].camera, rows[1].camera});
+    ASSERT_TRUE(cams);
+    ProvisionRun run(*cams);
+    const std::string plan = "/tmp/" + lan.Namespace("plan") + ".csv";
+    configs.push_back(plan);
+    std::ofstream(plan) << PlanText(rows);
+    int watch = -1;
+    ASSERT_TRUE(lan.RunInside("watch", [&] {
+        watch = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        setsockopt(watch, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(43282);
+        if (bind(watch, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) watch = -1;
+    }));
+    ASSERT_GE(watch, 0);
+
+    auto provision = lan.Start("pc", {VANTREL_CLI, "provision", plan, "--json"});
+    // Both assignment requests (code 3), then the first discovery request (code 1) after them.
+    int assignments = 0;
+    bool signalled = false;
+    uint8_t request[128];
+    pollfd waiting{watch, POLLIN, 0};
+    for (const auto end = std::chrono::steady_clock::now() + 60s; !signalled && std::chrono::steady_clock::now() < end;) {
+        if (poll(&waiting, 1, 1000) <= 0 || recv(watch, request, sizeof request, 0) < 2) continue;
+        if (request[1] == 3) ++assignments;
+        if (request[1] == 1 && assignments == 2) {
+            provision->Signal(SIGINT);
+            signalled = true;
+        }
+    }
+    close(watch);
+    ASSERT_TRUE(signalled);
+    EXPECT_EQ(provision->Wait(60s), 130);
+    const json outcomes = json::parse(provision->Output(), nullptr, false);
+    ASSERT_TRUE(outcomes.is_array()) << provision->Output();
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[0]["result"], "assigned by broadcast");
+    EXPECT_EQ(outcomes[0]["verified"], false);
+    EXPECT_EQ(outcomes[1]["result"], "verified");  // the scan saw it there: nothing more was due
+    EXPECT_EQ(run.Sent(), "assign 02:e5:a1:00:06:03 dhcp=0 reboot=0 ip=10.77.0.150\n"
+                          "assign 02:e5:a1:00:06:09 dhcp=0 reboot=0 ip=10.77.0.201\n");
 }
 
 // The round trip the README shows: a scan's CSV, edited, is a plan; unedited it changes nothing.
