@@ -28,6 +28,16 @@ struct Row {
     std::string planned, subnet, gateway, name;  // planned "dhcp": no subnet or gateway
 };
 
+// Mast's OID service follows it to 10.77.0.150: the cams host holds that
+// address already but answers no ARP for it (it is not on eth0), so the probe
+// finds it free while the pc reaches it by a fixed neighbour entry.
+void HoldMastsNewAddress(TestLan& lan, const std::string& camsHwAddr) {
+    lan.Run("cams", {"ip", "addr", "add", "10.77.0.150/32", "dev", "lo"});
+    lan.Run("cams", {"sysctl", "-qw", "net.ipv4.conf.eth0.arp_ignore=1"});
+    lan.Run("pc", {"ip", "neigh", "replace", "10.77.0.150", "lladdr", camsHwAddr, "dev", "eth0", "nud",
+                   "permanent"});
+}
+
 // Every kind of camera a site brings: broadcast-only ones at old addresses,
 // one without an address, one going to DHCP, one that is also renamed at its
 // new address, three found by multicast DNS only (one link-local) and one that
@@ -111,13 +121,7 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
                 {"10.77.0.20/24", "10.77.0.21/24", "10.77.0.22/24", "10.77.0.23/24", "169.254.7.7/16"});
     lan.AddHost("near", "lan", "eth0", {"10.77.0.50/24"});
     ASSERT_TRUE(lan.Ok());
-    // Mast's OID service follows it to 10.77.0.150, so the cams host holds that
-    // address already, but answers no ARP for it (it is not on eth0): the probe
-    // finds it free, while the pc reaches it by a fixed neighbour entry.
-    lan.Run("cams", {"ip", "addr", "add", "10.77.0.150/32", "dev", "lo"});
-    lan.Run("cams", {"sysctl", "-qw", "net.ipv4.conf.eth0.arp_ignore=1"});
-    lan.Run("pc", {"ip", "neigh", "replace", "10.77.0.150", "lladdr", HwAddr("cams"), "dev", "eth0", "nud",
-                   "permanent"});
+    HoldMastsNewAddress(lan, HwAddr("cams"));
     std::vector<EmulatedCamera> cameras;
     for (const Row& r : withBlocked) cameras.push_back(r.camera);
     auto cams = StartCameras("cams", cameras);
@@ -229,11 +233,7 @@ TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
     lan.AddHost("cams", "lan", "eth0", {"10.77.0.23/24"});
     lan.AddHost("watch", "lan", "eth0", {"10.77.0.98/24"});
     ASSERT_TRUE(lan.Ok());
-    // Mast's OID service at its new address, free to the probe (as above).
-    lan.Run("cams", {"ip", "addr", "add", "10.77.0.150/32", "dev", "lo"});
-    lan.Run("cams", {"sysctl", "-qw", "net.ipv4.conf.eth0.arp_ignore=1"});
-    lan.Run("pc", {"ip", "neigh", "replace", "10.77.0.150", "lladdr", HwAddr("cams"), "dev", "eth0", "nud",
-                   "permanent"});
+    HoldMastsNewAddress(lan, HwAddr("cams"));
     EmulatedCamera mast = Cam("Mast", "02:e5:a1:00:06:03", "10.77.0.23");
     mast.extra = {{"zorvo", true}};
     const std::vector<Row> rows = {{mast, "10.77.0.150", "255.255.255.0", "10.77.0.1", "Mast-North"},
