@@ -99,7 +99,7 @@ bool CCameraSettings::UdpStep(const std::function<int(CZorvo&)>& operation, cons
     bool ready = false;
     Exchange([&] {
         CZorvo zorvo(cameraAddr.c_str(), kUser, kPassword);
-        if (zorvo.errorCode != 0) return;  // no UDP service: HTTP says why, if anything fails
+        if (zorvo.ErrorCode() != 0) return;  // no UDP service: HTTP says why, if anything fails
         ready = true;
         code = operation(zorvo);
     });

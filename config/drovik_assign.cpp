@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kReplyWaitMs = 10000;  // per read
+constexpr std::chrono::milliseconds kReplyWait{10000};  // per read
 constexpr int kReads = 3;
 
 // A camera heard from no address (0.0.0.0) may answer from anywhere.
@@ -50,10 +50,9 @@ uint8_t CDrovik::Assign(const CameraRecord& record, const char* ipAddr, const ch
     uint8_t got = 0;
     for (int read = 1; read <= kReads; ++read) {
         // A passed-over datagram does not extend the read's wait.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyWaitMs);
+        const auto deadline = platform::WaitClock::now() + kReplyWait;
         for (;;) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            n = ReadDatagram(reply, sizeof reply, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+            n = ReadDatagram(reply, sizeof reply, deadline);
             if (n < 0) return 6;
             got = n > 0 ? reply[0] : 0;
             const bool answer = n > 0 && got == packetId;

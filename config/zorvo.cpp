@@ -2,9 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netdb.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -13,10 +11,11 @@
 #include <cstring>
 
 #include "md5.h"
+#include "platform/deadline_wait.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = platform::WaitClock;
 
 constexpr int kReceiveBuffer = 56000;
 constexpr int32_t kShortWaitUs = 400000;  // version and nonce
@@ -29,16 +28,16 @@ CZorvo::CZorvo(const char* host, const char* user, const char* pass) {
     if (user) userName = user;
     if (pass) password = pass;
     errorCode = 0;
-    sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (sock < 0) {
-        errorCode = 8;
+    sock.reset(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
+    if (!sock.valid()) {
+        errorCode = zorvo::kErrSocket;
         return;
     }
     localAddr.sin_family = AF_INET;
     localAddr.sin_addr.s_addr = htonl(INADDR_ANY);
     localAddr.sin_port = 0;
-    if (bind(sock, reinterpret_cast<sockaddr*>(&localAddr), sizeof localAddr) != 0) {
-        errorCode = 9;
+    if (bind(sock.get(), reinterpret_cast<sockaddr*>(&localAddr), sizeof localAddr) != 0) {
+        errorCode = zorvo::kErrBind;
         return;
     }
     if (!Resolve(host)) {
@@ -47,12 +46,12 @@ CZorvo::CZorvo(const char* host, const char* user, const char* pass) {
     }
     // Connected, the kernel drops every datagram not sent from the camera's port.
     // A camera that cannot be addressed cannot be asked its version either.
-    if (connect(sock, reinterpret_cast<sockaddr*>(&peerAddr), sizeof peerAddr) != 0) {
+    if (connect(sock.get(), reinterpret_cast<sockaddr*>(&peerAddr), sizeof peerAddr) != 0) {
         errorCode = zorvo::kErrVersion;
         return;
     }
     const int size = kReceiveBuffer;
-    setsockopt(sock, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    setsockopt(sock.get(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     seqNo = 0;
     if (!GetVers3(&protoVersion) || protoVersion < 3) {
         errorCode = zorvo::kErrVersion;
@@ -65,10 +64,6 @@ CZorvo::CZorvo(const char* host, const char* user, const char* pass) {
         return;
     }
     ready = true;
-}
-
-CZorvo::~CZorvo() {
-    if (sock >= 0) close(sock);
 }
 
 bool CZorvo::Resolve(const char* host) {
@@ -89,14 +84,14 @@ bool CZorvo::Resolve(const char* host) {
 }
 
 bool CZorvo::Send(const uint8_t* data, std::size_t length) {
-    if (sock < 0) return false;
+    if (!sock.valid()) return false;
     // Whatever waits now answers no request to come (a late or repeated
     // reply, an ICMP error held for the next call): gone before it could pass for one.
     for (int i = 0; i < kDrainBound; ++i) {
         uint8_t scrap;
-        if (recv(sock, &scrap, 1, MSG_DONTWAIT | MSG_TRUNC) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (recv(sock.get(), &scrap, 1, MSG_DONTWAIT | MSG_TRUNC) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
     }
-    return send(sock, data, length, 0) == static_cast<ssize_t>(length);
+    return send(sock.get(), data, length, 0) == static_cast<ssize_t>(length);
 }
 
 int CZorvo::Await(uint8_t* reply, std::size_t size, int32_t timeoutUs, const std::function<bool(int)>& answers) {
@@ -111,22 +106,15 @@ int CZorvo::Await(uint8_t* reply, std::size_t size, int32_t timeoutUs, const std
 }
 
 int CZorvo::UdpRead(uint8_t* buffer, std::size_t size, bool single, int32_t timeoutUs) {
-    if (sock < 0) return -1;
+    if (!sock.valid()) return -1;
     int total = 0;
-    const int waitMs = timeoutUs <= 0 ? 0 : (timeoutUs + 999) / 1000;
+    const auto wait = std::chrono::microseconds(timeoutUs > 0 ? timeoutUs : 0);
     while (size > 0) {
-        // The same limit applies to each wait.
-        const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-        pollfd readable{sock, POLLIN, 0};
-        int events;
-        for (;;) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            events = poll(&readable, 1, left > 0 ? static_cast<int>(left) : 0);
-            if (events >= 0 || errno != EINTR) break;
-        }
-        if (events != 1) return -1;
+        // The same limit applies to each wait. An error queued on the socket
+        // (a refusal from the camera's host) ends it too, and recv takes it.
+        if (platform::WaitReadable(sock.get(), Clock::now() + wait) != platform::Waited::Ready) return -1;
         // MSG_TRUNC: the datagram's own length, so one over the room is seen.
-        const ssize_t n = recv(sock, buffer, size, MSG_TRUNC | MSG_DONTWAIT);
+        const ssize_t n = recv(sock.get(), buffer, size, MSG_TRUNC | MSG_DONTWAIT);
         if (n <= 0) return total;
         if (static_cast<std::size_t>(n) > size) return -1;  // over the limit: no reply
         total += static_cast<int>(n);

@@ -15,12 +15,13 @@
 #include <string>
 
 #include "zorvo_wire.h"
+#include "platform/owned_fd.h"
 
 class CZorvo {
 public:
     // `user` and `password` may be null. errorCode tells whether the object is ready.
     CZorvo(const char* host, const char* user, const char* password);
-    ~CZorvo();
+    ~CZorvo() = default;
     CZorvo(const CZorvo&) = delete;
     CZorvo& operator=(const CZorvo&) = delete;
 
@@ -52,10 +53,18 @@ public:
     // -1 when none came (or it was larger than `size`).
     int UdpRead(uint8_t* buffer, std::size_t size, bool single, int32_t timeoutUs);
 
+    // 0 when ready, else the code of the last failure.
+    int ErrorCode() const { return errorCode; }
+    int32_t ProtoVersion() const { return protoVersion; }
+    uint8_t SeqNo() const { return seqNo; }
+    const std::optional<std::string>& Password() const { return password; }
+    const sockaddr_in& PeerAddr() const { return peerAddr; }
+
+private:
     int errorCode = 0;
     int32_t protoVersion = 0;
     uint8_t seqNo = 0;
-    int sock = -1;
+    platform::OwnedFd sock;
     sockaddr_in localAddr{};
     sockaddr_in peerAddr{};
     uint8_t digest[16] = {};
@@ -63,9 +72,8 @@ public:
     uint8_t lastNonce[100] = {};
     std::optional<std::string> userName;
     std::optional<std::string> password;
-
-private:
     bool ready = false;  // construction ended with errorCode 0
+
     bool Send(const uint8_t* data, std::size_t length);
     // Reads datagrams until `answers` takes one or `timeoutUs` has passed
     // since the call: its length, or -1 (none taken, or one over `size`).

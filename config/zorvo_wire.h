@@ -58,6 +58,8 @@ inline constexpr std::size_t kWriteReply3 = 20, kWriteReply4 = 22;
 //   24 a reply status other than 0 and 1
 //   25 an authenticated request on an object made without user name and password
 inline constexpr int kErrSend = 6;
+inline constexpr int kErrSocket = 8;
+inline constexpr int kErrBind = 9;
 inline constexpr int kErrLookup = 10;
 inline constexpr int kErrAuth = 12;
 inline constexpr int kErrVersion = 14;

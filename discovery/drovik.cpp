@@ -1,9 +1,7 @@
 #include "drovik.h"
 
 #include <arpa/inet.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,7 +15,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = platform::WaitClock;
 using std::chrono::milliseconds;
 
 constexpr int kQuietMs = 500;             // a collection or flush ends after this long without a datagram
@@ -37,11 +35,6 @@ sockaddr_in AnyAddress(uint16_t port) {
     return addr;
 }
 
-int MsLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
 // Each request quarter of the hardware addresses' last byte.
 constexpr uint8_t kRanges[4][2] = {{0, 63}, {64, 127}, {128, 191}, {192, 255}};
 
@@ -49,62 +42,53 @@ constexpr uint8_t kRanges[4][2] = {{0, 63}, {64, 127}, {128, 191}, {192, 255}};
 
 bool CDrovik::Open() {
     Close();
-    sendSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    recvSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    bool ok = sendSocket >= 0 && recvSocket >= 0;
+    sendSocket.reset(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    recvSocket.reset(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    bool ok = sendSocket.valid() && recvSocket.valid();
 
     destAddr = AnyAddress(drovik::kRequestPort);
-    ok = ok && SetInt(sendSocket, SOL_SOCKET, SO_REUSEADDR, 1);
-    ok = ok && bind(sendSocket, reinterpret_cast<sockaddr*>(&destAddr), sizeof destAddr) == 0;
+    ok = ok && SetInt(sendSocket.get(), SOL_SOCKET, SO_REUSEADDR, 1);
+    ok = ok && bind(sendSocket.get(), reinterpret_cast<sockaddr*>(&destAddr), sizeof destAddr) == 0;
     destAddr.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-    ok = ok && SetInt(sendSocket, SOL_SOCKET, SO_BROADCAST, 1);
+    ok = ok && SetInt(sendSocket.get(), SOL_SOCKET, SO_BROADCAST, 1);
     setupPort = ok ? drovik::kReplyPort : drovik::kRequestPort;
 
     recvAddr = AnyAddress(drovik::kReplyPort);
     timeval timeout{0, kQuietMs * 1000};
-    ok = ok && setsockopt(recvSocket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) == 0;
-    ok = ok && SetInt(recvSocket, SOL_SOCKET, SO_REUSEADDR, 1);
+    ok = ok && setsockopt(recvSocket.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) == 0;
+    ok = ok && SetInt(recvSocket.get(), SOL_SOCKET, SO_REUSEADDR, 1);
     if (ok) {
         // The forced size needs CAP_NET_ADMIN; the plain one is capped by net.core.rmem_max.
-        if (!SetInt(recvSocket, SOL_SOCKET, SO_RCVBUFFORCE, kReceiveBuffer))
-            SetInt(recvSocket, SOL_SOCKET, SO_RCVBUF, kReceiveBuffer);
+        if (!SetInt(recvSocket.get(), SOL_SOCKET, SO_RCVBUFFORCE, kReceiveBuffer))
+            SetInt(recvSocket.get(), SOL_SOCKET, SO_RCVBUF, kReceiveBuffer);
         int obtained = 0;
         socklen_t size = sizeof obtained;
-        getsockopt(recvSocket, SOL_SOCKET, SO_RCVBUF, &obtained, &size);
+        getsockopt(recvSocket.get(), SOL_SOCKET, SO_RCVBUF, &obtained, &size);
         DebugTrace("Drovik: receive buffer %d bytes", obtained);
     }
-    ok = ok && bind(recvSocket, reinterpret_cast<sockaddr*>(&recvAddr), sizeof recvAddr) == 0;
+    ok = ok && bind(recvSocket.get(), reinterpret_cast<sockaddr*>(&recvAddr), sizeof recvAddr) == 0;
 
     setupErrno = ok ? 0 : errno;
     if (!ok) {
         DebugTrace("Drovik: socket setup failed: %s", std::strerror(setupErrno));
-        if (sendSocket >= 0) close(sendSocket);
-        if (recvSocket >= 0) close(recvSocket);
-        sendSocket = recvSocket = -1;
+        Close();
     }
     return ok;
 }
 
 void CDrovik::Close() {
-    if (sendSocket >= 0) close(sendSocket);
-    if (recvSocket >= 0) close(recvSocket);
-    sendSocket = recvSocket = -1;
+    sendSocket.reset();
+    recvSocket.reset();
 }
 
-CDrovik::~CDrovik() { Close(); }
+CDrovik::~CDrovik() = default;
 
-long CDrovik::ReadDatagram(uint8_t* buffer, std::size_t capacity, int timeoutMs) {
-    if (recvSocket < 0) return -1;
-    const auto deadline = Clock::now() + milliseconds(timeoutMs);
-    pollfd waiting{recvSocket, POLLIN, 0};
-    for (;;) {
-        int ready = poll(&waiting, 1, MsLeft(deadline));
-        if (ready > 0) break;
-        if (ready == 0 || errno != EINTR) return -1;
-    }
+long CDrovik::ReadDatagram(uint8_t* buffer, std::size_t capacity, Clock::time_point deadline) {
+    if (!recvSocket.valid()) return -1;
+    if (platform::WaitReadable(recvSocket.get(), deadline) != platform::Waited::Ready) return -1;
     socklen_t fromSize = sizeof recvAddr;
     // A larger datagram is cut to `capacity` bytes.
-    ssize_t n = recvfrom(recvSocket, buffer, capacity, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&recvAddr),
+    ssize_t n = recvfrom(recvSocket.get(), buffer, capacity, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&recvAddr),
                          &fromSize);
     return n < 0 ? -1 : static_cast<long>(n);
 }
@@ -116,7 +100,7 @@ void CDrovik::Flush() {
     auto quiet = start + milliseconds(kQuietMs);
     for (;;) {
         const auto until = std::min(quiet, bound);
-        const long n = ReadDatagram(scratch.bytes, sizeof scratch.bytes, MsLeft(until));
+        const long n = ReadDatagram(scratch.bytes, sizeof scratch.bytes, until);
         if (n < 0) {
             if (until == bound) DebugTrace("Drovik: flush ended by its 1 s bound");
             return;
@@ -130,7 +114,7 @@ void CDrovik::Flush() {
 }
 
 int CDrovik::SendToEveryLink(const uint8_t* request, std::size_t length) {
-    if (sendSocket < 0) return 0;
+    if (!sendSocket.valid()) return 0;
     int sent = 0;
     for (const platform::Link& link : platform::ListLinks()) {
         if (!platform::CanBroadcast(link)) continue;
@@ -152,7 +136,7 @@ int CDrovik::SendToEveryLink(const uint8_t* request, std::size_t length) {
         in_pktinfo info{};
         info.ipi_ifindex = static_cast<int>(link.index);
         std::memcpy(CMSG_DATA(header), &info, sizeof info);
-        if (sendmsg(sendSocket, &message, 0) == static_cast<ssize_t>(length))
+        if (sendmsg(sendSocket.get(), &message, 0) == static_cast<ssize_t>(length))
             ++sent;
         else
             DebugTrace("Drovik: send on %s failed: %s", link.name.c_str(), std::strerror(errno));
@@ -192,7 +176,7 @@ int CDrovik::Discover(CameraRecord* table, const RecordSink& accepted, ScanOutco
         while (!more) {
             const auto until = std::min(quiet, bound);
             drovik::Reply& slot = replies[held];
-            const long n = ReadDatagram(slot.bytes, sizeof slot.bytes, MsLeft(until));
+            const long n = ReadDatagram(slot.bytes, sizeof slot.bytes, until);
             if (n < 0) {
                 if (until == bound) DebugTrace("Drovik: pass %d collection ended by its 3 s bound", pass + 1);
                 break;

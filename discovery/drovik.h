@@ -11,6 +11,8 @@
 #include "camera_record.h"
 #include "record_sink.h"
 #include "scan_outcome.h"
+#include "platform/deadline_wait.h"
+#include "platform/owned_fd.h"
 
 class CDrovik {
 public:
@@ -33,8 +35,8 @@ public:
     uint8_t Assign(const CameraRecord& record, const char* ipAddr, const char* subnet, const char* gateway,
                    uint8_t dhcp, uint8_t reboot);
 
-    // Sets up both sockets; on failure both stay invalid (-1) and false is
-    // returned, with the port and errno of the failed step in setupPort and setupErrno.
+    // Sets up both sockets; on failure neither is open and false is returned,
+    // with the port and errno of the failed step in setupPort and setupErrno.
     bool Open();
     void Close();
 
@@ -56,16 +58,16 @@ public:
     // ends 0.5 s after the last camera's reply (other datagrams do not count), 1 s at most.
     void Flush();
 
-    int sendSocket = -1;   // bound to 43282, sends every request
-    int recvSocket = -1;   // bound to 43283, receives every reply
+private:
+    platform::OwnedFd sendSocket;  // bound to 43282, sends every request
+    platform::OwnedFd recvSocket;  // bound to 43283, receives every reply
     sockaddr_in destAddr{};  // 255.255.255.255:43282 once set up
     sockaddr_in recvAddr{};  // sender of the last datagram read
     uint16_t setupPort = 0;  // of the last failed Open
     int setupErrno = 0;
 
-private:
     // Sends `request` out of every link that can broadcast; returns how many took it.
     int SendToEveryLink(const uint8_t* request, std::size_t length);
-    // Waits at most `timeoutMs` for one datagram; its length, or -1 when none came.
-    long ReadDatagram(uint8_t* buffer, std::size_t capacity, int timeoutMs);
+    // Waits until `deadline` for one datagram; its length, or -1 when none came.
+    long ReadDatagram(uint8_t* buffer, std::size_t capacity, platform::WaitClock::time_point deadline);
 };

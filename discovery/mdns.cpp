@@ -2,15 +2,14 @@
 
 #include <arpa/inet.h>
 #include <net/if.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "debug_trace.h"
 #include "mdns_wire.h"
@@ -19,7 +18,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = platform::WaitClock;
 using std::chrono::milliseconds;
 
 constexpr int kQuietMs = 500;              // an interface's collection ends after this long without a datagram
@@ -35,15 +34,11 @@ bool SetInt(int fd, int level, int option, int value) {
     return setsockopt(fd, level, option, &value, sizeof value) == 0;
 }
 
-int MsLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
 // Opens the socket that queries one link and hears its multicast DNS traffic.
-int OpenInterfaceSocket(const platform::Ipv4Interface& iface) {
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (fd < 0) return -1;
+platform::OwnedFd OpenInterfaceSocket(const platform::Ipv4Interface& iface) {
+    platform::OwnedFd owned(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
+    const int fd = owned.get();
+    if (fd < 0) return owned;
     sockaddr_in any{};
     any.sin_family = AF_INET;
     any.sin_port = htons(mdns::kPort);
@@ -60,27 +55,17 @@ int OpenInterfaceSocket(const platform::Ipv4Interface& iface) {
               setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) == 0 &&
               setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &membership, sizeof membership) == 0 &&
               SetInt(fd, IPPROTO_IP, IP_PKTINFO, 1);
-    if (!ok) {
-        close(fd);
-        return -1;
-    }
+    if (!ok) return {};
     // Room for the burst of answers one query draws; the forced size needs
     // CAP_NET_ADMIN, the plain one is capped by net.core.rmem_max.
     if (!SetInt(fd, SOL_SOCKET, SO_RCVBUFFORCE, kReceiveBuffer)) SetInt(fd, SOL_SOCKET, SO_RCVBUF, kReceiveBuffer);
-    return fd;
+    return owned;
 }
 
 enum class Received { Datagram, Truncated, OtherLink, Nothing };
 
-// Waits up to `timeoutMs` for one datagram on `fd`, into `slot`.
-Received ReceiveOne(int fd, unsigned linkIndex, MdnsReply& slot, int timeoutMs) {
-    pollfd waiting{fd, POLLIN, 0};
-    const auto deadline = Clock::now() + milliseconds(timeoutMs);
-    for (;;) {
-        int ready = poll(&waiting, 1, MsLeft(deadline));
-        if (ready > 0) break;
-        if (ready == 0 || errno != EINTR) return Received::Nothing;
-    }
+// Takes one datagram waiting on `fd` into `slot`, without blocking.
+Received ReceiveOne(int fd, unsigned linkIndex, MdnsReply& slot) {
     iovec data{slot.data, sizeof slot.data};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
     msghdr message{};
@@ -209,8 +194,8 @@ void CMdns::DoMdns(Gathering& gathering) {
     const platform::Ipv4Interface& iface = ifaceList[gathering.iface];
     char text[INET_ADDRSTRLEN];
     DebugTrace("DoMdns on iface %s", Dotted(iface.address, text));
-    const int fd = OpenInterfaceSocket(iface);
-    if (fd < 0) {
+    platform::OwnedFd fd = OpenInterfaceSocket(iface);
+    if (!fd.valid()) {
         DebugTrace("Mdns: socket on iface %s failed: %s", text, std::strerror(errno));
         return;
     }
@@ -219,14 +204,13 @@ void CMdns::DoMdns(Gathering& gathering) {
     group.sin_port = htons(mdns::kPort);
     group.sin_addr.s_addr = htonl(mdns::kGroup);
     const mdns::Query query = mdns::MakeQuery();
-    if (sendto(fd, query.data(), query.size(), 0, reinterpret_cast<sockaddr*>(&group), sizeof group) !=
+    if (sendto(fd.get(), query.data(), query.size(), 0, reinterpret_cast<sockaddr*>(&group), sizeof group) !=
         static_cast<ssize_t>(query.size())) {
         DebugTrace("Mdns: query on iface %s failed: %s", text, std::strerror(errno));
-        close(fd);
         return;
     }
     DebugTrace("starting recv");
-    gathering.fd = fd;
+    gathering.fd = std::move(fd);
     gathering.bound = Clock::now() + kIfaceBound;
     gathering.quiet = Clock::now() + milliseconds(kQuietMs);
 }
@@ -243,32 +227,31 @@ int CMdns::Collect(Gathering* gatherings, int count, MdnsReply* slots, CameraRec
         Clock::time_point next = Clock::time_point::max();
         for (int g = 0; g < count; ++g) {
             Gathering& gathering = gatherings[g];
-            if (gathering.fd < 0) continue;
+            if (!gathering.fd.valid()) continue;
             const auto until = std::min(gathering.quiet, gathering.bound);
             if (until <= now || taken == mdns::kMaxReplies) {
                 char text[INET_ADDRSTRLEN];
                 if (until == gathering.bound && taken < mdns::kMaxReplies)
                     DebugTrace("Mdns: collection on iface %s ended by its 3 s bound",
                                Dotted(ifaceList[gathering.iface].address, text));
-                close(gathering.fd);
-                gathering.fd = -1;
+                gathering.fd.reset();
                 continue;
             }
             next = std::min(next, until);
-            waiting[open++] = {gathering.fd, POLLIN, 0};
+            waiting[open++] = {gathering.fd.get(), POLLIN, 0};
         }
         if (open == 0) return taken;
-        const int ready = poll(waiting, static_cast<nfds_t>(open), MsLeft(next) + 1);
-        if (ready < 0 && errno != EINTR) return taken;
-        if (ready <= 0) continue;
+        const platform::Waited waited = platform::WaitAny(waiting, static_cast<nfds_t>(open), next);
+        if (waited == platform::Waited::Failed) return taken;
+        if (waited == platform::Waited::TimedOut) continue;
 
         for (int w = 0; w < open && taken < mdns::kMaxReplies; ++w) {
             if (!(waiting[w].revents & POLLIN)) continue;
             Gathering& gathering = *std::find_if(gatherings, gatherings + count,
-                                                 [fd = waiting[w].fd](const Gathering& g) { return g.fd == fd; });
+                                                 [fd = waiting[w].fd](const Gathering& g) { return g.fd.get() == fd; });
             const platform::Ipv4Interface& iface = ifaceList[gathering.iface];
             MdnsReply& reply = slots[taken];
-            const Received got = ReceiveOne(gathering.fd, iface.index, reply, 0);
+            const Received got = ReceiveOne(gathering.fd.get(), iface.index, reply);
             if (got == Received::Nothing) continue;
             char from[INET_ADDRSTRLEN];
             DebugTrace("rcv'd %d, error = %d, idx = %d, ip = %s", reply.length, 0, taken,

@@ -3,14 +3,15 @@
 // suitable interface; the maker's cameras that answer become records.
 #include <netinet/in.h>
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
 #include "camera_record.h"
 #include "mdns_wire.h"
 #include "record_sink.h"
+#include "platform/deadline_wait.h"
 #include "platform/ipv4_interfaces.h"
+#include "platform/owned_fd.h"
 
 class CMdns {
 public:
@@ -45,9 +46,9 @@ private:
     // One interface's collection: it ends 0.5 s after the query or the last
     // camera's first answer, 3 s after the query at the latest.
     struct Gathering {
-        int iface = 0;  // in ifaceList
-        int fd = -1;    // -1: ended, or never started
-        std::chrono::steady_clock::time_point quiet, bound;
+        int iface = 0;          // in ifaceList
+        platform::OwnedFd fd;  // not open: ended, or never started
+        platform::WaitClock::time_point quiet, bound;
     };
 
     void ListInterfaces();

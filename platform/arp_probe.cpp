@@ -5,7 +5,6 @@
 #include <net/if.h>
 #include <net/if_arp.h>
 #include <netpacket/packet.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -14,13 +13,14 @@
 #include <vector>
 
 #include "address_probe_wire.h"
+#include "deadline_wait.h"
 #include "links.h"
 #include "owned_fd.h"
 
 namespace platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = WaitClock;
 constexpr std::chrono::milliseconds kArpWait{1000};
 constexpr int kArpRounds = 3;  // at 0, 1/3 and 2/3 of the wait: a lost frame gets two more chances
 
@@ -80,11 +80,9 @@ ProbeAnswer ProbeOnEveryLink(int fd, in_addr address) {
         }
         const Clock::time_point until = rounds < kArpRounds ? start + rounds * kArpWait / kArpRounds : start + kArpWait;
         if (now >= until) return answer;  // the wait after the last round is over
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
-        pollfd waiting{fd, POLLIN, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno != EINTR) return answer;
-        if (ready <= 0) continue;
+        const Waited waited = WaitReadable(fd, until);
+        if (waited == Waited::Failed) return answer;
+        if (waited == Waited::TimedOut) continue;
         switch (ReadQueued(fd, address, answer.hwAddr)) {
             case Read::Answered:
                 answer.answered = true;

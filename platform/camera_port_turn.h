@@ -9,6 +9,8 @@
 #include <functional>
 #include <sys/types.h>
 
+#include "owned_fd.h"
+
 namespace platform {
 
 class CameraPortTurn {
@@ -20,17 +22,17 @@ public:
     // Without the turn after that (or when the name cannot be used at all),
     // Held() is false and the caller goes on beside the other program.
     CameraPortTurn(std::chrono::milliseconds bound, const WaitNotice& notice);
-    ~CameraPortTurn();  // ends the turn
+    ~CameraPortTurn() = default;  // ends the turn
     CameraPortTurn(const CameraPortTurn&) = delete;
     CameraPortTurn& operator=(const CameraPortTurn&) = delete;
 
-    bool Held() const { return fd_ >= 0; }
+    bool Held() const { return fd_.valid(); }
     // 0 when the turn was free; errno of the failure when it could not be taken.
     int Error() const { return error_; }
     std::chrono::milliseconds Waited() const { return waited_; }
 
 private:
-    int fd_ = -1;
+    OwnedFd fd_;
     int error_ = 0;
     std::chrono::milliseconds waited_{0};
 };

@@ -4,7 +4,6 @@
 #include <linux/neighbour.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,12 +12,13 @@
 #include <cstring>
 
 #include "address_probe_wire.h"
+#include "deadline_wait.h"
 #include "owned_fd.h"
 
 namespace platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = WaitClock;
 // The kernel gives up after three ARP requests a second apart (FAILED after about 3.06 s).
 constexpr std::chrono::milliseconds kNeighbourWait{3500};
 constexpr uint16_t kHoldsHwAddr = NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE;
@@ -175,11 +175,10 @@ ProbeAnswer ProbeByKernelNeighbour(in_addr address) {
             dumping = true;
             wantDump = false;
         }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(start + kNeighbourWait - now);
         pollfd waiting[2] = {{table.get(), POLLIN, 0}, {datagram.get(), POLLIN, 0}};
-        const int ready = poll(waiting, 2, static_cast<int>(left.count()));
-        if (ready < 0 && errno != EINTR) return answer;
-        if (ready <= 0) continue;
+        const Waited waited = WaitAny(waiting, 2, start + kNeighbourWait);
+        if (waited == Waited::Failed) return answer;
+        if (waited == Waited::TimedOut) continue;
 
         Verdict verdict = Verdict::Waiting;
         if (waiting[1].revents) verdict = ReadSocketError(datagram.get(), watch, answer, wantDump);

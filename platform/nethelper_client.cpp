@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -14,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "deadline_wait.h"
 #include "exit_signals.h"
 #include "owned_fd.h"
 
@@ -24,7 +24,6 @@
 namespace platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 // A route is answered at once and a probe within about a second.
 constexpr std::chrono::milliseconds kHelperTime{5000};
 
@@ -39,14 +38,11 @@ std::string OwnFolder() {
 
 // Reads the child's standard output to its end or to the deadline.
 bool ReadAll(int fd, std::string& text) {
-    const Clock::time_point until = Clock::now() + kHelperTime;
+    const WaitClock::time_point until = WaitClock::now() + kHelperTime;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-        if (left <= 0) return false;
-        pollfd waiting{fd, POLLIN, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return false;
+        // Checked before each read: a child that never stops writing still ends at the deadline.
+        if (MsLeft(until) == 0) return false;
+        if (WaitReadable(fd, until) != Waited::Ready) return false;
         char chunk[256];
         const ssize_t n = read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;

@@ -62,7 +62,7 @@ TEST_F(FdLoopback, EveryFailurePathReleasesWhatItOpened) {
     // The OID client: nobody there (version wait), a host text that is no
     // address, a refused digest, and each bad reply.
     Repeat("CZorvo, silent host", 3,
-           [] { EXPECT_EQ(CZorvo("127.0.0.130", "root", "qivnep").errorCode, zorvo::kErrVersion); });
+           [] { EXPECT_EQ(CZorvo("127.0.0.130", "root", "qivnep").ErrorCode(), zorvo::kErrVersion); });
     Repeat("CZorvo, bad host text", kMany, [] { CZorvo("127.0.0.x", "root", "qivnep"); });
     for (const char* host : {"127.0.0.121", "127.0.0.122", "127.0.0.123", "127.0.0.124", "127.0.0.125"})
         Repeat(host, kMany, [&] {

@@ -46,27 +46,27 @@ TEST_F(ZorvoLoopback, VersionsGenerationsAndHostTexts) {
     Start(json::array({OidCamera("127.0.0.41", 2), OidCamera("127.0.0.42", 3), OidCamera("127.0.0.43", 4),
                        OidCamera("127.0.0.44", 5)}));
 
-    EXPECT_EQ(CZorvo("127.0.0.41", "root", "qivnep").errorCode, 14);
+    EXPECT_EQ(CZorvo("127.0.0.41", "root", "qivnep").ErrorCode(), 14);
 
     // Generation 3: one-byte commands, no sequence numbers.
     CZorvo third("127.0.0.42", "root", "qivnep");
-    ASSERT_EQ(third.errorCode, 0);
-    EXPECT_EQ(third.protoVersion, 3);
+    ASSERT_EQ(third.ErrorCode(), 0);
+    EXPECT_EQ(third.ProtoVersion(), 3);
     char value[50];
     EXPECT_EQ(third.GetOid("2.4", value, sizeof value), 0);
     EXPECT_STREQ(value, "Cam42");
     EXPECT_EQ(third.SetOid("2.4", "Yard"), 0);
     EXPECT_EQ(third.GetOid("2.4", value, sizeof value), 0);
     EXPECT_STREQ(value, "Yard");
-    EXPECT_EQ(third.seqNo, 0);
-    EXPECT_STREQ(third.password->c_str(), "QIVNEP");  // kept in upper case once credentials were made
+    EXPECT_EQ(third.SeqNo(), 0);
+    EXPECT_STREQ(third.Password()->c_str(), "QIVNEP");  // kept in upper case once credentials were made
 
     // Generation 4 and later: each successful exchange advances the sequence number.
     for (const char* host : {"127.0.0.43", "127.0.0.44"}) {
         SCOPED_TRACE(host);
         CZorvo fourth(host, "root", "qivnep");
-        ASSERT_EQ(fourth.errorCode, 0);
-        EXPECT_EQ(fourth.seqNo, 1);  // the nonce
+        ASSERT_EQ(fourth.ErrorCode(), 0);
+        EXPECT_EQ(fourth.SeqNo(), 1);  // the nonce
         EXPECT_EQ(fourth.GetOid("2.17", value, sizeof value), 0);
         EXPECT_STREQ(value, "CET");
         EXPECT_EQ(fourth.SetOid("2.17", "UTC"), 0);
@@ -74,9 +74,9 @@ TEST_F(ZorvoLoopback, VersionsGenerationsAndHostTexts) {
         EXPECT_EQ(fourth.SetOid("1.2.29.4", " 12x"), 0);
         EXPECT_EQ(fourth.GetOidInt("1.2.29.4", number), 0);
         EXPECT_EQ(number, 12);
-        EXPECT_EQ(fourth.seqNo, 5);
+        EXPECT_EQ(fourth.SeqNo(), 5);
         EXPECT_EQ(fourth.GetOid("9.9", value, sizeof value), zorvo::kErrStatus);  // no such OID: status 2
-        EXPECT_EQ(fourth.seqNo, 5);
+        EXPECT_EQ(fourth.SeqNo(), 5);
         // Refused before anything is sent: a value that would not fit the 100 bytes.
         EXPECT_EQ(fourth.SetOid("2.17", std::string(73, 'z').c_str()), zorvo::kErrTooLong);
     }
@@ -89,15 +89,15 @@ TEST_F(ZorvoLoopback, VersionsGenerationsAndHostTexts) {
     inet_pton(AF_INET, "127.0.0.45", &at.sin_addr);
     ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(CZorvo("127.0.0.45", "root", "qivnep").errorCode, 14);
+    EXPECT_EQ(CZorvo("127.0.0.45", "root", "qivnep").ErrorCode(), 14);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 400ms);
     EXPECT_EQ(Heard(silent), (std::vector<std::vector<uint8_t>>{{7}}));
     close(silent);
 
     // Host texts: a digit and a dot is an address, checked; anything else is looked up.
-    EXPECT_EQ(CZorvo("127.0.0.x", "root", "qivnep").errorCode, zorvo::kErrLookup);
+    EXPECT_EQ(CZorvo("127.0.0.x", "root", "qivnep").ErrorCode(), zorvo::kErrLookup);
     CZorvo named("localhost", "root", "qivnep");
-    EXPECT_EQ(named.peerAddr.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
+    EXPECT_EQ(named.PeerAddr().sin_addr.s_addr, htonl(INADDR_LOOPBACK));
     EXPECT_EQ(CZorvo("127.0.0.42", nullptr, nullptr).GetOid("2.4", value, sizeof value), zorvo::kErrNoCredentials);
 }
 
@@ -109,9 +109,9 @@ TEST_F(ZorvoLoopback, RefusalsEchoesAndBadReplies) {
     char value[50];
     auto read = [&](const char* host, uint8_t* seqAfter = nullptr) {
         CZorvo z(host, "root", "qivnep");
-        EXPECT_EQ(z.errorCode, 0) << host;
+        EXPECT_EQ(z.ErrorCode(), 0) << host;
         const int code = z.GetOid("2.4", value, sizeof value);
-        if (seqAfter) *seqAfter = z.seqNo;
+        if (seqAfter) *seqAfter = z.SeqNo();
         return code;
     };
     // A refused digest is retried once, with the refusal's nonce and the same
