@@ -126,7 +126,7 @@ void TForm1::FormCreate() {
     };
     StringGrid1->setHorizontalHeaderLabels({"Camera Name", "Type", "Hardware Address", "IP Address"});
     StringGrid1->setCurrentCell(0, 0);  // the empty row stands selected, as row 1 will
-    scanner->sortMode = 3;
+    scanner->sortMode = CScanner::kByIpAddr;
 }
 
 void TForm1::FormDestroy() { scanner.reset(); }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <random>
 
+#include "discovery/assign_result.h"
 #include "discovery/debug_trace.h"
 #include "discovery/drovik.h"
 #include "discovery/drovik_wire.h"
@@ -41,9 +42,9 @@ uint8_t CDrovik::Assign(const CameraRecord& record, const char* ipAddr, const ch
     const in_addr_t assigned = dhcp ? INADDR_ANY : inet_addr(ipAddr);
 
     const Exchange sockets(*this);
-    if (!sockets.Open()) return 5;
+    if (!sockets.Open()) return kAssignSendError;
     Flush();  // a late reply to an earlier assignment must not answer this one
-    if (SendToEveryLink(request, length) == 0) return 5;
+    if (SendToEveryLink(request, length) == 0) return kAssignSendError;
 
     uint8_t reply[drovik::kAssignReplyBytes];
     long n = 0;
@@ -53,7 +54,7 @@ uint8_t CDrovik::Assign(const CameraRecord& record, const char* ipAddr, const ch
         const auto deadline = platform::WaitClock::now() + kReplyWait;
         for (;;) {
             n = ReadDatagram(reply, sizeof reply, deadline);
-            if (n < 0) return 6;
+            if (n < 0) return kAssignReceiveError;
             got = n > 0 ? reply[0] : 0;
             const bool answer = n > 0 && got == packetId;
             const bool stray = drovik::IsAssignReply(reply, static_cast<std::size_t>(n));
@@ -72,7 +73,7 @@ uint8_t CDrovik::Assign(const CameraRecord& record, const char* ipAddr, const ch
     }
     if (got != packetId) {
         DebugTrace("Drovik Assign: expected packet ID %d, got %d", packetId, got);
-        return 1;
+        return kAssignBadPacketId;
     }
     return drovik::AssignResult(reply, static_cast<std::size_t>(n));
 }

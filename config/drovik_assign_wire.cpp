@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "discovery/assign_result.h"
 #include "discovery/drovik_wire.h"
 #include "md5.h"
 #include "zorvo_wire.h"
@@ -66,11 +67,11 @@ std::size_t BuildAssignRequest(uint8_t packetId, const uint8_t digest[16], const
 
 uint8_t AssignResult(const uint8_t* reply, std::size_t length) {
     const uint8_t code = length > 1 ? reply[1] : 0;
-    if (code != kCodeAssignReply) return 2;  // "Incorrect Response Code"
+    if (code != kCodeAssignReply) return kAssignIncorrectResponse;
     const uint8_t status = length > 4 ? reply[4] : 0;
-    if (status == 1) return 3;  // "Assignment Failure"
-    if (status == 2) return 4;  // "Invalid Password"
-    return 0;
+    if (status == 1) return kAssignFailure;
+    if (status == 2) return kAssignInvalidPassword;
+    return kAssignSuccess;
 }
 
 bool IsAssignReply(const uint8_t* datagram, std::size_t length) {

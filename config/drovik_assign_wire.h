@@ -30,7 +30,8 @@ std::size_t BuildAssignRequest(uint8_t packetId, const uint8_t digest[16], const
 
 // Assignment reply: 0 packet ID | 1 code 5 | 2-3 not read | 4 status (0 done,
 // 1 assignment failed, 2 wrong password). Bytes past the datagram count as 0.
-// The result code of a reply whose packet ID matched: 0, 2, 3 or 4.
+// The result code of a reply whose packet ID matched: kAssignSuccess,
+// kAssignIncorrectResponse, kAssignFailure or kAssignInvalidPassword.
 uint8_t AssignResult(const uint8_t* reply, std::size_t length);
 
 // Whether a datagram has an assignment reply's form: code 5, the status byte

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "discovery/assign_result.h"
 #include "discovery/debug_trace.h"
 #include "discovery/mdns.h"
 #include "platform/ipv4_interfaces.h"
@@ -14,9 +15,6 @@
 #include "web_client.h"
 
 namespace {
-
-constexpr uint8_t kSuccess = 0;
-constexpr uint8_t kAssignmentFailure = 3;
 
 // A /32 to the camera through the link that holds the interface address it
 // answered on, for the life of the object. Only toward the address the answer
@@ -74,8 +72,8 @@ uint8_t CMdns::Assign(const CameraRecord& record, const char* ipText, const char
     // A camera restarting as it applies may cut its reply after the status: what arrived decides.
     if (CWebClient::Answered(result, client.statusCode) && !(body && std::strstr(body.get(), "%Error"))) {
         if (result != CWebClient::kFetched) DebugTrace("Assign: reply cut after status 200: taken as assigned");
-        return kSuccess;
+        return kAssignSuccess;
     }
     DebugTrace("Assign: assignment failed");
-    return kAssignmentFailure;
+    return kAssignFailure;
 }

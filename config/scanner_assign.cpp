@@ -7,28 +7,21 @@
 #include "discovery/scanner.h"
 #include "platform/camera_port_turn.h"
 
-namespace {
-
-constexpr uint8_t kAssignmentFailure = 3;
-constexpr uint8_t kSendError = 5;
-
-}  // namespace
-
 uint8_t CScanner::Refusal(int index) const {
-    if (index < 0 || index >= count) return 0;
-    return table[index].foundByDrovik && table[index].conflict ? kConflictRefused : 0;
+    if (index < 0 || index >= count) return kAssignSuccess;
+    return table[index].foundByDrovik && table[index].conflict ? kAssignConflictRefused : kAssignSuccess;
 }
 
 uint8_t CScanner::Assign(int index, const char* ipAddr, const char* subnet, const char* gateway, uint8_t dhcp,
                          uint8_t reboot) {
-    if (index < 0 || index >= count) return kAssignmentFailure;
+    if (index < 0 || index >= count) return kAssignFailure;
     const CameraRecord record = table[index];
-    if (!record.foundByDrovik) return mdns ? mdns->Assign(record, ipAddr, subnet, gateway, dhcp, reboot) : kAssignmentFailure;
+    if (!record.foundByDrovik) return mdns ? mdns->Assign(record, ipAddr, subnet, gateway, dhcp, reboot) : kAssignFailure;
     if (const uint8_t refused = Refusal(index)) {
         DebugTrace("Assign: two devices answered as %s: refused", record.hwAddrText);
         return refused;
     }
-    if (!drovik) return kSendError;
+    if (!drovik) return kAssignSendError;
     // The reply comes to the port scans listen on: take turns with them.
     const platform::CameraPortTurn turn(kTurnBound, [](pid_t holder) {
         DebugTrace("Assign: waiting for its turn: process %d is scanning or assigning on this PC",

@@ -28,7 +28,7 @@ public:
     int Discover(CameraRecord* table, const RecordSink& accepted = {}, ScanOutcome* outcome = nullptr);
 
     // Sends new IP settings to the camera of `record` (its hwAddr and nonce)
-    // and returns the result code (0 Success to 6 Receive Error). `dhcp`
+    // and returns an AssignResult, kAssignSuccess to kAssignReceiveError. `dhcp`
     // nonzero ignores the three texts; `reboot` 1 restarts the camera. The
     // caller holds the PC's turn on the reply port. Defined with the rest of
     // the assignment code, in config/.

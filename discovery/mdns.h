@@ -30,7 +30,7 @@ public:
     int Discover(CameraRecord* records, int room, const RecordSink& accepted = {}, bool* leftOut = nullptr);
 
     // The HTTP assignment of a camera found here: one set.oid request through
-    // a host route to it; 0 Success or 3 Assignment Failure. Defined with the
+    // a host route to it; kAssignSuccess or kAssignFailure (AssignResult). Defined with the
     // rest of the assignment code, in config/.
     uint8_t Assign(const CameraRecord& record, const char* ipText, const char* subnetText, const char* gatewayText,
                    uint8_t dhcp, uint8_t reboot);

@@ -13,6 +13,7 @@
 
 namespace {
 
+// Indexed by AssignResult, kAssignSuccess to kAssignReceiveError.
 const char* const kResultTexts[] = {
     "Success",       "Bad Packet ID", "Incorrect Response Code", "Assignment Failure", "Invalid Password",
     "Send Error",    "Receive Error",
@@ -32,10 +33,10 @@ int CompareText(const char* a, const char* b, std::size_t width) {
 
 int CompareRecords(const CameraRecord& a, const CameraRecord& b, uint8_t sortMode) {
     switch (sortMode) {
-    case 0: return CompareText(a.name, b.name, sizeof a.name);
-    case 1: return CompareText(a.productName, b.productName, sizeof a.productName);
-    case 2: return CompareText(a.hwAddrText, b.hwAddrText, sizeof a.hwAddrText);
-    default: {
+    case CScanner::kByName: return CompareText(a.name, b.name, sizeof a.name);
+    case CScanner::kByProductName: return CompareText(a.productName, b.productName, sizeof a.productName);
+    case CScanner::kByHwAddrText: return CompareText(a.hwAddrText, b.hwAddrText, sizeof a.hwAddrText);
+    default: {  // kByIpAddr
         // ipAddr is in network order: comparing its bytes first to last is numeric order.
         return std::memcmp(&a.ipAddr, &b.ipAddr, sizeof a.ipAddr);
     }
@@ -110,6 +111,6 @@ void CScanner::Sort() {
 }
 
 const char* CScanner::ResultText(uint8_t code) {
-    if (code == kConflictRefused) return "Two devices answer with this hardware address: assignment refused";
+    if (code == kAssignConflictRefused) return "Two devices answer with this hardware address: assignment refused";
     return code < std::size(kResultTexts) ? kResultTexts[code] : "";
 }

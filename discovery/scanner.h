@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "assign_result.h"
 #include "camera_record.h"
 #include "record_sink.h"
 #include "scan_outcome.h"
@@ -46,8 +47,7 @@ public:
     const ScanOutcome& Outcome() const { return outcome; }
 
     // Sends new IP settings to the camera of record `index` by the protocol
-    // that found it; returns a result code (0 to 6, or kConflictRefused for a
-    // broadcast record whose hardware address two devices answered with).
+    // that found it; returns an AssignResult.
     // Takes its turn with scans.
     // Defined with the assignment code, in config/.
     uint8_t Assign(int index, const char* ipAddr, const char* subnet, const char* gateway, uint8_t dhcp,
@@ -58,13 +58,12 @@ public:
     // per interface, an assignment up to about 30 s.
     static constexpr std::chrono::milliseconds kTurnBound{35000};
 
-    // A broadcast assignment names its camera by hardware address only: with
-    // two devices answering as one, either might take it.
-    static constexpr uint8_t kConflictRefused = 15;
-    // What Assign gives record `index` before sending anything: kConflictRefused, else 0.
+    // What Assign gives record `index` before sending anything: a broadcast
+    // assignment names its camera by hardware address only, so a record two
+    // devices answered as gets kAssignConflictRefused; else 0.
     uint8_t Refusal(int index) const;
 
-    // Text of an assignment result code.
+    // Text of an assignment result code (AssignResult).
     static const char* ResultText(uint8_t code);
 
     // Told of each record as a scan accepts it, on the scan's worker thread
@@ -72,8 +71,10 @@ public:
     // ends. A front end posts them to its own thread.
     RecordSink onRecord;
 
-    // 0 name, 1 product name, 2 hardware address text, 3 IP address.
-    uint8_t sortMode = 3;
+    // The sort keys; each equals the index of the grid column that shows it.
+    enum SortMode : uint8_t { kByName = 0, kByProductName = 1, kByHwAddrText = 2, kByIpAddr = 3 };
+    // A SortMode; a front end may set it straight from a column index.
+    uint8_t sortMode = kByIpAddr;
 
 private:
     void ScanWork();

@@ -186,7 +186,10 @@ int Run(int argc, char** argv) {
     }
 
     if (scan->parsed()) {
-        static const std::map<std::string, uint8_t> kModes = {{"name", 0}, {"type", 1}, {"hw", 2}, {"ip", 3}};
+        static const std::map<std::string, uint8_t> kModes = {{"name", CScanner::kByName},
+                                                              {"type", CScanner::kByProductName},
+                                                              {"hw", CScanner::kByHwAddrText},
+                                                              {"ip", CScanner::kByIpAddr}};
         if (stream) return RunStreamCommand();
         return RunScanCommand(json, csv, kModes.at(sort));
     }
