@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "discovery/debug_trace.h"
+#include "platform/deadline_wait.h"
 
 namespace {
 
@@ -103,9 +104,9 @@ bool CWebClient::Pump(Clock::time_point deadline, Ready ready) {
             transferResult = message->data.result;
         }
         if (ready() || transferDone) return true;
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return false;
-        curl_multi_poll(multi, nullptr, 0, static_cast<int>(left), nullptr);
+        const int left = platform::MsLeft(deadline);
+        if (left == 0) return false;
+        curl_multi_poll(multi, nullptr, 0, left, nullptr);
     }
 }
 
