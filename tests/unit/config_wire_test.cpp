@@ -121,8 +121,9 @@ TEST(DrovikAssignWire, PacketIdIsNeverTheDiscoverysAndEvenOverTheRest) {
     for (uint32_t r = 0; r < 255 * 256; ++r) ++drawn[drovik::AssignPacketId(r)];
     for (const uint32_t r : {1u, 257u, 0xffffff01u, 0xffffffffu, 0x80000001u}) ++drawn[drovik::AssignPacketId(r)];
     EXPECT_EQ(drawn[1], 0);
-    for (int id = 0; id < 256; ++id)
+    for (int id = 0; id < 256; ++id) {
         if (id != 1) EXPECT_GE(drawn[id], 256) << id;
+    }
     EXPECT_LE(*std::max_element(drawn.begin(), drawn.end()), 256 + 5);
 }
 
