@@ -16,7 +16,8 @@ uint8_t CScanner::Assign(int index, const char* ipAddr, const char* subnet, cons
                          uint8_t reboot) {
     if (index < 0 || index >= count) return kAssignFailure;
     const CameraRecord record = table[index];
-    if (!record.foundByDrovik) return mdns ? mdns->Assign(record, ipAddr, subnet, gateway, dhcp, reboot) : kAssignFailure;
+    if (!record.foundByDrovik)
+        return mdns ? mdns->Assign(record, ipAddr, subnet, gateway, dhcp, reboot) : uint8_t{kAssignFailure};
     if (const uint8_t refused = Refusal(index)) {
         DebugTrace("Assign: two devices answered as %s: refused", record.hwAddrText);
         return refused;
