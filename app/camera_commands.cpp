@@ -17,12 +17,12 @@
 #include <string>
 
 #include "busy_wait.h"
-#include "discovery/debug_trace.h"
-#include "dialogs/adv_dlg.h"
-#include "dialogs/assign_dlg.h"
+#include "debug_trace.h"
+#include "adv_dlg.h"
+#include "assign_dlg.h"
 #include "form1.h"
-#include "platform/ipv4_interfaces.h"
-#include "platform/routes.h"
+#include "ipv4_interfaces.h"
+#include "routes.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <cstring>
 
 #include "busy_wait.h"
-#include "discovery/debug_trace.h"
+#include "debug_trace.h"
 #include "fonts.h"
-#include "platform/visible_text.h"
+#include "visible_text.h"
 
 namespace {
 

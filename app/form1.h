@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "config/camera_waits.h"
-#include "discovery/scanner.h"
+#include "camera_waits.h"
+#include "scanner.h"
 
 class QLabel;
 class QPushButton;

@@ -4,10 +4,10 @@
 #include <QMessageBox>
 
 #include "busy_wait.h"
-#include "config/camera_settings.h"
-#include "dialogs/adv_dlg.h"
+#include "camera_settings.h"
+#include "adv_dlg.h"
 #include "form1.h"
-#include "platform/visible_text.h"
+#include "visible_text.h"
 
 namespace {
 

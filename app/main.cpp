@@ -4,11 +4,11 @@
 #include <exception>
 #include <memory>
 
-#include "dialogs/adv_dlg.h"
-#include "dialogs/assign_dlg.h"
+#include "adv_dlg.h"
+#include "assign_dlg.h"
 #include "fonts.h"
-#include "platform/exit_signals.h"
-#include "platform/routes.h"
+#include "exit_signals.h"
+#include "routes.h"
 #include "form1.h"
 #include "vantrel_application.h"
 

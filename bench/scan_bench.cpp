@@ -26,8 +26,8 @@
 #include <sstream>
 
 #include "bench_common.h"
-#include "discovery/drovik_wire.h"
-#include "discovery/scanner.h"
+#include "drovik_wire.h"
+#include "scanner.h"
 #include "trace_capture.h"
 
 namespace {

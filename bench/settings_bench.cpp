@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "bench_common.h"
-#include "config/camera_settings.h"
+#include "camera_settings.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include <QTimer>
 #include <mutex>
 
-#include "app/fonts.h"
-#include "app/form1.h"
-#include "app/vantrel_application.h"
+#include "fonts.h"
+#include "form1.h"
+#include "vantrel_application.h"
 #include "bench_common.h"
-#include "dialogs/adv_dlg.h"
-#include "dialogs/assign_dlg.h"
+#include "adv_dlg.h"
+#include "assign_dlg.h"
 #include "pc_visit.h"
 #include "scripted_discovery.h"
 

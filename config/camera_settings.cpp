@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "discovery/debug_trace.h"
+#include "debug_trace.h"
 #include "settings_body.h"
 #include "url_value.h"
 #include "web_client.h"

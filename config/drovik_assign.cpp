@@ -9,10 +9,10 @@
 #include <chrono>
 #include <random>
 
-#include "discovery/assign_result.h"
-#include "discovery/debug_trace.h"
-#include "discovery/drovik.h"
-#include "discovery/drovik_wire.h"
+#include "assign_result.h"
+#include "debug_trace.h"
+#include "drovik.h"
+#include "drovik_wire.h"
 #include "drovik_assign_wire.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "discovery/assign_result.h"
-#include "discovery/drovik_wire.h"
+#include "assign_result.h"
+#include "drovik_wire.h"
 #include "md5.h"
 #include "zorvo_wire.h"
 

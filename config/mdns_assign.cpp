@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "discovery/assign_result.h"
-#include "discovery/debug_trace.h"
-#include "discovery/mdns.h"
-#include "platform/ipv4_interfaces.h"
-#include "platform/routes.h"
+#include "assign_result.h"
+#include "debug_trace.h"
+#include "mdns.h"
+#include "ipv4_interfaces.h"
+#include "routes.h"
 #include "url_value.h"
 #include "web_client.h"
 

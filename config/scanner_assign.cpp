@@ -1,11 +1,11 @@
 // CScanner::Assign: an assignment goes by the protocol that found the camera.
 #include <cstring>
 
-#include "discovery/debug_trace.h"
-#include "discovery/drovik.h"
-#include "discovery/mdns.h"
-#include "discovery/scanner.h"
-#include "platform/camera_port_turn.h"
+#include "debug_trace.h"
+#include "drovik.h"
+#include "mdns.h"
+#include "scanner.h"
+#include "camera_port_turn.h"
 
 uint8_t CScanner::Refusal(int index) const {
     if (index < 0 || index >= count) return kAssignSuccess;

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "discovery/debug_trace.h"
-#include "platform/deadline_wait.h"
+#include "debug_trace.h"
+#include "deadline_wait.h"
 
 namespace {
 

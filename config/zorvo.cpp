@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "md5.h"
-#include "platform/deadline_wait.h"
+#include "deadline_wait.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "zorvo_wire.h"
-#include "platform/owned_fd.h"
+#include "owned_fd.h"
 
 class CZorvo {
 public:

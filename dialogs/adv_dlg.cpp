@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "config/address_rules.h"
+#include "address_rules.h"
 #include "dialog_parts.h"
 
 using namespace dialog_parts;

@@ -12,10 +12,10 @@
 #include <QRadioButton>
 #include <cstdio>
 
-#include "app/busy_wait.h"
-#include "config/address_rules.h"
+#include "busy_wait.h"
+#include "address_rules.h"
 #include "dialog_parts.h"
-#include "discovery/debug_trace.h"
+#include "debug_trace.h"
 
 using namespace dialog_parts;
 

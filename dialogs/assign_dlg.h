@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/address_probe.h"
+#include "address_probe.h"
 
 class QButtonGroup;
 class QFrame;

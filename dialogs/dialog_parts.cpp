@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <QStyle>
 
-#include "app/fonts.h"
+#include "fonts.h"
 
 namespace dialog_parts {
 

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "platform/trace_sink.h"
+#include "trace_sink.h"
 
 int DebugTrace(const char* format, ...) {
     char line[200];  // a longer line is cut to 199 characters

@@ -11,7 +11,7 @@
 
 #include "debug_trace.h"
 #include "drovik_wire.h"
-#include "platform/links.h"
+#include "links.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "camera_record.h"
 #include "record_sink.h"
 #include "scan_outcome.h"
-#include "platform/deadline_wait.h"
-#include "platform/owned_fd.h"
+#include "deadline_wait.h"
+#include "owned_fd.h"
 
 class CDrovik {
 public:

@@ -13,8 +13,8 @@
 
 #include "debug_trace.h"
 #include "mdns_wire.h"
-#include "platform/dnssd_library.h"
-#include "platform/routes.h"
+#include "dnssd_library.h"
+#include "routes.h"
 
 namespace {
 

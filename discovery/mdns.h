@@ -9,9 +9,9 @@
 #include "camera_record.h"
 #include "mdns_wire.h"
 #include "record_sink.h"
-#include "platform/deadline_wait.h"
-#include "platform/ipv4_interfaces.h"
-#include "platform/owned_fd.h"
+#include "deadline_wait.h"
+#include "ipv4_interfaces.h"
+#include "owned_fd.h"
 
 class CMdns {
 public:

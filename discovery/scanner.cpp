@@ -9,7 +9,7 @@
 #include "debug_trace.h"
 #include "drovik.h"
 #include "mdns.h"
-#include "platform/camera_port_turn.h"
+#include "camera_port_turn.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "multicast_links.h"
 
-#include "platform/links.h"
+#include "links.h"
 
 #include <net/if.h>
 

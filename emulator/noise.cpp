@@ -6,7 +6,7 @@
 #include "multicast_links.h"
 #include "udp_send.h"
 
-#include "platform/links.h"
+#include "links.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>

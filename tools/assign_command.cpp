@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <iostream>
 
-#include "config/address_rules.h"
-#include "discovery/debug_trace.h"
-#include "discovery/scanner.h"
-#include "platform/address_probe.h"
-#include "platform/visible_text.h"
+#include "address_rules.h"
+#include "debug_trace.h"
+#include "scanner.h"
+#include "address_probe.h"
+#include "visible_text.h"
 #include "scan_notes.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "assign_command.h"
-#include "discovery/scanner.h"
-#include "platform/exit_signals.h"
-#include "platform/routes.h"
-#include "platform/trace_sink.h"
+#include "scanner.h"
+#include "exit_signals.h"
+#include "routes.h"
+#include "trace_sink.h"
 #include "provision_command.h"
 #include "provision_plan.h"
 #include "record_json.h"

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <ctime>
 
-#include "platform/exit_signals.h"
+#include "exit_signals.h"
 
 InterruptWatch::InterruptWatch() {
     const sigset_t set = platform::ExitSignals();

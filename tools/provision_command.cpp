@@ -12,11 +12,11 @@
 #include <iostream>
 #include <string>
 
-#include "config/camera_settings.h"
-#include "config/camera_waits.h"
-#include "discovery/scanner.h"
+#include "camera_settings.h"
+#include "camera_waits.h"
+#include "scanner.h"
 #include "interrupt_watch.h"
-#include "platform/address_probe.h"
+#include "address_probe.h"
 #include "provision_report.h"
 #include "scan_notes.h"
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <map>
 
-#include "config/address_rules.h"
+#include "address_rules.h"
 #include "csv_text.h"
 
 namespace {

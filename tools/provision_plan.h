@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "discovery/camera_record.h"
+#include "camera_record.h"
 
 struct PlanRow {
     int line = 0;

@@ -3,7 +3,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "platform/visible_text.h"
+#include "visible_text.h"
 
 void PrintOutcomes(const std::vector<RowOutcome>& outcomes, bool json) {
     if (json) {

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "csv_text.h"
-#include "platform/visible_text.h"
+#include "visible_text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "discovery/camera_record.h"
+#include "camera_record.h"
 
 nlohmann::json RecordToJson(const CameraRecord& record);
 

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <string>
 
-#include "discovery/scanner.h"
+#include "scanner.h"
 
 inline void PrintScanNotes(const CScanner& scanner) {
     for (const std::string& note : ScanNotes(scanner.Outcome())) std::cerr << note << '\n';

@@ -4,8 +4,8 @@
 
 #include <iostream>
 
-#include "config/camera_settings.h"
-#include "platform/visible_text.h"
+#include "camera_settings.h"
+#include "visible_text.h"
 
 namespace {
 

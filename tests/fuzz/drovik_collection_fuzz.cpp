@@ -14,7 +14,7 @@
 #include <array>
 #include <set>
 
-#include "discovery/drovik_wire.h"
+#include "drovik_wire.h"
 #include "fuzz_target.h"
 
 #if defined(__has_include)

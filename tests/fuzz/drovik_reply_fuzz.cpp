@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "discovery/drovik_wire.h"
+#include "drovik_wire.h"
 #include "fuzz_target.h"
 
 int DrovikReplyTarget(const uint8_t* data, std::size_t size) {

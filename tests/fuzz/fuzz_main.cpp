@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "fuzz_target.h"
-#include "platform/trace_sink.h"
+#include "trace_sink.h"
 
 void FuzzCheckFailed(const char* check, const char* file, int line) {
     std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, check);

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "discovery/camera_record.h"
+#include "camera_record.h"
 
 // A failed check: the harness aborts, the replay test reports and goes on.
 void FuzzCheckFailed(const char* check, const char* file, int line);

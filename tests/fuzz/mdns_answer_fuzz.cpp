@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "discovery/mdns_wire.h"
+#include "mdns_wire.h"
 #include "fuzz_target.h"
 
 int MdnsAnswerTarget(const uint8_t* data, std::size_t size) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_target.h"
-#include "tools/provision_plan.h"
+#include "provision_plan.h"
 
 namespace {
 

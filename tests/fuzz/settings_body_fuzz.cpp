@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/settings_body.h"
+#include "settings_body.h"
 #include "fuzz_target.h"
 
 int SettingsBodyTarget(const uint8_t* data, std::size_t size) {

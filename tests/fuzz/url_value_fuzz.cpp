@@ -3,7 +3,7 @@
 // byte; and only what must be escaped is, in upper-case hexadecimal.
 #include <string>
 
-#include "config/url_value.h"
+#include "url_value.h"
 #include "fuzz_target.h"
 
 namespace {

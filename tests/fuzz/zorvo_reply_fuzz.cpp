@@ -10,7 +10,7 @@
 // (a larger datagram is no reply and ends the wait), so a read past it is an overflow.
 #include <memory>
 
-#include "config/zorvo_wire.h"
+#include "zorvo_wire.h"
 #include "fuzz_target.h"
 
 namespace {

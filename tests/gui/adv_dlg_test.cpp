@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/fonts.h"
-#include "dialogs/adv_dlg.h"
+#include "fonts.h"
+#include "adv_dlg.h"
 #include "message_boxes.h"
 
 class TestAdvDlg : public QObject

@@ -7,8 +7,8 @@
 #include <QRadioButton>
 #include <QtTest>
 
-#include "app/fonts.h"
-#include "dialogs/assign_dlg.h"
+#include "fonts.h"
+#include "assign_dlg.h"
 #include "message_boxes.h"
 
 static const QString kBadIp = "Invalid IP address. Use xxx.xxx.xxx.xxx";

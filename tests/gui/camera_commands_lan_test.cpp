@@ -12,13 +12,13 @@
 #include <deque>
 #include <functional>
 
-#include "app/form1.h"
+#include "form1.h"
 #include "camsim_config.h"
-#include "dialogs/adv_dlg.h"
-#include "dialogs/assign_dlg.h"
+#include "adv_dlg.h"
+#include "assign_dlg.h"
 #include "pc_visit.h"
 #include "test_lan.h"
-#include "tests/unit/trace_capture.h"
+#include "trace_capture.h"
 
 // Plays the user: each dialog or message box that shows gets the next step.
 // A box with no step left is recorded and closed with its default button.

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/fonts.h"
-#include "dialogs/adv_dlg.h"
-#include "dialogs/assign_dlg.h"
+#include "fonts.h"
+#include "adv_dlg.h"
+#include "assign_dlg.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

@@ -6,9 +6,9 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/fonts.h"
-#include "app/form1.h"
-#include "dialogs/assign_dlg.h"
+#include "fonts.h"
+#include "form1.h"
+#include "assign_dlg.h"
 #include "message_boxes.h"
 #include "scripted_discovery.h"
 

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "discovery/scanner.h"
+#include "scanner.h"
 
 inline CameraRecord MakeCamera(const char* name, const char* type, const char* hw, const char* ip) {
     CameraRecord r{};

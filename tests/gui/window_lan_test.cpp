@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/fonts.h"
-#include "app/form1.h"
+#include "fonts.h"
+#include "form1.h"
 #include "camsim_config.h"
 #include "pc_visit.h"
 #include "test_lan.h"

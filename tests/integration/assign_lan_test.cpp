@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "camera_lan.h"
-#include "discovery/scanner.h"
+#include "scanner.h"
 #include "trace_capture.h"
 
 namespace {

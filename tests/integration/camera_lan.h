@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "camsim_config.h"
-#include "discovery/scanner.h"
+#include "scanner.h"
 #include "test_lan.h"
 
 class CameraLan : public testing::Test {

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "camera_lan.h"
-#include "config/camera_settings.h"
-#include "discovery/scanner.h"
+#include "camera_settings.h"
+#include "scanner.h"
 #include "trace_capture.h"
 
 namespace {

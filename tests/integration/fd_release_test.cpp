@@ -12,13 +12,13 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "config/camera_settings.h"
-#include "config/web_client.h"
-#include "config/zorvo.h"
+#include "camera_settings.h"
+#include "web_client.h"
+#include "zorvo.h"
 #include "loopback_camsim.h"
-#include "platform/address_probe.h"
-#include "platform/route_requests.h"
-#include "platform/routes.h"
+#include "address_probe.h"
+#include "route_requests.h"
+#include "routes.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "config/md5.h"
+#include "md5.h"
 
 class OidStandIn {
 public:

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "discovery/mdns.h"
-#include "platform/routes.h"
+#include "mdns.h"
+#include "routes.h"
 #include "test_lan.h"
 #include "trace_capture.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "camera_lan.h"
-#include "platform/address_probe.h"
+#include "address_probe.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "camera_lan.h"
-#include "discovery/scanner.h"
+#include "scanner.h"
 #include "test_lan.h"
 #include "trace_capture.h"
 

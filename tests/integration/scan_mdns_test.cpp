@@ -12,8 +12,8 @@
 
 #include "avahi.h"
 #include "camera_lan.h"
-#include "discovery/scanner.h"
-#include "platform/routes.h"
+#include "scanner.h"
+#include "routes.h"
 #include "test_lan.h"
 #include "trace_capture.h"
 

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "config/camera_settings.h"
-#include "config/web_client.h"
-#include "discovery/mdns.h"
+#include "camera_settings.h"
+#include "web_client.h"
+#include "mdns.h"
 #include "loopback_camsim.h"
 #include "oid_stand_in.h"
 #include "scripted_http.h"

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "loopback_camsim.h"
-#include "config/web_client.h"
-#include "discovery/mdns.h"
+#include "web_client.h"
+#include "mdns.h"
 #include "scripted_http.h"
 #include "test_lan.h"
 #include "trace_capture.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "loopback_camsim.h"
-#include "config/zorvo.h"
+#include "zorvo.h"
 #include "test_lan.h"
 
 namespace {

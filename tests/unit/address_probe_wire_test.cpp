@@ -1,5 +1,5 @@
 // The duplicate-address probe's packets, pinned with literal bytes.
-#include "platform/address_probe_wire.h"
+#include "address_probe_wire.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Programs on one PC take turns on the cameras' reply port.
-#include "platform/camera_port_turn.h"
+#include "camera_port_turn.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

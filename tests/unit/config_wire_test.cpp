@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "config/address_rules.h"
-#include "config/drovik_assign_wire.h"
-#include "config/url_value.h"
-#include "config/zorvo_wire.h"
+#include "address_rules.h"
+#include "drovik_assign_wire.h"
+#include "url_value.h"
+#include "zorvo_wire.h"
 
 namespace {
 

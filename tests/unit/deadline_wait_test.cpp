@@ -1,5 +1,5 @@
 // Bounded waits: never shorter than asked, not cut short by a signal.
-#include "platform/deadline_wait.h"
+#include "deadline_wait.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -1,5 +1,5 @@
 // The trace line and its system-log sink.
-#include "discovery/debug_trace.h"
+#include "debug_trace.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/trace_sink.h"
+#include "trace_sink.h"
 #include "trace_capture.h"
 
 namespace {

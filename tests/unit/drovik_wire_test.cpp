@@ -1,5 +1,5 @@
 // Discovery wire format, pinned with literal bytes.
-#include "discovery/drovik_wire.h"
+#include "drovik_wire.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // MD5: RFC 1321's test suite, and agreement with OpenSSL on random input fed in random pieces.
-#include "config/md5.h"
+#include "md5.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>

@@ -1,5 +1,5 @@
 // Multicast DNS query and answer reading, pinned with literal datagrams.
-#include "discovery/mdns_wire.h"
+#include "mdns_wire.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

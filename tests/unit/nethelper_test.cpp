@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/nethelper_answer.h"
-#include "platform/nethelper_request.h"
+#include "nethelper_answer.h"
+#include "nethelper_request.h"
 
 namespace {
 

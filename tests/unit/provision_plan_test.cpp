@@ -1,7 +1,7 @@
 // Provisioning plans: what is refused (with its line), as the file is read
 // and against the cameras a scan found, what quoting allows, and that `scan
 // --csv` output reads back as a plan that changes nothing.
-#include "tools/provision_plan.h"
+#include "provision_plan.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/csv_text.h"
-#include "tools/record_json.h"
+#include "csv_text.h"
+#include "record_json.h"
 
 namespace {
 

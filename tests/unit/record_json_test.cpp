@@ -1,5 +1,5 @@
 // What vantrel-cli prints of a record.
-#include "tools/record_json.h"
+#include "record_json.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/route_rules.h"
-#include "platform/route_table.h"
+#include "route_rules.h"
+#include "route_table.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Sorting and the result texts of the scanner.
-#include "discovery/scanner.h"
+#include "scanner.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // What the cameras' settings pages say back, read from literal bodies: the
 // choice lists, refusals and values.
-#include "config/settings_body.h"
+#include "settings_body.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/trace_sink.h"
+#include "trace_sink.h"
 
 class TraceCapture {
 public:

@@ -1,14 +1,14 @@
 // What a hostile camera's texts become on their way to a person (terminal,
 // journal, window) and into a spreadsheet.
-#include "platform/visible_text.h"
+#include "visible_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "discovery/debug_trace.h"
-#include "tools/record_json.h"
+#include "debug_trace.h"
+#include "record_json.h"
 #include "trace_capture.h"
 
 namespace {
