@@ -1,10 +1,6 @@
 // The main window's commands on the selected camera: Assign IP, Edit, Web
 // Page and the double-click. Each works on its own copy of the record and
 // ends with a fresh scan when the user confirmed a dialog.
-#include <arpa/inet.h>
-
-#include <cerrno>
-
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
@@ -17,12 +13,10 @@
 #include <string>
 
 #include "busy_wait.h"
-#include "debug_trace.h"
+#include "camera_actions.h"
 #include "adv_dlg.h"
 #include "assign_dlg.h"
 #include "form1.h"
-#include "ipv4_interfaces.h"
-#include "routes.h"
 
 namespace {
 
@@ -44,10 +38,6 @@ std::string UpperCase(std::string text) {
 }
 
 bool NoAddress(const CameraRecord& r) { return std::strcmp(r.ipAddrText, "0.0.0.0") == 0; }
-
-// Model rules on the product code.
-bool OffersAnalog(int32_t code) { return code == 0x3B || code == 0x3C || code == 0x4D; }
-bool OffersTimezone(int32_t code) { return (code & 0x50) != 0x50 && code != 0x6A; }
 
 std::string Latin1(const QString& text) { return text.toLatin1().toStdString(); }
 
@@ -163,14 +153,14 @@ void TForm1::EditCamera(int index) {
     dlg.ComboBoxAnalog->hide();
     dlg.LabelAnalog->hide();
     dlg.EditName->setEnabled(true);
-    if (OffersAnalog(record.productCode) && LoadAnalogChoices()) {
+    if (camera_model::OffersAnalogOutput(record.productCode) && LoadAnalogChoices()) {
         dlg.ComboBoxAnalog->show();
         dlg.LabelAnalog->show();
         dlg.ComboBoxAnalog->setEnabled(true);
     }
 
     dlg.ComboBoxTimezone->setEnabled(false);
-    if (OffersTimezone(record.productCode) && LoadTimezoneChoices()) {
+    if (camera_model::OffersTimezone(record.productCode) && LoadTimezoneChoices()) {
         dlg.ComboBoxTimezone->setEnabled(true);
         dlg.ComboBoxTimezone->show();
         dlg.LabelTimezone->show();
@@ -185,41 +175,21 @@ void TForm1::EditCamera(int index) {
     if (dlg.exec() != QDialog::Accepted) return;
 
     // Each changed setting on its own, in this order; one failing does not stop the next.
-    if (dlg.EditName->text() != name) SetCameraOid("2.4", Latin1(dlg.EditName->text()).c_str());
+    if (dlg.EditName->text() != name) SetCameraOid(camera_model::kOidName, Latin1(dlg.EditName->text()).c_str());
     if (dlg.ComboBoxAnalog->currentText() != analog &&
-        !SetCameraOid("1.2.29.4", UpperCase(Latin1(dlg.ComboBoxAnalog->currentText())).c_str())) {
+        !SetCameraOid(camera_model::kOidAnalogOutput, UpperCase(Latin1(dlg.ComboBoxAnalog->currentText())).c_str())) {
         Ask(this, QMessageBox::Critical, "Error", "Analog assignment failed");
     }
     if (dlg.ComboBoxTimezone->currentText() != timezone &&
-        !SetCameraOid("2.17", UpperCase(Latin1(dlg.ComboBoxTimezone->currentText())).c_str())) {
+        !SetCameraOid(camera_model::kOidTimezone, UpperCase(Latin1(dlg.ComboBoxTimezone->currentText())).c_str())) {
         Ask(this, QMessageBox::Critical, "Error", "Timezone assignment failed");
     }
     RunScan();
 }
 
 void TForm1::OpenWebPage(const CameraRecord& record) {
-    // A link-local camera heard by multicast DNS is reached through the
-    // interface it answered on; the route stays while the window is open
-    // (the browser uses it) and goes when the window closes.
-    if (record.foundByDrovik == 0 && std::strncmp(record.ipAddrText, "169.254", 7) == 0) {
-        in_addr camera{};
-        inet_pton(AF_INET, record.ipAddrText, &camera);
-        const in_addr iface = record.ifaceAddr.sin_addr;
-        const unsigned link = platform::LinkOfAddress(iface);
-        std::string outcome = "no link holds the interface address";
-        if (!AnsweredFromOwnAddress(record)) outcome = "the answer came from another address: no route";
-        else if (link) outcome = platform::DescribeRouteOutcome(platform::AddHostRoute(camera, link, iface));
-        DebugTrace("Host route to %s through %s: %s", record.ipAddrText, inet_ntoa(iface), outcome.c_str());
-        BusyWait::Sleep(waits.routePauseMs);
-    }
-    // The page's address is made from numbers: whatever text a camera sent, only http://a.b.c.d:port opens.
-    in_addr address{};
-    char dotted[INET_ADDRSTRLEN] = "";
-    if (inet_pton(AF_INET, record.ipAddrText, &address) != 1 || !inet_ntop(AF_INET, &address, dotted, sizeof dotted)) {
-        DebugTrace("Web page: %.30s is no IPv4 address", record.ipAddrText);
-        return;
-    }
-    QString url = QString("http://") + dotted;
-    if (record.httpPort > 0 && record.httpPort <= 0xFFFF) url += ":" + QString::number(record.httpPort);
-    QDesktopServices::openUrl(QUrl(url));
+    // The route is given a moment before the browser uses it.
+    if (camera_actions::RouteBeforeWebPage(record)) BusyWait::Sleep(waits.routePauseMs);
+    const std::string url = camera_actions::WebPageUrl(record);
+    if (!url.empty()) QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }

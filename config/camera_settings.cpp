@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "camera_model.h"
 #include "debug_trace.h"
 #include "settings_body.h"
 #include "url_value.h"
@@ -12,11 +13,6 @@
 #include "zorvo.h"
 
 namespace {
-
-// The camera's administrator, whose default password the program always uses.
-constexpr char kUser[] = "root";
-constexpr char kPassword[] = "qivnep";
-constexpr char kCredentials[] = "root:qivnep@";
 
 // One HTTP GET, as the steps below read it.
 struct Fetch {
@@ -48,9 +44,9 @@ struct ListTexts {
 };
 
 const ListTexts& TextsOf(CCameraSettings::ChoiceList list) {
-    static const ListTexts kTimezone{"2.17", "Timezone list query failed with authentication error",
+    static const ListTexts kTimezone{camera_model::kOidTimezone, "Timezone list query failed with authentication error",
                                      "Query for timezones failed with %d\r\nCamera http port may not be 80"};
-    static const ListTexts kAnalog{"1.2.29.4", "Analog option list query failed with authentication error",
+    static const ListTexts kAnalog{camera_model::kOidAnalogOutput, "Analog option list query failed with authentication error",
                                    "Query for analog options failed with %d\r\nCamera http port may not be 80"};
     return list == CCameraSettings::ChoiceList::Timezone ? kTimezone : kAnalog;
 }
@@ -98,7 +94,7 @@ bool CCameraSettings::UdpStep(const std::function<int(CZorvo&)>& operation, cons
     int code = 0;
     bool ready = false;
     Exchange([&] {
-        CZorvo zorvo(cameraAddr.c_str(), kUser, kPassword);
+        CZorvo zorvo(cameraAddr.c_str(), camera_model::kUser, camera_model::kPassword);
         if (zorvo.ErrorCode() != 0) return;  // no UDP service: HTTP says why, if anything fails
         ready = true;
         code = operation(zorvo);
@@ -145,7 +141,7 @@ bool CCameraSettings::GetCameraOidHttp(const char* oid, char* value, std::size_t
 }
 
 bool CCameraSettings::SetCameraOidHttp(const char* oid, const char* value) {
-    const std::string url = std::string("http://") + kCredentials + cameraWebAddr + "/set.oid?OidTB" +
+    const std::string url = std::string("http://") + camera_model::kUrlUserInfo + cameraWebAddr + "/set.oid?OidTB" +
                             EncodeUrlValue(oid) + "=" + EncodeUrlValue(value);
     Fetch fetch;
     Exchange([&] { fetch = Get(url); });
@@ -179,7 +175,7 @@ bool CCameraSettings::LoadChoices(ChoiceList list, Choices& choices) {
     choices.currentRead = true;
     choices.current = value;
 
-    const std::string url = std::string("http://") + kCredentials + cameraWebAddr + "/DPARSE_$O(" + texts.oid + ",L).cmd";
+    const std::string url = std::string("http://") + camera_model::kUrlUserInfo + cameraWebAddr + "/DPARSE_$O(" + texts.oid + ",L).cmd";
     Fetch fetch;
     Exchange([&] { fetch = Get(url); });
     if (fetch.result != CWebClient::kFetched) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "assign_result.h"
+#include "camera_model.h"
 #include "drovik_wire.h"
 #include "md5.h"
 #include "zorvo_wire.h"
@@ -10,8 +11,8 @@
 namespace drovik {
 namespace {
 
-constexpr char kUser[] = "root";
-constexpr char kPassword[] = "qivnep";
+using camera_model::kPassword;
+using camera_model::kUser;
 
 std::size_t PutOption(uint8_t* out, std::size_t at, uint8_t type, const void* value, uint16_t length) {
     out[at] = type;

@@ -5,12 +5,8 @@
 #include "drovik.h"
 #include "mdns.h"
 #include "scanner.h"
+#include "camera_actions.h"
 #include "camera_port_turn.h"
-
-uint8_t CScanner::Refusal(int index) const {
-    if (index < 0 || index >= count) return kAssignSuccess;
-    return table[index].foundByDrovik && table[index].conflict ? kAssignConflictRefused : kAssignSuccess;
-}
 
 uint8_t CScanner::Assign(int index, const char* ipAddr, const char* subnet, const char* gateway, uint8_t dhcp,
                          uint8_t reboot) {
@@ -18,7 +14,7 @@ uint8_t CScanner::Assign(int index, const char* ipAddr, const char* subnet, cons
     const CameraRecord record = table[index];
     if (!record.foundByDrovik)
         return mdns ? mdns->Assign(record, ipAddr, subnet, gateway, dhcp, reboot) : uint8_t{kAssignFailure};
-    if (const uint8_t refused = Refusal(index)) {
+    if (const uint8_t refused = camera_actions::AssignRefusal(record)) {
         DebugTrace("Assign: two devices answered as %s: refused", record.hwAddrText);
         return refused;
     }

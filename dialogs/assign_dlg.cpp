@@ -10,12 +10,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <cstdio>
 
-#include "busy_wait.h"
 #include "address_rules.h"
+#include "busy_wait.h"
+#include "camera_actions.h"
 #include "dialog_parts.h"
-#include "debug_trace.h"
 
 using namespace dialog_parts;
 
@@ -23,7 +22,7 @@ namespace {
 
 platform::ProbeAnswer ProbeWhileBusy(in_addr address) {
     platform::ProbeAnswer answer;
-    BusyWait::Run([&] { answer = platform::ProbeAddress(address); });
+    BusyWait::Run([&] { answer = camera_actions::ProbeNewAddress(address); });
     return answer;
 }
 
@@ -137,11 +136,6 @@ void TAssignDlg::OKBtnClick() {
         in_addr target{};
         target.s_addr = address;
         const platform::ProbeAnswer answer = probe(target);
-        char outcome[40] = "no answer";
-        if (answer.answered)
-            std::snprintf(outcome, sizeof outcome, "answered by %02x-%02x-%02x-%02x-%02x-%02x", answer.hwAddr[0],
-                          answer.hwAddr[1], answer.hwAddr[2], answer.hwAddr[3], answer.hwAddr[4], answer.hwAddr[5]);
-        DebugTrace("Duplicate-address probe of %s by %s: %s", inet_ntoa(target), platform::ProbeMethodName(answer.method), outcome);
         if (answer.answered && !ConfirmDuplicate(answer.hwAddr)) failed = true;
     }
 

@@ -25,7 +25,7 @@ class TAssignDlg : public QDialog
 public:
     explicit TAssignDlg(QWidget* parent = nullptr);
 
-    // The duplicate-address probe of Apply. By default the platform's probe,
+    // The duplicate-address probe of Apply. By default camera_actions' probe,
     // run while the window keeps painting and drops input.
     std::function<platform::ProbeAnswer(in_addr)> probe;
 

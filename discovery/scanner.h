@@ -58,11 +58,6 @@ public:
     // per interface, an assignment up to about 30 s.
     static constexpr std::chrono::milliseconds kTurnBound{35000};
 
-    // What Assign gives record `index` before sending anything: a broadcast
-    // assignment names its camera by hardware address only, so a record two
-    // devices answered as gets kAssignConflictRefused; else 0.
-    uint8_t Refusal(int index) const;
-
     // Text of an assignment result code (AssignResult).
     static const char* ResultText(uint8_t code);
 

@@ -8,20 +8,16 @@ struct AssignArguments {
     bool dhcp = false;
     std::string ipAddr, subnet, gateway;
     bool reboot = false;
-    std::string via;  // "drovik" or "mdns": the record of that protocol; empty: the first
+    std::string via;  // "drovik" or "mdns": the record of that protocol; empty: the broadcast one first
     bool force = false;  // assign even when another device answers at the new address
 };
 
-// Messages of the Assign IP dialog's address checks that these texts fail,
-// one per line; empty when they pass.
-std::string AddressFaults(const char* ip, const char* subnet, const char* gateway);
-
-// AddressFaults of the fixed address arguments; empty with DHCP, whose texts
+// camera_actions::AddressFaults of the fixed address arguments; empty with DHCP, whose texts
 // (the camera's own) are known only after the scan.
 std::string AssignArgumentFaults(const AssignArguments& arguments);
 
-// Scans, assigns to the first camera with that hardware address (found by the
-// protocol `via` names, if it names one), prints the
+// Scans, assigns to the camera with that hardware address (its record found by
+// the protocol `via` names, else its broadcast record), prints the
 // result's text; returns the result code, or 10 when no such camera answered.
 // A new fixed address is probed first: when a device answers there, prints the
 // Assign IP dialog's duplicate question and returns 11, unless `force`.

@@ -1,7 +1,6 @@
 // vantrel-cli: the command-line front end, for scripts and machines without a display.
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -9,6 +8,7 @@
 #include <string>
 
 #include "assign_command.h"
+#include "camera_actions.h"
 #include "scanner.h"
 #include "exit_signals.h"
 #include "routes.h"
@@ -34,16 +34,9 @@ int RunStreamCommand() {
 // protocols by its broadcast record.
 void PrintCsv(const CScanner& scanner) {
     std::cout << kCsvHeading << '\n';
-    for (int i = 0; i < scanner.Count(); ++i) {
-        const CameraRecord& r = scanner.RecordAt(i);
-        bool shadowed = false;
-        for (int j = 0; j < scanner.Count() && !shadowed; ++j) {
-            const CameraRecord& other = scanner.RecordAt(j);
-            shadowed = j != i && std::memcmp(other.hwAddr, r.hwAddr, 6) == 0 &&
-                       (other.foundByDrovik > r.foundByDrovik || (other.foundByDrovik == r.foundByDrovik && j < i));
-        }
-        if (!shadowed) std::cout << RecordToCsv(r) << '\n';
-    }
+    for (int i = 0; i < scanner.Count(); ++i)
+        if (camera_actions::FindCamera(scanner, scanner.RecordAt(i).hwAddr) == i)
+            std::cout << RecordToCsv(scanner.RecordAt(i)) << '\n';
 }
 
 int RunScanCommand(bool json, bool csv, uint8_t sortMode) {

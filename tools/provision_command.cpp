@@ -12,11 +12,11 @@
 #include <iostream>
 #include <string>
 
+#include "camera_actions.h"
 #include "camera_settings.h"
 #include "camera_waits.h"
 #include "scanner.h"
 #include "interrupt_watch.h"
-#include "address_probe.h"
 #include "provision_report.h"
 #include "scan_notes.h"
 
@@ -83,16 +83,12 @@ struct RowRun {
 
 bool SameHw(const CameraRecord& r, const PlanRow& row) { return std::memcmp(r.hwAddr, row.hwAddr, 6) == 0; }
 
-// The row's camera: the record its `via` names, else the broadcast one, which
-// carries the challenge the broadcast assignment needs.
+// The row's camera: the record its `via` names, else the broadcast one.
 int FindCamera(const CScanner& scanner, const PlanRow& row) {
-    int found = -1;
-    for (int i = 0; i < scanner.Count(); ++i) {
-        const CameraRecord& r = scanner.RecordAt(i);
-        if (!SameHw(r, row) || (!row.via.empty() && (r.foundByDrovik != 0) != (row.via == "drovik"))) continue;
-        if (found < 0 || (r.foundByDrovik && !scanner.RecordAt(found).foundByDrovik)) found = i;
-    }
-    return found;
+    const camera_actions::Via via = row.via.empty()       ? camera_actions::Via::Any
+                                    : row.via == "drovik" ? camera_actions::Via::Drovik
+                                                          : camera_actions::Via::Mdns;
+    return camera_actions::FindCamera(scanner, row.hwAddr, via);
 }
 
 // The camera's record at its planned address in the last scan, or null.
@@ -102,26 +98,23 @@ const CameraRecord* SeenAtPlan(const CScanner& scanner, const PlanRow& row) {
     return nullptr;
 }
 
-// "xx-xx-..." of a device other than `camera` answering at the row's address; empty when none does.
+// "xx:xx:..." of a device other than `camera` answering at the row's address; empty when none does.
 std::string OtherDeviceAt(const PlanRow& row, const CameraRecord& camera) {
     in_addr address{};
     address.s_addr = inet_addr(row.ip.c_str());
-    const platform::ProbeAnswer probe = platform::ProbeAddress(address);
+    const platform::ProbeAnswer probe = camera_actions::ProbeNewAddress(address);
     if (!probe.answered || std::memcmp(probe.hwAddr, camera.hwAddr, 6) == 0) return {};
-    char text[18];
-    const uint8_t* hw = probe.hwAddr;
-    std::snprintf(text, sizeof text, "%02x-%02x-%02x-%02x-%02x-%02x", hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]);
-    return text;
+    return camera_actions::HwAddrText(probe.hwAddr);
 }
 
-// Writes the camera name (OID 2.4) at the record's address; empty on success, else why not.
+// Writes the camera name at the record's address; empty on success, else why not.
 std::string WriteName(const CameraRecord& camera, const std::string& name) {
     char lastError[CCameraSettings::kLastError] = {};
     std::string message;
     CCameraSettings settings(lastError, camera.ipAddrText, camera.webAddr, [&](const char* text, const char*, bool) {
         if (message.empty()) message = text;
     });
-    if (settings.SetCameraOid("2.4", name.c_str())) return {};
+    if (settings.SetCameraOid(camera_model::kOidName, name.c_str())) return {};
     return message.empty() ? "the camera did not take it" : message;
 }
 
@@ -196,21 +189,19 @@ private:
             return;
         }
         // As the Assign IP dialog: a changed fixed address is probed first.
-        if (!row.dhcp && inet_addr(row.ip.c_str()) != camera.ipAddr) {
+        if (camera_actions::ProbeDue(camera, row.dhcp, row.ip)) {
             const std::string other = OtherDeviceAt(row, camera);
             if (!other.empty()) return Settle(run, outcome_code::kAddressInUse, "address in use by " + other);
         }
         const std::string path = camera.foundByDrovik ? "broadcast" : "HTTP";
         // Refused before anything is sent: a dry run says so too.
-        if (const uint8_t refused = scanner.Refusal(index)) return Settle(run, refused, CScanner::ResultText(refused));
+        if (const uint8_t refused = camera_actions::AssignRefusal(camera)) return Settle(run, refused, CScanner::ResultText(refused));
         if (options.dryRun)
             return Settle(run, 0, "would assign by " + path + (nameDue ? ", then name it " + row.name : ""));
-        // With DHCP the camera's own texts go along, as the dialog's disabled fields hold them.
-        const std::string ip = row.dhcp ? camera.ipAddrText : row.ip;
-        const std::string subnet = row.dhcp ? camera.subnetText : row.subnet;
-        const std::string gateway = row.dhcp ? camera.gatewayText : row.gateway;
-        const uint8_t result = scanner.Assign(index, ip.c_str(), subnet.c_str(), gateway.c_str(), row.dhcp ? 1 : 0,
-                                              options.reboot ? 1 : 0);
+        const camera_actions::AddressTexts texts =
+            camera_actions::AssignmentTexts(camera, row.dhcp, {row.ip, row.subnet, row.gateway});
+        const uint8_t result = scanner.Assign(index, texts.ip.c_str(), texts.subnet.c_str(), texts.gateway.c_str(),
+                                              row.dhcp ? 1 : 0, options.reboot ? 1 : 0);
         if (result != 0) return Settle(run, result, CScanner::ResultText(result));
         run.out.result = "assigned by " + path;
         run.stage = Stage::Assigned;

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "address_rules.h"
+#include "camera_actions.h"
 #include "csv_text.h"
 
 namespace {
@@ -189,11 +190,8 @@ void ReadRow(const CsvRecord& record, const int (&at)[kColumns], PlanRow& row, P
     row.line = record.line;
 
     const std::string hw = field(kHw);
-    if (ParseHwAddr(hw, row.hwAddr)) {
-        char text[18];
-        std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", row.hwAddr[0], row.hwAddr[1],
-                      row.hwAddr[2], row.hwAddr[3], row.hwAddr[4], row.hwAddr[5]);
-        row.hwAddrText = text;
+    if (camera_actions::ParseHwAddr(hw, row.hwAddr)) {
+        row.hwAddrText = camera_actions::HwAddrText(row.hwAddr);
     } else {
         faults.Add(row.line, "bad hardware address " + Shown(hw));
     }
@@ -227,20 +225,6 @@ void PlanFaults::Add(int line, std::string text) {
         listed.push_back({line, std::move(text)});
     else
         ++more;
-}
-
-bool ParseHwAddr(const std::string& text, uint8_t hwAddr[6]) {
-    std::string digits;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const bool separator = (c == ':' || c == '-') && i % 3 == 2 && text.size() == 17;
-        if (separator) continue;
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-        digits += c;
-    }
-    if (digits.size() != 12 || (text.size() != 12 && text.size() != 17)) return false;
-    for (int i = 0; i < 6; ++i) hwAddr[i] = static_cast<uint8_t>(std::stoul(digits.substr(2 * i, 2), nullptr, 16));
-    return true;
 }
 
 bool ParseDotted(const std::string& text, uint32_t& address) {

@@ -60,9 +60,6 @@ Plan ParsePlan(std::string_view text);
 // row changes it. A row without a camera is judged whole.
 PlanFaults CheckAgainstScan(const std::vector<PlanRow>& rows, const std::vector<const CameraRecord*>& cameras);
 
-// "02:e5:a1:00:00:01", "02-E5-A1-00-00-01" or "02e5a1000001"; false otherwise.
-bool ParseHwAddr(const std::string& text, uint8_t hwAddr[6]);
-
 // Four decimal numbers 0 to 255 without leading zeros; `address` in host order.
 bool ParseDotted(const std::string& text, uint32_t& address);
 

@@ -1,5 +1,7 @@
-// Sorting and the result texts of the scanner.
+// Sorting and the result texts of the scanner, and the rules of acting on its cameras.
 #include "scanner.h"
+
+#include "camera_actions.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -15,23 +17,24 @@ namespace {
 class FilledScanner {
 public:
     FilledScanner()
-        : scanner([this](CameraRecord* table, int room) {
+        : scanner_([this](CameraRecord* table, int room) {
               int n = 0;
               for (; n < room && n < static_cast<int>(records.size()); ++n) table[n] = records[n];
               return n;
           }) {}
     void Fill(const std::vector<CameraRecord>& found) {
         records = found;
-        scanner.Scan();
+        scanner_.Scan();
     }
-    void Sort() { scanner.Sort(); }
-    int Count() const { return scanner.Count(); }
-    const CameraRecord& RecordAt(int i) const { return scanner.RecordAt(i); }
-    uint8_t& sortMode = scanner.sortMode;
+    void Sort() { scanner_.Sort(); }
+    int Count() const { return scanner_.Count(); }
+    const CameraRecord& RecordAt(int i) const { return scanner_.RecordAt(i); }
+    uint8_t& sortMode = scanner_.sortMode;
+    const CScanner& scanner() const { return scanner_; }
 
 private:
     std::vector<CameraRecord> records;
-    CScanner scanner;
+    CScanner scanner_;
 };
 
 CameraRecord Camera(const char* name, const char* type, const char* hw, const char* ip) {
@@ -112,3 +115,60 @@ TEST(ScannerResult, TextsOfTheSevenCodes) {
 }
 
 }  // namespace
+
+namespace {
+
+CameraRecord Heard(const char* hw, const char* ip, bool broadcast, const char* name = "") {
+    CameraRecord r = Camera(name, "", hw, ip);
+    camera_actions::ParseHwAddr(hw, r.hwAddr);
+    r.foundByDrovik = broadcast ? 1 : 0;
+    return r;
+}
+
+}  // namespace
+
+// Which record is "this camera" for the window, assign and provision alike,
+// and what an assignment may send it.
+TEST(CameraActions, TheCameraIsItsBroadcastRecordUnlessAProtocolIsNamed) {
+    using camera_actions::Via;
+    FilledScanner s;
+    s.Fill({Heard("02:e5:a1:00:00:01", "169.254.3.4", false, "mdns"), Heard("02:e5:a1:00:00:02", "10.0.0.2", false),
+            Heard("02:E5:A1:00:00:01", "10.0.0.1", true, "broadcast"), Heard("02:e5:a1:00:00:01", "10.0.0.9", false)});
+    uint8_t hw[6];
+    ASSERT_TRUE(camera_actions::ParseHwAddr("02-e5-A1-00-00-01", hw));
+    EXPECT_STREQ(s.RecordAt(camera_actions::FindCamera(s.scanner(), hw)).name, "broadcast");
+    EXPECT_STREQ(s.RecordAt(camera_actions::FindCamera(s.scanner(), hw, Via::Mdns)).name, "mdns");
+    ASSERT_TRUE(camera_actions::ParseHwAddr("02e5a1000002", hw));
+    EXPECT_EQ(camera_actions::FindCamera(s.scanner(), hw, Via::Drovik), -1);
+    EXPECT_EQ(camera_actions::FindCamera(s.scanner(), hw), 1);
+    for (const char* bad : {"02:e5:a1:00:00:1", "02:e5:a1:00:00:0g", "02:e5:a1:00:00-01x", "02e5a100000", "02;e5:a1:00:00:01"})
+        EXPECT_FALSE(camera_actions::ParseHwAddr(bad, hw)) << bad;
+
+    // Two devices answering the broadcast as one hardware address: refused before anything is sent.
+    CameraRecord twice = Heard("02:e5:a1:00:00:03", "10.0.0.3", true);
+    twice.conflict = 1;
+    EXPECT_EQ(camera_actions::AssignRefusal(twice), kAssignConflictRefused);
+    twice.foundByDrovik = 0;  // an HTTP assignment goes to the address instead
+    EXPECT_EQ(camera_actions::AssignRefusal(twice), kAssignSuccess);
+
+    // With DHCP the camera's own texts go along and nothing is probed.
+    CameraRecord own = Heard("02:e5:a1:00:00:04", "10.0.0.4", true);
+    std::strcpy(own.subnetText, "255.0.0.0");
+    std::strcpy(own.gatewayText, "10.0.0.254");
+    const camera_actions::AddressTexts sent = camera_actions::AssignmentTexts(own, true, {"1.2.3.4", "x", "y"});
+    EXPECT_EQ(sent.ip + " " + sent.subnet + " " + sent.gateway, "10.0.0.4 255.0.0.0 10.0.0.254");
+    EXPECT_EQ(camera_actions::AssignmentTexts(own, false, {"1.2.3.4", "x", "y"}).subnet, "x");
+    EXPECT_FALSE(camera_actions::ProbeDue(own, true, "10.0.0.5"));
+    EXPECT_FALSE(camera_actions::ProbeDue(own, false, "10.0.0.4"));
+    EXPECT_TRUE(camera_actions::ProbeDue(own, false, "10.0.0.5"));
+    EXPECT_EQ(camera_actions::AddressFaults("10.0.0.5", "255.0.0.0", "10.0.0.254"), "");
+
+    // The web page's address is made from numbers, whatever the camera sent.
+    own.httpPort = 8080;
+    EXPECT_EQ(camera_actions::WebPageUrl(own), "http://10.0.0.4:8080");
+    own.httpPort = 70000;
+    EXPECT_EQ(camera_actions::WebPageUrl(own), "http://10.0.0.4");
+    std::strcpy(own.ipAddrText, "10.0.0.4@evil.example");
+    EXPECT_EQ(camera_actions::WebPageUrl(own), "");
+    EXPECT_FALSE(camera_actions::RouteBeforeWebPage(own));  // a broadcast record needs no route
+}
