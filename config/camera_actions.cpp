@@ -34,10 +34,14 @@ bool ParseHwAddr(const std::string& text, uint8_t hwAddr[6]) {
     return true;
 }
 
-std::string HwAddrText(const uint8_t hwAddr[6]) {
-    char text[18];
-    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", hwAddr[0], hwAddr[1], hwAddr[2], hwAddr[3],
-                  hwAddr[4], hwAddr[5]);
+std::string HwAddrText(const uint8_t hwAddr[6], char separator) {
+    std::string text;
+    for (int i = 0; i < 6; ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", hwAddr[i]);
+        if (i > 0) text += separator;
+        text += pair;
+    }
     return text;
 }
 
@@ -80,7 +84,7 @@ platform::ProbeAnswer ProbeNewAddress(in_addr address) {
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     char ipText[INET_ADDRSTRLEN] = "";
     inet_ntop(AF_INET, &address, ipText, sizeof ipText);
-    const std::string outcome = answer.answered ? "answered by " + HwAddrText(answer.hwAddr) : "no answer";
+    const std::string outcome = answer.answered ? "answered by " + HwAddrText(answer.hwAddr, '-') : "no answer";
     DebugTrace("Duplicate-address probe of %s by %s: %s (%lld ms)", ipText, platform::ProbeMethodName(answer.method),
                outcome.c_str(), ms);
     return answer;

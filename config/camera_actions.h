@@ -18,8 +18,9 @@ namespace camera_actions {
 
 // Twelve hexadecimal digits, bare or in pairs split by ':' or '-' ("02:e5:a1:00:00:01").
 bool ParseHwAddr(const std::string& text, uint8_t hwAddr[6]);
-// "02:e5:a1:00:00:01".
-std::string HwAddrText(const uint8_t hwAddr[6]);
+// "02:e5:a1:00:00:01" as lists and plans show it; "02-e5-a1-00-00-01" as the
+// duplicate-address answers are told.
+std::string HwAddrText(const uint8_t hwAddr[6], char separator = ':');
 
 // Which protocol's record a caller asks for; Any takes the broadcast one first.
 enum class Via { Any, Drovik, Mdns };

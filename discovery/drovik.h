@@ -30,8 +30,7 @@ public:
     // Sends new IP settings to the camera of `record` (its hwAddr and nonce)
     // and returns an AssignResult, kAssignSuccess to kAssignReceiveError. `dhcp`
     // nonzero ignores the three texts; `reboot` 1 restarts the camera. The
-    // caller holds the PC's turn on the reply port. Defined with the rest of
-    // the assignment code, in config/.
+    // caller holds the PC's turn on the reply port. Defined in config/.
     uint8_t Assign(const CameraRecord& record, const char* ipAddr, const char* subnet, const char* gateway,
                    uint8_t dhcp, uint8_t reboot);
 

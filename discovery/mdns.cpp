@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "debug_trace.h"
 #include "mdns_wire.h"
@@ -137,7 +138,8 @@ int CMdns::Discover(CameraRecord* records, int room, const RecordSink& accepted,
     // Slots fill in arrival order; the table takes them interface by
     // interface, each interface's in arrival order.
     auto arrived = std::make_unique<MdnsReply[]>(mdns::kMaxReplies);
-    const int total = Collect(gatherings, count, arrived.get(), records, room, accepted);
+    std::vector<CameraRecord> parsed;
+    const int total = Collect(gatherings, count, arrived.get(), parsed, room, accepted);
     auto slots = std::make_unique<MdnsReply[]>(mdns::kMaxReplies);
     int placed = 0;
     for (int g = 0; g < count; ++g) {
@@ -157,19 +159,13 @@ int CMdns::Discover(CameraRecord* records, int room, const RecordSink& accepted,
             if (leftOut) *leftOut = true;
             break;
         }
-        curIface = slots[i].iface;
-        curIfaceAddr = {};
-        curIfaceAddr.sin_family = AF_INET;
-        curIfaceAddr.sin_addr = ifaceList[curIface].address;
-        bool sawLinkLocal = false;
-        const int n = mdns::ReadAnswer(slots[i].data, slots[i].length, curIfaceAddr, records + added, room - added,
-                                       sawLinkLocal);
+        const int n = std::min(slots[i].found, room - added);
+        std::copy_n(parsed.begin() + slots[i].first, n, records + added);
         for (CameraRecord* r = records + added; r < records + added + n; ++r) {
-            r->answeredFrom = slots[i].source.sin_addr;
             if (std::strncmp(r->ipAddrText, "169.254", 7) != 0) continue;
             // Only a camera that answered from its own link-local address brings the route.
             if (AnsweredFromOwnAddress(*r)) {
-                linkLocal[curIface] = 1;
+                linkLocal[slots[i].iface] = 1;
             } else {
                 char from[INET_ADDRSTRLEN];
                 DebugTrace("Mdns: %s answered from %s: no route for it", r->ipAddrText, Dotted(r->answeredFrom, from));
@@ -215,7 +211,7 @@ void CMdns::DoMdns(Gathering& gathering) {
     gathering.quiet = Clock::now() + milliseconds(kQuietMs);
 }
 
-int CMdns::Collect(Gathering* gatherings, int count, MdnsReply* slots, CameraRecord* records, int room,
+int CMdns::Collect(Gathering* gatherings, int count, MdnsReply* slots, std::vector<CameraRecord>& parsed, int room,
                    const RecordSink& accepted) {
     int taken = 0;
     int streamed = 0;
@@ -261,10 +257,22 @@ int CMdns::Collect(Gathering* gatherings, int count, MdnsReply* slots, CameraRec
                 DebugTrace("Mdns: datagram over %zu bytes from %s dropped", sizeof reply.data, from);
                 continue;
             }
+            // Each datagram is read once, here.
+            sockaddr_in ifaceAddr{};
+            ifaceAddr.sin_family = AF_INET;
+            ifaceAddr.sin_addr = iface.address;
+            reply.first = static_cast<int>(parsed.size());
+            parsed.resize(parsed.size() + mdns::kMaxCamerasPerDatagram);
+            bool sawLinkLocal = false, describesCamera = false;
+            reply.found = mdns::ReadAnswer(reply.data, static_cast<std::size_t>(reply.length), ifaceAddr,
+                                           parsed.data() + reply.first, mdns::kMaxCamerasPerDatagram, sawLinkLocal,
+                                           &describesCamera);
+            parsed.resize(static_cast<std::size_t>(reply.first + reply.found));
+            for (int r = 0; r < reply.found; ++r) parsed[reply.first + r].answeredFrom = reply.source.sin_addr;
             // Queries and other devices' answers would only take slots (and, as a
             // sender's first datagram, hide its later ones); nor do they keep the
             // collection open: a chattering LAN ends it no later than a silent one.
-            if (!mdns::DescribesCamera(reply.data, static_cast<std::size_t>(reply.length))) {
+            if (!describesCamera) {
                 DebugTrace("Mdns: datagram from %s names no camera: no slot", from);
                 continue;
             }
@@ -277,16 +285,8 @@ int CMdns::Collect(Gathering* gatherings, int count, MdnsReply* slots, CameraRec
             if (!firstFromSender) continue;  // a repeat: kept for the record, no news
             gathering.quiet = Clock::now() + milliseconds(kQuietMs);
             if (accepted && streamed < room) {
-                sockaddr_in ifaceAddr{};
-                ifaceAddr.sin_family = AF_INET;
-                ifaceAddr.sin_addr = iface.address;
-                bool sawLinkLocal = false;
-                const int n = mdns::ReadAnswer(reply.data, static_cast<std::size_t>(reply.length), ifaceAddr,
-                                               records + streamed, room - streamed, sawLinkLocal);
-                for (int r = 0; r < n; ++r) {
-                    records[streamed + r].answeredFrom = reply.source.sin_addr;
-                    accepted(records[streamed + r]);
-                }
+                const int n = std::min(reply.found, room - streamed);
+                for (int r = 0; r < n; ++r) accepted(parsed[reply.first + r]);
                 streamed += n;
             }
         }

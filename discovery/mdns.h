@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "camera_record.h"
 #include "mdns_wire.h"
@@ -30,8 +31,8 @@ public:
     int Discover(CameraRecord* records, int room, const RecordSink& accepted = {}, bool* leftOut = nullptr);
 
     // The HTTP assignment of a camera found here: one set.oid request through
-    // a host route to it; kAssignSuccess or kAssignFailure (AssignResult). Defined with the
-    // rest of the assignment code, in config/.
+    // a host route to it; kAssignSuccess or kAssignFailure (AssignResult).
+    // Defined in config/.
     uint8_t Assign(const CameraRecord& record, const char* ipText, const char* subnetText, const char* gatewayText,
                    uint8_t dhcp, uint8_t reboot);
 
@@ -39,8 +40,6 @@ public:
     platform::Ipv4Interface ifaceList[kMaxInterfaces];
     int ifaceCount = 0;
     uint8_t linkLocal[kMaxInterfaces] = {};
-    int curIface = 0;
-    sockaddr_in curIfaceAddr{};
 
 private:
     // One interface's collection: it ends 0.5 s after the query or the last
@@ -55,8 +54,9 @@ private:
     // Opens the interface's socket and sends its query.
     void DoMdns(Gathering& gathering);
     // Hears every open gathering at once until each has ended; takes camera
-    // answers into `slots` in arrival order and returns how many. Records
-    // told to `accepted` are built in `records` (room `room`) on the way.
-    int Collect(Gathering* gatherings, int count, MdnsReply* slots, CameraRecord* records, int room,
+    // answers into `slots` in arrival order and returns how many. Each
+    // datagram's records are read once into `parsed`; the first `room` of
+    // the senders' first answers are told to `accepted` on the way.
+    int Collect(Gathering* gatherings, int count, MdnsReply* slots, std::vector<CameraRecord>& parsed, int room,
                 const RecordSink& accepted);
 };

@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::size_t kHeaderBytes = 12;
 constexpr std::size_t kRecordFixed = 10;  // type (2) | class (2) | time to live (4) | data length (2)
-constexpr int kMaxRecordsKept = 64;      // SRV and TXT records remembered per datagram
+constexpr int kMaxRecordsKept = kMaxCamerasPerDatagram;  // SRV and TXT records remembered per datagram
 
 uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 
@@ -278,7 +278,8 @@ bool DescribesCamera(const uint8_t* data, std::size_t length) {
 }
 
 int ReadAnswer(const uint8_t* data, std::size_t length, const sockaddr_in& ifaceAddr, CameraRecord* out, int room,
-               bool& linkLocal) {
+               bool& linkLocal, bool* describesCamera) {
+    if (describesCamera) *describesCamera = false;
     auto walk = std::make_unique<Walk>();
     if (!WalkRecords(data, length, *walk)) return 0;
 
@@ -290,6 +291,7 @@ int ReadAnswer(const uint8_t* data, std::size_t length, const sockaddr_in& iface
     for (int t = 0; t < walk->txtCount && added < room; ++t) {
         const KeptRecord& txt = walk->txt[t];
         if (!IsCamera(*walk, txt.owner)) continue;
+        if (describesCamera) *describesCamera = true;
         bool repeated = false;
         for (int u = 0; u < t && !repeated; ++u) repeated = strcasecmp(walk->txt[u].owner, txt.owner) == 0;
         if (repeated) continue;

@@ -17,6 +17,7 @@ struct MdnsReply {
     int iface;  // index in the interface list of the interface it arrived on
     sockaddr_in source;
     uint8_t duplicate;
+    int first, found;  // its records, read once as it arrived: where they start in the scan's list, how many
 };
 
 namespace mdns {
@@ -70,8 +71,12 @@ void ApplyTxtStrings(const uint8_t* data, std::size_t length, CameraRecord& reco
 // (a PTR _http._tcp.local answer whose target carries the maker's OUI) that has
 // a TXT record in the same datagram, up to `room`. Nothing else makes a record.
 // Returns the number appended; `linkLocal` is set when one of them has a
-// link-local address.
+// link-local address. `describesCamera`, when given, tells DescribesCamera's
+// answer from the same reading, even when no record could be made.
 int ReadAnswer(const uint8_t* data, std::size_t length, const sockaddr_in& ifaceAddr, CameraRecord* out, int room,
-               bool& linkLocal);
+               bool& linkLocal, bool* describesCamera = nullptr);
+
+// The most records one datagram can make.
+inline constexpr int kMaxCamerasPerDatagram = 64;
 
 }  // namespace mdns

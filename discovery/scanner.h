@@ -47,9 +47,8 @@ public:
     const ScanOutcome& Outcome() const { return outcome; }
 
     // Sends new IP settings to the camera of record `index` by the protocol
-    // that found it; returns an AssignResult.
-    // Takes its turn with scans.
-    // Defined with the assignment code, in config/.
+    // that found it; returns an AssignResult. Takes its turn with scans.
+    // Defined in config/.
     uint8_t Assign(int index, const char* ipAddr, const char* subnet, const char* gateway, uint8_t dhcp,
                    uint8_t reboot);
 

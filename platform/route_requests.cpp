@@ -3,13 +3,15 @@
 #include <arpa/inet.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
+#include "deadline_wait.h"
+#include "owned_fd.h"
 #include "route_rules.h"
 
 namespace platform::netlink {
@@ -31,22 +33,22 @@ void AddAttribute(RouteRequest& request, unsigned short type, const void* data, 
 
 // Sends one request and waits for the kernel's acknowledgement.
 int Transact(RouteRequest& request) {
-    int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-    if (fd < 0) return errno;
+    const OwnedFd fd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
+    if (!fd.valid()) return errno;
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
     request.header.nlmsg_flags |= NLM_F_REQUEST | NLM_F_ACK;
     request.header.nlmsg_seq = 1;
     int result = 0;
-    if (sendto(fd, &request, request.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0) {
+    if (sendto(fd.get(), &request, request.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0) {
         result = errno;
     } else {
         result = ETIMEDOUT;
-        pollfd waiting{fd, POLLIN, 0};
         alignas(nlmsghdr) char answer[4096];
         // The kernel answers at once; the bound only guards against a lost answer.
-        while (poll(&waiting, 1, 2000) > 0) {
-            ssize_t n = recv(fd, answer, sizeof answer, 0);
+        const auto deadline = WaitClock::now() + std::chrono::seconds(2);
+        while (WaitReadable(fd.get(), deadline) == Waited::Ready) {
+            ssize_t n = recv(fd.get(), answer, sizeof answer, 0);
             if (n <= 0) {
                 result = errno ? errno : EIO;
                 break;
@@ -65,7 +67,6 @@ int Transact(RouteRequest& request) {
             if (done) break;
         }
     }
-    close(fd);
     return result;
 }
 

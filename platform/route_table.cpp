@@ -3,12 +3,13 @@
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
+#include "deadline_wait.h"
 #include "ipv4_interfaces.h"
 #include "owned_fd.h"
 
@@ -106,10 +107,10 @@ RouteView ReadRouteView() {
     if (send(fd.get(), &request, request.header.nlmsg_len, 0) < 0) return view;
     bool done = false, failed = false;
     std::vector<uint8_t> answer(32768);  // operator new's alignment suits nlmsghdr
+    // The kernel answers at once; the bound only guards against a lost answer.
+    const auto deadline = WaitClock::now() + std::chrono::seconds(2);
     while (!done) {
-        // The kernel answers at once; the bound only guards against a lost answer.
-        pollfd waiting{fd.get(), POLLIN, 0};
-        if (poll(&waiting, 1, 2000) <= 0) return view;
+        if (WaitReadable(fd.get(), deadline) != Waited::Ready) return view;
         const ssize_t n = recv(fd.get(), answer.data(), answer.size(), 0);
         if (n <= 0) return view;
         ReadRouteMessages(answer.data(), static_cast<std::size_t>(n), view.routes, done, failed);

@@ -98,13 +98,13 @@ const CameraRecord* SeenAtPlan(const CScanner& scanner, const PlanRow& row) {
     return nullptr;
 }
 
-// "xx:xx:..." of a device other than `camera` answering at the row's address; empty when none does.
+// "xx-xx-..." of a device other than `camera` answering at the row's address; empty when none does.
 std::string OtherDeviceAt(const PlanRow& row, const CameraRecord& camera) {
     in_addr address{};
     address.s_addr = inet_addr(row.ip.c_str());
     const platform::ProbeAnswer probe = camera_actions::ProbeNewAddress(address);
     if (!probe.answered || std::memcmp(probe.hwAddr, camera.hwAddr, 6) == 0) return {};
-    return camera_actions::HwAddrText(probe.hwAddr);
+    return camera_actions::HwAddrText(probe.hwAddr, '-');
 }
 
 // Writes the camera name at the record's address; empty on success, else why not.
