@@ -16,8 +16,13 @@ int MdnsAnswerTarget(const uint8_t* data, std::size_t size) {
     const int added = mdns::ReadAnswer(data, size, iface, out, 4, linkLocal);
     FUZZ_CHECK(added >= 0 && added <= 4);
     // The collection keeps every datagram the reader makes cameras of (and
-    // those of cameras that name no address, which it lists not).
+    // those of cameras that name no address, which it lists not), judged in
+    // the same reading, with room for every camera a datagram can hold.
     if (added > 0) FUZZ_CHECK(mdns::DescribesCamera(data, size));
+    static CameraRecord all[mdns::kMaxCamerasPerDatagram];
+    bool allLinkLocal = false, describes = false;
+    const int every = mdns::ReadAnswer(data, size, iface, all, mdns::kMaxCamerasPerDatagram, allLinkLocal, &describes);
+    FUZZ_CHECK(describes == mdns::DescribesCamera(data, size) && every >= added && (every == 0 || describes));
 
     bool anyLinkLocal = false;
     for (int i = 0; i < added; ++i) {
