@@ -12,7 +12,6 @@
 #include "busy_wait.h"
 #include "debug_trace.h"
 #include "fonts.h"
-#include "visible_text.h"
 
 namespace {
 
@@ -29,11 +28,11 @@ constexpr int kColumnWidth = 140;
 
 }  // namespace
 
-QString CameraText(const char* text) {
-    return QString::fromStdString(platform::VisibleText(platform::Latin1ToUtf8(text)));
-}
-
-TForm1::TForm1(ScannerFactory factory, QWidget* parent) : QWidget(parent), makeScanner(std::move(factory)) {
+TForm1::TForm1(ScannerFactory factory, QWidget* parent)
+    : QWidget(parent),
+      makeScanner(std::move(factory)),
+      commands({this, [this] { RunScan(); }, [this](const QString& text) { ShowWait(text); }, [this] { HideWait(); }},
+               waits) {
     setObjectName("Form1");
     setWindowTitle("Vantrel Version 2.6");
     setFont(WindowFont());

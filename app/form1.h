@@ -6,7 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "camera_waits.h"
+#include "camera_commands.h"
+#include "camera_text.h"
 #include "scanner.h"
 
 class QLabel;
@@ -15,9 +16,6 @@ class QTableWidget;
 class QTimer;
 class TAdvDlg;
 class TAssignDlg;
-
-// A camera's 8-bit (Latin-1) text as the window shows it: platform::VisibleText's form.
-QString CameraText(const char* text);
 
 class TForm1 : public QWidget
 {
@@ -46,33 +44,17 @@ public:
     // Index of the selected camera's record; -1 when no camera is selected.
     int SelectedIndex() const;
 
-    // Camera commands (Assign IP, Edit, Web Page, double-click).
-    void AssignCamera(int index);
-    void EditCamera(int index);
-    void OpenWebPage(const CameraRecord& record);
+    // The camera commands' buttons and double-click.
     void ButtonEditClick();
     void ButtonAdvClick();
     void ButtonOpenClick();
     void StringGrid1DblClick();
 
-    // Settings of the camera at cameraAddr / cameraWebAddr; failures shown in message boxes.
-    bool GetCameraOid(const char* oid, char* value, std::size_t size);
-    bool SetCameraOid(const char* oid, const char* value);
-    bool LoadTimezoneChoices();
-    bool LoadAnalogChoices();
-
-    // The commands' fixed waits. Only tests shorten them.
-    struct Waits {
-        int rebootMs = camera_waits::kRebootMs;  // after an assignment that restarts the camera
-        int settleMs = camera_waits::kSettleMs;  // after one that does not
-        int routePauseMs = 1000;   // after adding a host route, before the browser
-    } waits;
+    // The camera commands' fixed waits. Only tests shorten them.
+    CommandWaits waits;
 
     std::unique_ptr<CScanner> scanner;
     bool ascending = true;
-    char lastError[100] = {};
-    std::string cameraAddr;
-    std::string cameraWebAddr;
 
     // The camera commands' dialogs, made by the entry right after the window
     // and owned by it; hidden until a command shows one of them.
@@ -107,13 +89,12 @@ protected:
 
 private:
     void Refocus();
-    // A command's own copy of record `index`; the settings access's camera becomes it.
-    CameraRecord TakeRecord(int index);
     // A button's command for the selected camera's record, or the select-first box.
-    void RunOnSelected(void (TForm1::*command)(int index));
+    void RunOnSelected(const std::function<void(int index)>& command);
     // Grid cell under `pos`: row 0 is the heading row; -1 when outside every cell.
     void CellAt(const QPoint& pos, int& row, int& column) const;
     ScannerFactory makeScanner;
+    CameraCommands commands;
     bool commandRunning = false;
     bool scanning = false;  // rows may be appended as cameras answer
     bool startupScanOwed = false;  // the timer ticked during a command that ran no scan after it
