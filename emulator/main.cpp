@@ -6,17 +6,15 @@
 #include "drovik_responder_wire.h"
 #include "event_loop.h"
 #include "http_server.h"
-#include "local_addresses.h"
 #include "mdns_answer_wire.h"
 #include "mdns_responder.h"
 #include "mdns_wire.h"
+#include "multicast_links.h"
 #include "noise.h"
 #include "signal_watch.h"
 #include "zorvo_server.h"
 
 #include <CLI/CLI.hpp>
-
-#include <arpa/inet.h>
 
 #include <chrono>
 #include <cstdio>
@@ -55,13 +53,13 @@ bool repliesFit(const std::string& configPath, const std::vector<camsim::Camera>
     return true;
 }
 
-std::vector<camsim::Ipv4> addressesOf(const std::vector<camsim::LocalAddress>& local) {
-    std::vector<camsim::Ipv4> out;
-    for (const camsim::LocalAddress& l : local) out.push_back(l.addr);
+std::vector<camsim::Ipv4> addressesOf(const camsim::LocalAddresses& local) {
+    std::vector<camsim::Ipv4> out(local.size());
+    for (std::size_t i = 0; i < local.size(); ++i) std::memcpy(out[i].data(), &local[i].address.s_addr, 4);
     return out;
 }
 
-int runCameras(const std::string& configPath, double durationS, bool verbose, camsim::SignalWatch& signals) {
+int runCameras(const std::string& configPath, double durationS, camsim::SignalWatch& signals) {
     camsim::CameraConfig config = camsim::loadCameraConfigFile(configPath);
     if (!config.ok()) {
         std::fprintf(stderr, "vantrel-camsim: %s: %s\n", configPath.c_str(), config.error.c_str());
@@ -69,7 +67,7 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
     }
     if (!repliesFit(configPath, config.cameras)) return kExitUsage;
 
-    auto local = camsim::localIpv4Addresses();
+    auto local = camsim::localAddresses();
     if (!local) {
         std::fprintf(stderr, "vantrel-camsim: cannot read the interfaces: %s\n", std::strerror(errno));
         return kExitRuntime;
@@ -87,7 +85,6 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
     std::string error;
     if (std::any_of(config.cameras.begin(), config.cameras.end(), [](const camsim::Camera& c) { return c.drovik; })) {
         drovik = std::make_unique<camsim::DrovikResponder>(config.cameras, addressesOf(*local));
-        drovik->setVerbose(verbose);
         drovik->setLoop(&loop);
         if (!drovik->open(error)) {
             std::fprintf(stderr, "vantrel-camsim: discovery port %u: %s\n", camsim::drovik::kRequestPort,
@@ -103,7 +100,6 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
         camsim::Camera& cam = config.cameras[i];
         if (!cam.zorvo) continue;
         auto& server = zorvo.emplace_back(std::make_unique<camsim::ZorvoServer>(cam));
-        server->setVerbose(verbose);
         if (!server->open(error)) {
             std::fprintf(stderr, "vantrel-camsim: cameras[%zu] (%s): OID port %u.%u.%u.%u:%u: %s\n", i,
                          cam.name.c_str(), cam.ip[0], cam.ip[1], cam.ip[2], cam.ip[3], camsim::zorvo::kPort,
@@ -144,7 +140,6 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
     std::unique_ptr<camsim::MdnsResponder> mdns;
     if (std::any_of(config.cameras.begin(), config.cameras.end(), [](const camsim::Camera& c) { return c.mdns; })) {
         mdns = std::make_unique<camsim::MdnsResponder>(config.cameras, *local, loop);
-        mdns->setVerbose(verbose);
         for (std::size_t i : mdns->notLocal()) {
             const camsim::Camera& cam = config.cameras[i];
             std::fprintf(stderr, "vantrel-camsim: warning: cameras[%zu] (%s): %u.%u.%u.%u is not an address of "
@@ -163,32 +158,11 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
 
     auto duration = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(durationS));
-    camsim::EventLoop::End end = loop.run(std::chrono::steady_clock::now() + duration);
-    if (verbose && drovik) {
-        const auto& s = drovik->stats();
-        std::fprintf(stderr, "vantrel-camsim: %llu requests, %llu replies, %llu replies not sent\n",
-                     static_cast<unsigned long long>(s.requests), static_cast<unsigned long long>(s.replies),
-                     static_cast<unsigned long long>(s.sendFailures));
-    }
-    if (verbose && mdns) {
-        const auto& m = mdns->stats();
-        std::fprintf(stderr, "vantrel-camsim: %llu mDNS queries, %llu answers, %llu answers not sent\n",
-                     static_cast<unsigned long long>(m.queries), static_cast<unsigned long long>(m.answers),
-                     static_cast<unsigned long long>(m.sendFailures));
-    }
-    if (end == camsim::EventLoop::End::PollFailed) {
+    if (loop.run(std::chrono::steady_clock::now() + duration) == camsim::EventLoop::End::PollFailed) {
         std::fprintf(stderr, "vantrel-camsim: poll failed: %s\n", std::strerror(errno));
         return kExitRuntime;
     }
     return 0;
-}
-
-// Dotted-decimal text to an address; false when it is none.
-bool parseAddress(const std::string& text, camsim::Ipv4& out) {
-    in_addr addr{};
-    if (inet_pton(AF_INET, text.c_str(), &addr) != 1) return false;
-    std::memcpy(out.data(), &addr.s_addr, out.size());
-    return true;
 }
 
 }  // namespace
@@ -203,12 +177,10 @@ int main(int argc, char** argv) {
 
     std::string configPath;
     double durationS = 600;
-    bool verbose = false;
     auto* configOption =
         app.add_option("--config", configPath, "JSON file describing the cameras")->check(CLI::ExistingFile);
     app.add_option("--duration-s", durationS, "stop after this many seconds (default 600)")
         ->check(CLI::Range(0.001, 86400.0));
-    app.add_flag("-v,--verbose", verbose, "log every request to stderr");
 
     camsim::NoiseOptions noise;
     std::string noiseTo = "255.255.255.255";
@@ -224,8 +196,6 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 1'000'000));
     auto* toOption = noiseCommand->add_option(
         "--to", noiseTo, "destination IPv4 address (default 255.255.255.255, with --mdns 224.0.0.251)");
-    auto* sizeOption = noiseCommand->add_option("--size", noise.size, "bytes of junk per datagram (default 40)")
-        ->check(CLI::Range(std::size_t{0}, kMaxUdpPayload));
     noiseCommand->add_flag("--mdns", noise.mdns,
                            "send other hosts' well-formed mDNS (TXT updates, printers' and a web server's "
                            "answers, a query for IPP printers, by turns) from the destination port instead of junk");
@@ -246,17 +216,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vantrel-camsim: --config does not go with noise\n");
             return kExitUsage;
         }
-        if (noise.mdns && *sizeOption) {
-            std::fprintf(stderr, "vantrel-camsim noise: --size does not go with --mdns\n");
-            return kExitUsage;
-        }
         if (noise.mdns && !*toOption) noiseTo = "224.0.0.251";
-        if (!parseAddress(noiseTo, noise.to)) {
+        if (!camsim::parseIpv4(noiseTo, noise.to)) {
             std::fprintf(stderr, "vantrel-camsim noise: --to: not an IPv4 address: %s\n", noiseTo.c_str());
             return kExitUsage;
         }
         for (const std::string& text : noiseFrom) {
-            if (!parseAddress(text, noise.from.emplace_back())) {
+            if (!camsim::parseIpv4(text, noise.from.emplace_back())) {
                 std::fprintf(stderr, "vantrel-camsim noise: --from: not an IPv4 address: %s\n", text.c_str());
                 return kExitUsage;
             }
@@ -279,5 +245,5 @@ int main(int argc, char** argv) {
         return kExitRuntime;
     }
     if (*noiseCommand) return camsim::runNoise(noise, signals);
-    return runCameras(configPath, durationS, verbose, signals);
+    return runCameras(configPath, durationS, signals);
 }

@@ -3,15 +3,6 @@
 #include <cstdio>
 
 namespace camsim::mdns {
-namespace {
-
-std::string dotted(const Ipv4& a) {
-    char buf[16];
-    std::snprintf(buf, sizeof(buf), "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
-    return buf;
-}
-
-}  // namespace
 
 std::string hwAddrDigits(const HwAddr& hw) {
     char buf[13];
@@ -20,7 +11,6 @@ std::string hwAddrDigits(const HwAddr& hw) {
 }
 
 std::string instanceLabel(const Camera& cam) {
-    if (cam.instance) return *cam.instance;
     return cam.name + "-" + hwAddrDigits(cam.hwAddr);
 }
 

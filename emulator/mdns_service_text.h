@@ -9,7 +9,7 @@
 
 namespace camsim::mdns {
 
-// The camera's "instance", or "<name>-<hw>" with hw the twelve lower-case
+// "<name>-<hw>" with hw the twelve lower-case
 // hexadecimal digits of its hardware address: the PC recognises a camera by
 // the maker's OUI right after the first hyphen.
 std::string instanceLabel(const Camera& cam);

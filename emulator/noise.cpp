@@ -1,12 +1,12 @@
 #include "noise.h"
 
 #include "event_loop.h"
-#include "local_addresses.h"
 #include "mdns_noise_wire.h"
 #include "multicast_links.h"
 #include "udp_send.h"
 
 #include "platform/links.h"
+#include "platform/owned_fd.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <random>
 
 namespace camsim {
 namespace {
@@ -26,41 +27,36 @@ constexpr Ipv4 kLimitedBroadcast{255, 255, 255, 255};
 constexpr int kExitRuntime = 1;
 constexpr int kExitUsage = 2;
 
+constexpr std::size_t kJunkSize = 40;
+
 bool isMulticast(const Ipv4& a) { return a[0] >= 224 && a[0] <= 239; }
 
-// A closed-on-exit descriptor.
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-}  // namespace
-
-std::vector<std::uint8_t> makeJunk(std::size_t size, std::mt19937_64& engine) {
-    std::vector<std::uint8_t> junk(size);
-    for (auto& b : junk) b = static_cast<std::uint8_t>(engine());
-    if (size > 1) junk[1] = 0xEE;
-    if (size > 6) junk[6] = 0xFF;
-    return junk;
+// Random bytes that never read as a discovery request (byte 1 is no request
+// code) nor as a camera's reply (the hardware address at byte 6 starts with
+// 0xff, never a maker's OUI), so tests stay deterministic.
+std::vector<std::uint8_t> junk(std::mt19937_64& engine) {
+    std::vector<std::uint8_t> bytes(kJunkSize);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(engine());
+    bytes[1] = 0xEE;
+    bytes[6] = 0xFF;
+    return bytes;
 }
-
-namespace {
 
 // Where each datagram of a round leaves: from each sender address out of its
 // link, or else out of every link that suits the destination. Nothing when a
 // sender address is not local.
-std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const std::vector<LocalAddress>& local) {
+std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const LocalAddresses& local) {
     std::vector<Route> routes;
     for (const Ipv4& from : options.from) {
-        auto link = linkOf(local, from);
-        if (!link) {
+        in_addr addr;
+        std::memcpy(&addr.s_addr, from.data(), from.size());
+        const unsigned link = platform::LinkOfAddress(addr);
+        if (link == 0) {
             std::fprintf(stderr, "vantrel-camsim noise: --from %u.%u.%u.%u: no local link has this address\n",
                          from[0], from[1], from[2], from[3]);
             return std::nullopt;
         }
-        routes.push_back({*link, from});
+        routes.push_back({link, from});
     }
     if (!options.from.empty()) return routes;
 
@@ -103,7 +99,7 @@ bool setUpSocket(int fd, const NoiseOptions& options) {
 }  // namespace
 
 int runNoise(const NoiseOptions& options, SignalWatch& signals) {
-    auto local = localIpv4Addresses();
+    auto local = localAddresses();
     if (!local) {
         std::fprintf(stderr, "vantrel-camsim noise: cannot read the interfaces: %s\n", std::strerror(errno));
         return kExitRuntime;
@@ -111,20 +107,20 @@ int runNoise(const NoiseOptions& options, SignalWatch& signals) {
     auto routes = noiseRoutes(options, *local);
     if (!routes) return kExitUsage;
 
-    Fd sock{::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)};
-    if (sock.fd < 0 || !setUpSocket(sock.fd, options)) {
+    platform::OwnedFd sock(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!sock.valid() || !setUpSocket(sock.get(), options)) {
         std::fprintf(stderr, "vantrel-camsim noise: cannot set up the socket: %s\n", std::strerror(errno));
         return kExitRuntime;
     }
 
-    Fd timer;
+    platform::OwnedFd timer;
     if (options.intervalMs > 0) {
-        timer.fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        timer.reset(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
         itimerspec timing{};
         timing.it_value.tv_nsec = 1;  // first round at once
         timing.it_interval.tv_sec = options.intervalMs / 1000;
         timing.it_interval.tv_nsec = static_cast<long>(options.intervalMs % 1000) * 1'000'000;
-        if (timer.fd < 0 || timerfd_settime(timer.fd, 0, &timing, nullptr) != 0) {
+        if (!timer.valid() || timerfd_settime(timer.get(), 0, &timing, nullptr) != 0) {
             std::fprintf(stderr, "vantrel-camsim noise: cannot set up the timer: %s\n", std::strerror(errno));
             return kExitRuntime;
         }
@@ -142,9 +138,9 @@ int runNoise(const NoiseOptions& options, SignalWatch& signals) {
             const Route& route = (*routes)[r];
             // Each sender starts with another kind, so every kind is some sender's first.
             std::vector<std::uint8_t> datagram = options.mdns ? mdns::officeMessage(rounds + static_cast<unsigned>(r))
-                                                              : makeJunk(options.size, engine);
+                                                              : junk(engine);
             auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-            if (sendDatagram(sock.fd, {options.to, options.port}, route, datagram, deadline) == SendResult::Sent) {
+            if (sendDatagram(sock.get(), {options.to, options.port}, route, datagram, deadline) == SendResult::Sent) {
                 ++sent;
             } else {
                 ++failures;
@@ -160,9 +156,9 @@ int runNoise(const NoiseOptions& options, SignalWatch& signals) {
         loop.watch(signals.fd(), [&] {
             if (signals.consume()) loop.stop();
         });
-        loop.watch(timer.fd, [&] {
+        loop.watch(timer.get(), [&] {
             std::uint64_t expirations = 0;
-            if (::read(timer.fd, &expirations, sizeof(expirations)) != sizeof(expirations)) return;
+            if (::read(timer.get(), &expirations, sizeof(expirations)) != sizeof(expirations)) return;
             // A late wake-up owes the missed rounds; send them now rather than drift.
             for (std::uint64_t i = 0; i < expirations && rounds < options.count; ++i) sendRound();
             if (rounds >= options.count) loop.stop();

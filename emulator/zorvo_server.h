@@ -34,8 +34,6 @@ public:
     // Answers the requests waiting on the socket, a bounded batch at a time.
     void onReadable();
 
-    void setVerbose(bool verbose) { verbose_ = verbose; }
-
 private:
     int bound(std::string& error) const;
 
@@ -45,7 +43,6 @@ private:
     NonceSource nonces_;
     zorvo::OidService service_;
     int fd_ = -1;
-    bool verbose_ = false;
 };
 
 }  // namespace camsim

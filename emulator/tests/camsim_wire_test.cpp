@@ -123,12 +123,6 @@ TEST(DiscoveryReply, ExtrasFollowRegularOptionsAndEndMarkerCanBeDropped) {
     EXPECT_EQ(Bytes(reply.end() - tail.size(), reply.end()), tail);
 }
 
-TEST(DiscoveryReply, RawReplyIsSentAsIs) {
-    Camera cam = lobby();
-    cam.rawReply = Bytes{0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x02, 0xe5, 0xa1, 0x00};
-    EXPECT_EQ(buildDiscoveryReply(cam, 1, kNonce), *cam.rawReply);
-}
-
 TEST(DiscoveryRequest, ParsesOnlyDiscoveryRequestsOfEightBytesOrMore) {
     const Bytes request = {0x01, 0x01, 0x00, 0x00, 0x40, 0x7f, 0x00, 0x00};
     auto parsed = parseDiscoveryRequest(request);
