@@ -1,7 +1,6 @@
 #include "drovik_responder.h"
 
-#include "udp_receive.h"
-#include "udp_send.h"
+#include "udp.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -4,11 +4,11 @@
 // reply out of the link the request came in on.
 
 #include "camera.h"
+#include "camera_credentials.h"
 #include "drovik_assign_wire.h"
 #include "drovik_responder_wire.h"
 #include "event_loop.h"
-#include "nonce_source.h"
-#include "udp_send.h"
+#include "udp.h"
 
 #include <cstdint>
 #include <functional>

@@ -11,7 +11,6 @@
 #include "mdns_wire.h"
 #include "multicast_links.h"
 #include "noise.h"
-#include "signal_watch.h"
 #include "zorvo_server.h"
 
 #include <CLI/CLI.hpp>

@@ -1,10 +1,8 @@
 #include "mdns_responder.h"
 
 #include "mdns_answer_wire.h"
-#include "mdns_query_wire.h"
 #include "mdns_wire.h"
-#include "udp_receive.h"
-#include "udp_send.h"
+#include "udp.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>

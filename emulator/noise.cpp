@@ -3,7 +3,7 @@
 #include "event_loop.h"
 #include "mdns_noise_wire.h"
 #include "multicast_links.h"
-#include "udp_send.h"
+#include "udp.h"
 
 #include "platform/links.h"
 #include "platform/owned_fd.h"

@@ -4,7 +4,7 @@
 // discovery shrug them off.
 
 #include "camera.h"
-#include "signal_watch.h"
+#include "event_loop.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,8 +1,7 @@
 #include "zorvo_server.h"
 
 #include "http_request.h"
-#include "udp_receive.h"
-#include "udp_send.h"
+#include "udp.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>

@@ -3,7 +3,7 @@
 // 35777; each request is answered to the address and port it came from.
 
 #include "camera.h"
-#include "nonce_source.h"
+#include "camera_credentials.h"
 #include "zorvo_server_wire.h"
 
 #include <cstdint>

@@ -4,7 +4,6 @@
 
 #include "mdns_answer_wire.h"
 #include "mdns_message_walk.h"
-#include "mdns_service_text.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // type / 0 / length (big-endian) / value options ending with type 0.
 
 #include "drovik_responder_wire.h"
-#include "nonce_source.h"
+#include "camera_credentials.h"
 
 #include <gtest/gtest.h>
 
