@@ -23,8 +23,9 @@ constexpr std::chrono::seconds kSendPatience{2};
 
 }  // namespace
 
-DrovikResponder::DrovikResponder(std::vector<Camera>& cameras, const std::vector<Ipv4>& localAddresses)
-    : cameras_(cameras), localAddresses_(localAddresses) {
+DrovikResponder::DrovikResponder(std::vector<Camera>& cameras, const LocalAddresses& local)
+    : cameras_(cameras), localAddresses_(local.size()) {
+    for (std::size_t i = 0; i < local.size(); ++i) std::memcpy(localAddresses_[i].data(), &local[i].address, 4);
     std::sort(localAddresses_.begin(), localAddresses_.end());
     recentNonces_.resize(cameras_.size());
 }

@@ -8,6 +8,7 @@
 #include "drovik_assign_wire.h"
 #include "drovik_responder_wire.h"
 #include "event_loop.h"
+#include "multicast_links.h"
 #include "udp.h"
 
 #include <cstdint>
@@ -21,9 +22,9 @@ namespace camsim {
 class DrovikResponder {
 public:
     // cameras is the camera state the services share (an assignment changes
-    // it); it must outlive the responder. localAddresses are this host's IPv4
+    // it); it must outlive the responder. `local` holds this host's IPv4
     // addresses: a camera whose address is one of them sends from it.
-    DrovikResponder(std::vector<Camera>& cameras, const std::vector<Ipv4>& localAddresses);
+    DrovikResponder(std::vector<Camera>& cameras, const LocalAddresses& local);
     ~DrovikResponder();
     DrovikResponder(const DrovikResponder&) = delete;
     DrovikResponder& operator=(const DrovikResponder&) = delete;

@@ -7,8 +7,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 
 namespace camsim {
+
+int complain(int code, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::fputs("vantrel-camsim: ", stderr);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+    return code;
+}
 
 void EventLoop::watch(int fd, Handler onReadable) {
     watches_.push_back({fd, std::move(onReadable)});

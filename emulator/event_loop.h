@@ -10,6 +10,12 @@
 
 namespace camsim {
 
+inline constexpr int kExitRuntime = 1;  // the program could not do its job (socket, interfaces)
+inline constexpr int kExitUsage = 2;    // bad command line or config
+
+// Says why on standard error after the program's name; returns `code`.
+[[gnu::format(printf, 2, 3)]] int complain(int code, const char* format, ...);
+
 class EventLoop {
 public:
     using Clock = std::chrono::steady_clock;

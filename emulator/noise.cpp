@@ -10,13 +10,12 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/timerfd.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <random>
 
@@ -24,8 +23,6 @@ namespace camsim {
 namespace {
 
 constexpr Ipv4 kLimitedBroadcast{255, 255, 255, 255};
-constexpr int kExitRuntime = 1;
-constexpr int kExitUsage = 2;
 
 constexpr std::size_t kJunkSize = 40;
 
@@ -52,8 +49,7 @@ std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const
         std::memcpy(&addr.s_addr, from.data(), from.size());
         const unsigned link = platform::LinkOfAddress(addr);
         if (link == 0) {
-            std::fprintf(stderr, "vantrel-camsim noise: --from %u.%u.%u.%u: no local link has this address\n",
-                         from[0], from[1], from[2], from[3]);
+            complain(0, "noise: --from %s: no local link has this address", dotted(from).c_str());
             return std::nullopt;
         }
         routes.push_back({link, from});
@@ -71,7 +67,7 @@ std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const
     } else {
         routes.push_back({0, {}});  // the routing table decides
     }
-    if (routes.empty()) std::fprintf(stderr, "vantrel-camsim noise: no suitable link is up; sending nothing\n");
+    if (routes.empty()) complain(0, "noise: no suitable link is up; sending nothing");
     return routes;
 }
 
@@ -100,78 +96,45 @@ bool setUpSocket(int fd, const NoiseOptions& options) {
 
 int runNoise(const NoiseOptions& options, SignalWatch& signals) {
     auto local = localAddresses();
-    if (!local) {
-        std::fprintf(stderr, "vantrel-camsim noise: cannot read the interfaces: %s\n", std::strerror(errno));
-        return kExitRuntime;
-    }
+    if (!local) return complain(kExitRuntime, "noise: cannot read the interfaces: %s", std::strerror(errno));
     auto routes = noiseRoutes(options, *local);
     if (!routes) return kExitUsage;
 
     platform::OwnedFd sock(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!sock.valid() || !setUpSocket(sock.get(), options)) {
-        std::fprintf(stderr, "vantrel-camsim noise: cannot set up the socket: %s\n", std::strerror(errno));
-        return kExitRuntime;
-    }
-
-    platform::OwnedFd timer;
-    if (options.intervalMs > 0) {
-        timer.reset(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
-        itimerspec timing{};
-        timing.it_value.tv_nsec = 1;  // first round at once
-        timing.it_interval.tv_sec = options.intervalMs / 1000;
-        timing.it_interval.tv_nsec = static_cast<long>(options.intervalMs % 1000) * 1'000'000;
-        if (!timer.valid() || timerfd_settime(timer.get(), 0, &timing, nullptr) != 0) {
-            std::fprintf(stderr, "vantrel-camsim noise: cannot set up the timer: %s\n", std::strerror(errno));
-            return kExitRuntime;
-        }
+        return complain(kExitRuntime, "noise: cannot set up the socket: %s", std::strerror(errno));
     }
 
     std::printf("ready\n");
     std::fflush(stdout);
 
     std::mt19937_64 engine{std::random_device{}()};
-    unsigned sent = 0;
     unsigned rounds = 0;
     unsigned failures = 0;
-    auto sendRound = [&] {
+    EventLoop loop;
+    loop.watch(signals.fd(), [&] {
+        if (signals.consume()) loop.stop();
+    });
+    // Round k is due k intervals after the start: a late wake-up sends the
+    // rounds it missed at once rather than drift.
+    const auto start = EventLoop::Clock::now();
+    const std::chrono::milliseconds interval(options.intervalMs);
+    std::function<void()> round = [&] {
         for (std::size_t r = 0; r < routes->size(); ++r) {
-            const Route& route = (*routes)[r];
             // Each sender starts with another kind, so every kind is some sender's first.
-            std::vector<std::uint8_t> datagram = options.mdns ? mdns::officeMessage(rounds + static_cast<unsigned>(r))
-                                                              : junk(engine);
+            auto datagram = options.mdns ? mdns::officeMessage(rounds + static_cast<unsigned>(r)) : junk(engine);
             auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-            if (sendDatagram(sock.get(), {options.to, options.port}, route, datagram, deadline) == SendResult::Sent) {
-                ++sent;
-            } else {
+            if (sendDatagram(sock.get(), {options.to, options.port}, (*routes)[r], datagram, deadline) !=
+                SendResult::Sent) {
                 ++failures;
             }
         }
-        ++rounds;
+        if (++rounds < options.count) loop.at(start + interval * rounds, round);
+        else loop.stop();
     };
-
-    if (options.intervalMs == 0) {
-        while (rounds < options.count && !signals.consume()) sendRound();
-    } else {
-        EventLoop loop;
-        loop.watch(signals.fd(), [&] {
-            if (signals.consume()) loop.stop();
-        });
-        loop.watch(timer.get(), [&] {
-            std::uint64_t expirations = 0;
-            if (::read(timer.get(), &expirations, sizeof(expirations)) != sizeof(expirations)) return;
-            // A late wake-up owes the missed rounds; send them now rather than drift.
-            for (std::uint64_t i = 0; i < expirations && rounds < options.count; ++i) sendRound();
-            if (rounds >= options.count) loop.stop();
-        });
-        // The rounds end the loop; the deadline only guards against a timer that never fires.
-        auto bound = std::chrono::milliseconds(static_cast<std::uint64_t>(options.intervalMs) * options.count) +
-                     std::chrono::seconds(5);
-        loop.run(std::chrono::steady_clock::now() + bound);
-    }
-
-    if (failures > 0) {
-        std::fprintf(stderr, "vantrel-camsim noise: %u of %u datagrams not sent\n", failures, failures + sent);
-    }
+    loop.at(start, round);
+    loop.run(EventLoop::Clock::time_point::max());  // the rounds or a signal end it
+    if (failures > 0) complain(0, "noise: %u of %zu datagrams not sent", failures, rounds * routes->size());
     return 0;
 }
 
