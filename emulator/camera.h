@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <string>
@@ -15,14 +16,21 @@ using HwAddr = std::array<std::uint8_t, 6>;
 // IPv4 address, first octet first (network order).
 using Ipv4 = std::array<std::uint8_t, 4>;
 
+// Dotted-decimal text, for logs and the cameras' own texts.
+inline std::string dotted(const Ipv4& a) {
+    char buf[16];
+    std::snprintf(buf, sizeof(buf), "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
+    return buf;
+}
+
 // Which discovery requests a camera answers.
 enum class AnswerMode {
     Range,  // only requests whose range holds the last byte of the hardware address
     Every,  // every request
 };
 
-// An option appended verbatim after the regular ones, for tests of unknown
-// types and malformed data.
+// An option appended verbatim after the regular ones, for fuzz seeds with
+// unknown types and malformed data (no config key sets it).
 struct ExtraOption {
     std::uint8_t type = 0;
     std::vector<std::uint8_t> value;
@@ -41,7 +49,6 @@ enum class MdnsSection { Additional, Answer };
 // How a camera serving the OID protocol misbehaves.
 enum class ZorvoFault {
     None,
-    NoVersion,     // never answers a version request, in either form
     RefuseFirst,   // refuses its first OID request (status 1, fresh nonce) whatever the digest
     RefuseAlways,  // refuses every OID request
     WrongCommand,  // generation-4 OID replies echo another command byte
@@ -91,18 +98,15 @@ struct Camera {
     std::uint8_t dhcp = 0;
     std::optional<std::uint16_t> httpPort;
     AnswerMode answer = AnswerMode::Range;
+    // Malformed replies for the fuzz seeds only; the config leaves them as they are.
     std::vector<ExtraOption> extraOptions;
     bool noEndMarker = false;
-    // When set, the camera sends exactly these bytes instead of a built reply.
-    std::optional<std::vector<std::uint8_t>> rawReply;
 
     bool drovik = true;  // answers the broadcast discovery
     bool mdns = false;   // answers mDNS queries for _http._tcp.local
-    // Service instance label; absent: "<name>-<12 hex digits of hwAddr>".
-    std::optional<std::string> instance;
     std::vector<MdnsRecord> mdnsOrder{MdnsRecord::Srv, MdnsRecord::Txt, MdnsRecord::A};
     MdnsSection mdnsSection = MdnsSection::Additional;
-    bool mdnsCompression = true;
+    bool mdnsCompression = true;  // false only in fuzz seeds: names written in full
     // When set, the TXT record carries exactly these strings.
     std::optional<std::vector<std::string>> txt;
     unsigned mdnsDelayMs = 0;

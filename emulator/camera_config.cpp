@@ -4,401 +4,198 @@
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
-#include <array>
-#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <utility>
 
 namespace camsim {
 namespace {
 
 using nlohmann::json;
 
-// Keys a camera entry may carry; anything else is most likely a typo, which
-// would otherwise silently give a camera different from the one intended.
+// The first problem found in a camera entry: the key it concerns and why.
+struct Refusal {
+    std::string key, why;
+};
+
+template <typename E>
+using Names = std::vector<std::pair<std::string, E>>;
+
+const Names<AnswerMode> kAnswerModes = {{"range", AnswerMode::Range}, {"every", AnswerMode::Every}};
+const Names<MdnsRecord> kMdnsRecords = {{"srv", MdnsRecord::Srv}, {"txt", MdnsRecord::Txt}, {"a", MdnsRecord::A},
+                                        {"aaaa", MdnsRecord::Aaaa}, {"nsec", MdnsRecord::Nsec}};
+const Names<MdnsSection> kMdnsSections = {{"additional", MdnsSection::Additional}, {"answer", MdnsSection::Answer}};
+const Names<ZorvoFault> kZorvoFaults = {
+    {"none", ZorvoFault::None},           {"refuseFirst", ZorvoFault::RefuseFirst},
+    {"refuseAlways", ZorvoFault::RefuseAlways}, {"wrongCommand", ZorvoFault::WrongCommand},
+    {"wrongSeq", ZorvoFault::WrongSeq},   {"shortRead", ZorvoFault::ShortRead},
+    {"oversize", ZorvoFault::Oversize},   {"status2", ZorvoFault::Status2}};
+const Names<AssignReply> kAssignReplies = {{"normal", AssignReply::Normal}, {"silent", AssignReply::Silent},
+                                           {"refuse", AssignReply::Refuse}, {"status7", AssignReply::Status7},
+                                           {"code4", AssignReply::Code4}};
+const Names<HttpAuth> kHttpAuths = {{"basic", HttpAuth::Basic}, {"digest", HttpAuth::Digest}};
+const Names<HttpFault> kHttpFaults = {
+    {"none", HttpFault::None},         {"unauthorized", HttpFault::Unauthorized}, {"error", HttpFault::Error},
+    {"chunked", HttpFault::Chunked},   {"noLength", HttpFault::NoLength},         {"noBody", HttpFault::NoBody},
+    {"empty", HttpFault::Empty},       {"slowHeaders", HttpFault::SlowHeaders},   {"trickle", HttpFault::Trickle},
+    {"shortBody", HttpFault::ShortBody}, {"status500", HttpFault::Status500},     {"status204", HttpFault::Status204},
+    {"bare", HttpFault::Bare}};
+
+// Anything else is most likely a typo, which would otherwise silently give a
+// camera different from the one intended.
 const std::set<std::string> kCameraKeys = {
-    "name",         "hwAddr",      "ip",          "subnet",      "gateway",
-    "productName",  "productCode", "dhcp",        "httpPort",    "answer",
-    "extraOptions", "noEndMarker", "rawReplyHex", "drovik",
-    // mDNS
-    "mdns", "instance", "mdnsOrder", "mdnsSection", "mdnsCompression", "txt", "mdnsDelayMs",
-    // OID protocol and broadcast assignment
+    "name", "hwAddr", "ip", "subnet", "gateway", "productName", "productCode", "dhcp", "httpPort", "answer",
+    "drovik", "mdns", "mdnsOrder", "mdnsSection", "txt", "mdnsDelayMs",
     "password", "zorvo", "zorvoVersion", "zorvoFault", "oids", "assignReply", "assignWrongIds", "assignDelayMs",
-    // web server
-    "http", "httpAuth", "httpFault", "httpLists",
-};
+    "http", "httpAuth", "httpFault", "httpLists"};
 
-constexpr std::size_t kMaxMdnsRecords = 32;  // more would only repeat records
-constexpr std::size_t kMaxLabel = 63;         // DNS label
-constexpr std::size_t kMaxTxtString = 255;    // DNS character-string
-
-const std::pair<const char*, MdnsRecord> kMdnsRecordNames[] = {
-    {"srv", MdnsRecord::Srv}, {"txt", MdnsRecord::Txt}, {"a", MdnsRecord::A},
-    {"aaaa", MdnsRecord::Aaaa}, {"nsec", MdnsRecord::Nsec},
-};
-
-const std::pair<const char*, ZorvoFault> kZorvoFaultNames[] = {
-    {"none", ZorvoFault::None},
-    {"noVersion", ZorvoFault::NoVersion},
-    {"refuseFirst", ZorvoFault::RefuseFirst},
-    {"refuseAlways", ZorvoFault::RefuseAlways},
-    {"wrongCommand", ZorvoFault::WrongCommand},
-    {"wrongSeq", ZorvoFault::WrongSeq},
-    {"shortRead", ZorvoFault::ShortRead},
-    {"oversize", ZorvoFault::Oversize},
-    {"status2", ZorvoFault::Status2},
-};
-
-const std::pair<const char*, AssignReply> kAssignReplyNames[] = {
-    {"normal", AssignReply::Normal}, {"silent", AssignReply::Silent},   {"refuse", AssignReply::Refuse},
-    {"status7", AssignReply::Status7}, {"code4", AssignReply::Code4},
-};
-
-const std::pair<const char*, HttpAuth> kHttpAuthNames[] = {
-    {"basic", HttpAuth::Basic}, {"digest", HttpAuth::Digest},
-};
-
-const std::pair<const char*, HttpFault> kHttpFaultNames[] = {
-    {"none", HttpFault::None},
-    {"unauthorized", HttpFault::Unauthorized},
-    {"error", HttpFault::Error},
-    {"chunked", HttpFault::Chunked},
-    {"noLength", HttpFault::NoLength},
-    {"noBody", HttpFault::NoBody},
-    {"empty", HttpFault::Empty},
-    {"slowHeaders", HttpFault::SlowHeaders},
-    {"trickle", HttpFault::Trickle},
-    {"shortBody", HttpFault::ShortBody},
-    {"status500", HttpFault::Status500},
-    {"status204", HttpFault::Status204},
-    {"bare", HttpFault::Bare},
-};
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+// A key's value; absent and null both mean "keep the default".
+const json* find(const json& entry, const std::string& key) {
+    auto it = entry.find(key);
+    return it == entry.end() || it->is_null() ? nullptr : &*it;
 }
 
-// Hex text to bytes; spaces between bytes are allowed for readability.
-std::optional<std::vector<std::uint8_t>> parseHex(const std::string& text) {
-    std::vector<std::uint8_t> bytes;
-    int high = -1;
-    for (char c : text) {
-        if (c == ' ' && high < 0) continue;
-        int d = hexDigit(c);
-        if (d < 0) return std::nullopt;
-        if (high < 0) {
-            high = d;
-        } else {
-            bytes.push_back(static_cast<std::uint8_t>(high << 4 | d));
-            high = -1;
+// nlohmann's conversion, its complaint told against the key (and the
+// member of an array or object that is not text).
+template <typename T>
+T as(const json& value, const std::string& key) {
+    try {
+        return value.get<T>();
+    } catch (const json::exception& e) {
+        std::string where = key;
+        std::size_t i = 0;
+        for (auto it = value.begin(); it != value.end() && value.is_structured(); ++it, ++i) {
+            if (it->is_string()) continue;
+            where += value.is_array() ? "[" + std::to_string(i) + "]" : "." + it.key();
+            break;
         }
-    }
-    if (high >= 0) return std::nullopt;
-    return bytes;
-}
-
-std::optional<HwAddr> parseHwAddr(const std::string& text) {
-    // Exactly "xx:xx:xx:xx:xx:xx".
-    if (text.size() != 17) return std::nullopt;
-    HwAddr addr{};
-    for (std::size_t i = 0; i < addr.size(); ++i) {
-        std::size_t at = i * 3;
-        if (i > 0 && text[at - 1] != ':') return std::nullopt;
-        int high = hexDigit(text[at]);
-        int low = hexDigit(text[at + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        addr[i] = static_cast<std::uint8_t>(high << 4 | low);
-    }
-    return addr;
-}
-
-std::optional<Ipv4> parseIpv4(const std::string& text) {
-    in_addr addr{};
-    if (inet_pton(AF_INET, text.c_str(), &addr) != 1) return std::nullopt;
-    Ipv4 out{};
-    static_assert(sizeof(addr.s_addr) == sizeof(out));
-    std::memcpy(out.data(), &addr.s_addr, out.size());
-    return out;
-}
-
-// Reads the fields of one JSON object, remembering the first problem with
-// the path of the offending field.
-class FieldReader {
-public:
-    FieldReader(const json& object, std::string path, std::string& error)
-        : object_(object), path_(std::move(path)), error_(error) {}
-
-    bool failed() const { return !error_.empty(); }
-
-    void fail(const std::string& key, const std::string& why) {
-        if (failed()) return;
-        error_ = path_ + (key.empty() ? "" : "." + key) + ": " + why;
-    }
-
-    // The value of key, or nullptr when it is absent or null (both mean "use
-    // the default").
-    const json* find(const std::string& key) const {
-        auto it = object_.find(key);
-        if (it == object_.end() || it->is_null()) return nullptr;
-        return &*it;
-    }
-
-    void text(const std::string& key, std::string& out) {
-        if (const json* v = find(key)) {
-            if (!v->is_string()) return fail(key, "expected a string");
-            out = v->get<std::string>();
-        }
-    }
-
-    void optionalText(const std::string& key, std::optional<std::string>& out) {
-        if (find(key)) {
-            std::string value;
-            text(key, value);
-            out = value;
-        }
-    }
-
-    void ipv4(const std::string& key, Ipv4& out) {
-        if (const json* v = find(key)) {
-            auto parsed = v->is_string() ? parseIpv4(v->get<std::string>()) : std::nullopt;
-            if (!parsed) return fail(key, "expected a dotted-decimal IPv4 address such as \"10.0.0.1\"");
-            out = *parsed;
-        }
-    }
-
-    // Integer in [low, high].
-    std::optional<std::int64_t> integer(const std::string& key, std::int64_t low, std::int64_t high) {
-        const json* v = find(key);
-        if (!v) return std::nullopt;
-        if (!v->is_number_integer()) {
-            fail(key, "expected an integer");
-            return std::nullopt;
-        }
-        // Unsigned values above INT64_MAX do not fit get<int64_t>; they are out of range anyway.
-        bool tooBig = v->is_number_unsigned() && v->get<std::uint64_t>() > static_cast<std::uint64_t>(high);
-        std::int64_t n = tooBig ? high : v->get<std::int64_t>();
-        if (tooBig || n < low || n > high) {
-            fail(key, "expected an integer from " + std::to_string(low) + " to " + std::to_string(high));
-            return std::nullopt;
-        }
-        return n;
-    }
-
-    void flag(const std::string& key, bool& out) {
-        if (const json* v = find(key)) {
-            if (!v->is_boolean()) return fail(key, "expected true or false");
-            out = v->get<bool>();
-        }
-    }
-
-    // An array of strings; nothing when absent.
-    std::optional<std::vector<std::string>> texts(const std::string& key) {
-        const json* v = find(key);
-        if (!v) return std::nullopt;
-        if (!v->is_array()) {
-            fail(key, "expected an array of strings");
-            return std::nullopt;
-        }
-        std::vector<std::string> out;
-        for (std::size_t i = 0; i < v->size(); ++i) {
-            if (!(*v)[i].is_string()) {
-                fail(key + "[" + std::to_string(i) + "]", "expected a string");
-                return std::nullopt;
-            }
-            out.push_back((*v)[i].get<std::string>());
-        }
-        return out;
-    }
-
-    // One of the names in `names`; the default stays when absent.
-    template <typename E, std::size_t N>
-    void choice(const std::string& key, const std::pair<const char*, E> (&names)[N], E& out) {
-        const json* v = find(key);
-        if (!v) return;
-        for (const auto& [name, value] : names) {
-            if (v->is_string() && v->get<std::string>() == name) {
-                out = value;
-                return;
-            }
-        }
-        std::string expected = "expected one of";
-        for (std::size_t i = 0; i < N; ++i) expected += std::string(i ? ", \"" : " \"") + names[i].first + "\"";
-        fail(key, expected);
-    }
-
-    void unknownKeys(const std::set<std::string>& known) {
-        for (auto it = object_.begin(); it != object_.end(); ++it) {
-            if (!known.count(it.key())) return fail(it.key(), "unknown field");
-        }
-    }
-
-private:
-    const json& object_;
-    std::string path_;
-    std::string& error_;
-};
-
-void readExtraOptions(const json& list, const std::string& path, std::vector<ExtraOption>& out,
-                      std::string& error) {
-    if (!list.is_array()) {
-        error = path + ": expected an array of {\"type\": N, \"hex\": \"...\"}";
-        return;
-    }
-    for (std::size_t i = 0; i < list.size() && error.empty(); ++i) {
-        std::string itemPath = path + "[" + std::to_string(i) + "]";
-        if (!list[i].is_object()) {
-            error = itemPath + ": expected an object";
-            return;
-        }
-        FieldReader r(list[i], itemPath, error);
-        r.unknownKeys({"type", "hex", "length"});
-        ExtraOption option;
-        auto type = r.integer("type", 0, 255);
-        if (!r.failed() && !type) r.fail("type", "missing");
-        if (type) option.type = static_cast<std::uint8_t>(*type);
-        std::string hex;
-        r.text("hex", hex);
-        auto value = parseHex(hex);
-        if (!value) r.fail("hex", "expected an even number of hexadecimal digits");
-        if (value && value->size() > 0xFFFF) r.fail("hex", "value longer than 65535 bytes");
-        if (value) option.value = std::move(*value);
-        if (auto length = r.integer("length", 0, 0xFFFF)) {
-            option.declaredLength = static_cast<std::uint16_t>(*length);
-        }
-        out.push_back(std::move(option));
+        const char* what = e.what();
+        throw Refusal{where, std::strchr(what, ']') ? std::strchr(what, ']') + 2 : what};
     }
 }
 
-// The keys that shape the camera's mDNS answer.
-void readMdns(FieldReader& r, Camera& cam) {
-    r.flag("mdns", cam.mdns);
-    r.optionalText("instance", cam.instance);
-    if (cam.instance && (cam.instance->empty() || cam.instance->size() > kMaxLabel)) {
-        r.fail("instance", "expected 1 to 63 bytes (one DNS label)");
-    }
-
-    if (auto order = r.texts("mdnsOrder")) {
-        if (order->size() > kMaxMdnsRecords) r.fail("mdnsOrder", "more than 32 records");
-        cam.mdnsOrder.clear();
-        for (std::size_t i = 0; i < order->size(); ++i) {
-            const std::string& name = (*order)[i];
-            auto it = std::find_if(std::begin(kMdnsRecordNames), std::end(kMdnsRecordNames),
-                                   [&](const auto& known) { return name == known.first; });
-            if (it == std::end(kMdnsRecordNames)) {
-                r.fail("mdnsOrder[" + std::to_string(i) + "]",
-                       "expected \"srv\", \"txt\", \"a\", \"aaaa\" or \"nsec\"");
-                break;
-            }
-            cam.mdnsOrder.push_back(it->second);
-        }
-    }
-
-    std::string section = "additional";
-    r.text("mdnsSection", section);
-    if (section == "additional") cam.mdnsSection = MdnsSection::Additional;
-    else if (section == "answer") cam.mdnsSection = MdnsSection::Answer;
-    else r.fail("mdnsSection", "expected \"additional\" or \"answer\"");
-
-    r.flag("mdnsCompression", cam.mdnsCompression);
-    cam.txt = r.texts("txt");
-    for (std::size_t i = 0; cam.txt && i < cam.txt->size(); ++i) {
-        if ((*cam.txt)[i].size() > kMaxTxtString) r.fail("txt[" + std::to_string(i) + "]", "longer than 255 bytes");
-    }
-    if (auto delay = r.integer("mdnsDelayMs", 0, 500)) cam.mdnsDelayMs = static_cast<unsigned>(*delay);
+template <typename T>
+void read(const json& entry, const std::string& key, T& out) {
+    if (const json* v = find(entry, key)) out = as<T>(*v, key);
 }
 
-// An object of text to text, such as the OID table.
-void readTextMap(FieldReader& r, const std::string& key, std::map<std::string, std::string>& out) {
-    const json* v = r.find(key);
+template <typename T>
+void read(const json& entry, const std::string& key, std::optional<T>& out) {
+    if (const json* v = find(entry, key)) out = as<T>(*v, key);
+}
+
+// An integer in [low, high]; nlohmann alone would take true or 80.5 as well.
+template <typename T>
+void integer(const json& entry, const std::string& key, std::int64_t low, std::int64_t high, T& out) {
+    const json* v = find(entry, key);
     if (!v) return;
-    if (!v->is_object()) return r.fail(key, "expected an object of OID text to text");
-    for (auto it = v->begin(); it != v->end(); ++it) {
-        if (!it->is_string()) return r.fail(key + "." + it.key(), "expected a string");
-        out[it.key()] = it->get<std::string>();
+    // Unsigned values above INT64_MAX are out of range for every field.
+    if (!v->is_number_integer() || (v->is_number_unsigned() && v->get<std::uint64_t>() > std::uint64_t(high)) ||
+        v->get<std::int64_t>() < low || v->get<std::int64_t>() > high) {
+        throw Refusal{key, "expected an integer from " + std::to_string(low) + " to " + std::to_string(high)};
+    }
+    out = static_cast<T>(v->get<std::int64_t>());
+}
+
+template <typename E>
+E named(const std::string& text, const std::string& key, const Names<E>& names) {
+    for (const auto& [name, value] : names) {
+        if (text == name) return value;
+    }
+    std::string expected = "expected one of";
+    for (const auto& [name, value] : names) expected += " \"" + name + "\"";
+    throw Refusal{key, expected};
+}
+
+template <typename E>
+void choice(const json& entry, const std::string& key, const Names<E>& names, E& out) {
+    if (const json* v = find(entry, key)) out = named(as<std::string>(*v, key), key, names);
+}
+
+void address(const json& entry, const std::string& key, Ipv4& out) {
+    if (const json* v = find(entry, key)) {
+        if (!v->is_string() || !parseIpv4(v->get<std::string>(), out)) {
+            throw Refusal{key, "expected a dotted-decimal IPv4 address such as \"10.0.0.1\""};
+        }
     }
 }
 
-// The keys of the OID service and of the broadcast assignment.
-void readZorvo(FieldReader& r, Camera& cam) {
-    r.text("password", cam.password);
-    r.flag("zorvo", cam.zorvo);
-    if (auto version = r.integer("zorvoVersion", INT32_MIN, INT32_MAX)) {
-        cam.zorvoVersion = static_cast<std::int32_t>(*version);
+HwAddr hardwareAddress(const json& entry) {
+    const json* v = find(entry, "hwAddr");
+    if (!v) throw Refusal{"hwAddr", "missing (every camera needs a hardware address)"};
+    HwAddr hw{};
+    unsigned byte[6];
+    char end;
+    const std::string text = v->is_string() ? v->get<std::string>() : "";
+    // Exactly "xx:xx:xx:xx:xx:xx".
+    if (text.size() != 17 || std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &byte[0], &byte[1], &byte[2],
+                                         &byte[3], &byte[4], &byte[5], &end) != 6 ||
+        text.find_first_not_of("0123456789abcdefABCDEF:") != std::string::npos) {
+        throw Refusal{"hwAddr", "expected six two-digit hexadecimal pairs joined by colons"};
     }
-    r.choice("zorvoFault", kZorvoFaultNames, cam.zorvoFault);
-
-    readTextMap(r, "oids", cam.oids);
-    if (r.failed()) return;
-    // The camera name is OID 2.4 unless the table says otherwise.
-    cam.oids.emplace("2.4", cam.name);
-
-    r.choice("assignReply", kAssignReplyNames, cam.assignReply);
-    if (auto wrongIds = r.integer("assignWrongIds", 0, 255)) cam.assignWrongIds = static_cast<unsigned>(*wrongIds);
-    if (auto delay = r.integer("assignDelayMs", 0, 60000)) cam.assignDelayMs = static_cast<unsigned>(*delay);
+    for (std::size_t i = 0; i < hw.size(); ++i) hw[i] = static_cast<std::uint8_t>(byte[i]);
+    return hw;
 }
 
-void readHttp(FieldReader& r, Camera& cam) {
-    r.flag("http", cam.http);
-    r.choice("httpAuth", kHttpAuthNames, cam.httpAuth);
-    r.choice("httpFault", kHttpFaultNames, cam.httpFault);
-    readTextMap(r, "httpLists", cam.httpLists);
-}
-
-void readCamera(const json& entry, const std::string& path, Camera& cam, std::string& error) {
-    if (!entry.is_object()) {
-        error = path + ": expected an object";
-        return;
+Camera readCamera(const json& entry) {
+    if (!entry.is_object()) throw Refusal{"", "expected an object"};
+    for (const auto& [key, value] : entry.items()) {
+        if (!kCameraKeys.count(key)) throw Refusal{key, "unknown field"};
     }
-    FieldReader r(entry, path, error);
-    r.unknownKeys(kCameraKeys);
+    Camera cam;
+    cam.hwAddr = hardwareAddress(entry);
+    read(entry, "name", cam.name);
+    address(entry, "ip", cam.ip);
+    address(entry, "subnet", cam.subnet);
+    address(entry, "gateway", cam.gateway);
+    read(entry, "productName", cam.productName);
+    read(entry, "productCode", cam.productCode);
+    integer(entry, "dhcp", 0, 255, cam.dhcp);
+    std::uint16_t port = 0;
+    integer(entry, "httpPort", 0, 0xFFFF, port);
+    if (find(entry, "httpPort")) cam.httpPort = port;
+    choice(entry, "answer", kAnswerModes, cam.answer);
 
-    const json* hw = r.find("hwAddr");
-    auto hwAddr = (hw && hw->is_string()) ? parseHwAddr(hw->get<std::string>()) : std::nullopt;
-    if (!hw) r.fail("hwAddr", "missing (every camera needs a hardware address)");
-    else if (!hwAddr) r.fail("hwAddr", "expected six two-digit hexadecimal pairs joined by colons");
-    else cam.hwAddr = *hwAddr;
-
-    r.text("name", cam.name);
-    r.ipv4("ip", cam.ip);
-    r.ipv4("subnet", cam.subnet);
-    r.ipv4("gateway", cam.gateway);
-    r.text("productName", cam.productName);
-    r.optionalText("productCode", cam.productCode);
-    if (auto dhcp = r.integer("dhcp", 0, 255)) cam.dhcp = static_cast<std::uint8_t>(*dhcp);
-    if (auto port = r.integer("httpPort", 0, 0xFFFF)) cam.httpPort = static_cast<std::uint16_t>(*port);
-
-    std::string answer = "range";
-    r.text("answer", answer);
-    if (answer == "range") cam.answer = AnswerMode::Range;
-    else if (answer == "every") cam.answer = AnswerMode::Every;
-    else r.fail("answer", "expected \"range\" or \"every\"");
-
-    if (const json* extras = r.find("extraOptions"); extras && !r.failed()) {
-        readExtraOptions(*extras, path + ".extraOptions", cam.extraOptions, error);
+    read(entry, "drovik", cam.drovik);
+    read(entry, "mdns", cam.mdns);
+    if (const json* order = find(entry, "mdnsOrder")) {
+        cam.mdnsOrder.clear();
+        const auto names = as<std::vector<std::string>>(*order, "mdnsOrder");
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            cam.mdnsOrder.push_back(named(names[i], "mdnsOrder[" + std::to_string(i) + "]", kMdnsRecords));
+        }
     }
-    r.flag("noEndMarker", cam.noEndMarker);
+    choice(entry, "mdnsSection", kMdnsSections, cam.mdnsSection);
+    read(entry, "txt", cam.txt);
+    integer(entry, "mdnsDelayMs", 0, 500, cam.mdnsDelayMs);
 
-    r.flag("drovik", cam.drovik);
-    readMdns(r, cam);
-    readZorvo(r, cam);
-    readHttp(r, cam);
+    read(entry, "password", cam.password);
+    read(entry, "zorvo", cam.zorvo);
+    integer(entry, "zorvoVersion", INT32_MIN, INT32_MAX, cam.zorvoVersion);
+    choice(entry, "zorvoFault", kZorvoFaults, cam.zorvoFault);
+    read(entry, "oids", cam.oids);
+    cam.oids.emplace("2.4", cam.name);  // the camera name is OID 2.4 unless the table says otherwise
+    choice(entry, "assignReply", kAssignReplies, cam.assignReply);
+    integer(entry, "assignWrongIds", 0, 255, cam.assignWrongIds);
+    integer(entry, "assignDelayMs", 0, 60000, cam.assignDelayMs);
 
-    std::string rawHex;
-    if (r.find("rawReplyHex")) {
-        r.text("rawReplyHex", rawHex);
-        auto raw = parseHex(rawHex);
-        if (!raw) r.fail("rawReplyHex", "expected an even number of hexadecimal digits");
-        else cam.rawReply = std::move(*raw);
-    }
+    read(entry, "http", cam.http);
+    choice(entry, "httpAuth", kHttpAuths, cam.httpAuth);
+    choice(entry, "httpFault", kHttpFaults, cam.httpFault);
+    read(entry, "httpLists", cam.httpLists);
+    return cam;
 }
 
 }  // namespace
+
+bool parseIpv4(const std::string& text, Ipv4& out) {
+    in_addr addr{};
+    if (inet_pton(AF_INET, text.c_str(), &addr) != 1) return false;
+    std::memcpy(out.data(), &addr.s_addr, out.size());
+    return true;
+}
 
 CameraConfig parseCameraConfig(std::string_view jsonText) {
     CameraConfig config;
@@ -413,25 +210,25 @@ CameraConfig parseCameraConfig(std::string_view jsonText) {
         config.error = "expected a JSON object with a \"cameras\" array";
         return config;
     }
-    for (auto it = root.begin(); it != root.end(); ++it) {
-        if (it.key() != "cameras") {
-            config.error = it.key() + ": unknown field";
+    for (const auto& [key, value] : root.items()) {
+        if (key != "cameras") {
+            config.error = key + ": unknown field";
             return config;
         }
     }
-    auto cameras = root.find("cameras");
-    if (cameras == root.end() || !cameras->is_array()) {
+    if (!root.contains("cameras") || !root["cameras"].is_array()) {
         config.error = "cameras: expected an array";
         return config;
     }
-    for (std::size_t i = 0; i < cameras->size(); ++i) {
-        Camera cam;
-        readCamera((*cameras)[i], "cameras[" + std::to_string(i) + "]", cam, config.error);
-        if (!config.ok()) {
+    for (std::size_t i = 0; i < root["cameras"].size(); ++i) {
+        try {
+            config.cameras.push_back(readCamera(root["cameras"][i]));
+        } catch (const Refusal& refusal) {
             config.cameras.clear();
-            return config;
+            config.error = "cameras[" + std::to_string(i) + "]" + (refusal.key.empty() ? "" : ".") + refusal.key +
+                           ": " + refusal.why;
+            break;
         }
-        config.cameras.push_back(std::move(cam));
     }
     return config;
 }
@@ -440,11 +237,7 @@ CameraConfig loadCameraConfigFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     if (in) text << in.rdbuf();
-    if (!in || in.bad()) {
-        CameraConfig config;
-        config.error = "cannot read the file";
-        return config;
-    }
+    if (!in || in.bad()) return {{}, "cannot read the file"};
     return parseCameraConfig(text.str());
 }
 

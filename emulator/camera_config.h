@@ -21,4 +21,7 @@ CameraConfig parseCameraConfig(std::string_view jsonText);
 // Reads and parses a config file; a read failure is reported like a bad field.
 CameraConfig loadCameraConfigFile(const std::string& path);
 
+// Dotted-decimal text to an address; false (and `out` as it was) when it is none.
+bool parseIpv4(const std::string& text, Ipv4& out);
+
 }  // namespace camsim

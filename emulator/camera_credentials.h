@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <random>
 #include <string_view>
 
 namespace camsim {
@@ -16,5 +17,15 @@ using Digest = std::array<std::uint8_t, 16>;
 // password in upper case (ASCII), without a NUL. Nothing when MD5 is
 // unavailable (the camera then accepts no digest).
 std::optional<Digest> credentialsDigest(const Nonce& nonce, std::string_view password);
+
+// Fresh random nonces for discovery replies and OID refusals.
+class NonceSource {
+public:
+    NonceSource();  // seeded from std::random_device
+    Nonce next();
+
+private:
+    std::mt19937_64 engine_;
+};
 
 }  // namespace camsim

@@ -1,9 +1,6 @@
 #include "drovik_responder.h"
 
-#include <chrono>
-
-#include "udp_receive.h"
-#include "udp_send.h"
+#include "udp.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -24,17 +21,11 @@ constexpr std::size_t kReadSize = 2048;  // requests are 8 to 61 bytes; anything
 // How long one reply may wait for room in the send queue before it is given up.
 constexpr std::chrono::seconds kSendPatience{2};
 
-std::string text(const Ipv4& a) {
-    char buf[INET_ADDRSTRLEN];
-    std::snprintf(buf, sizeof(buf), "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
-    return buf;
-}
-
 }  // namespace
 
-DrovikResponder::DrovikResponder(std::vector<Camera>& cameras, const std::vector<Ipv4>& localAddresses,
-                                 DrovikPorts ports)
-    : cameras_(cameras), localAddresses_(localAddresses), ports_(ports) {
+DrovikResponder::DrovikResponder(std::vector<Camera>& cameras, const LocalAddresses& local)
+    : cameras_(cameras), localAddresses_(local.size()) {
+    for (std::size_t i = 0; i < local.size(); ++i) std::memcpy(localAddresses_[i].data(), &local[i].address, 4);
     std::sort(localAddresses_.begin(), localAddresses_.end());
     recentNonces_.resize(cameras_.size());
 }
@@ -66,12 +57,9 @@ bool DrovikResponder::open(std::string& error) {
 
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_port = htons(ports_.listen);
+    addr.sin_port = htons(drovik::kRequestPort);
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
     if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) return fail("bind");
-    socklen_t len = sizeof(addr);
-    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return fail("getsockname");
-    boundPort_ = ntohs(addr.sin_port);
     return true;
 }
 
@@ -89,42 +77,27 @@ void DrovikResponder::onReadable() {
     }
 }
 
-bool DrovikResponder::send(const Camera& cam, const Destination& to, const Route& route,
+void DrovikResponder::send(const Camera& cam, const Destination& to, const Route& route,
                            std::span<const std::uint8_t> reply) {
     SendResult result = sendDatagram(fd_, to, route, reply, std::chrono::steady_clock::now() + kSendPatience);
-    if (result == SendResult::Sent) return true;
-    ++stats_.sendFailures;
+    if (result == SendResult::Sent) return;
     std::fprintf(stderr, "vantrel-camsim: reply of %s to %s on link %u not sent: %s\n", cam.name.c_str(),
-                 text(to.addr).c_str(), route.ifindex,
+                 dotted(to.addr).c_str(), route.ifindex,
                  result == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
-    return false;
 }
 
 void DrovikResponder::answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex) {
     if (auto assignment = drovik::parseAssignRequest(datagram)) return answerAssignment(*assignment, from, ifindex);
     auto request = drovik::parseDiscoveryRequest(datagram);
     if (!request) return;  // noise, or another host's reply to a camera
-    ++stats_.requests;
-
-    std::uint64_t sent = 0;
     for (std::size_t i = 0; i < cameras_.size(); ++i) {
         const Camera& cam = cameras_[i];
         if (!drovik::answersRequest(cam, *request)) continue;
         std::vector<std::uint8_t> reply = drovik::buildDiscoveryReply(cam, request->packetId, nonces_.next());
-        // The nonce as sent (a raw reply carries its own).
-        if (reply.size() >= drovik::kReplyFixedSize) {
-            Nonce nonce;
-            std::copy_n(reply.begin() + 12, nonce.size(), nonce.begin());
-            recentNonces_[i].add(nonce);
-        }
-        Destination to{drovik::replyDestination(cam, from), ports_.reply};
-        if (send(cam, to, Route{ifindex, sourceFor(cam)}, reply)) ++sent;
-    }
-    stats_.replies += sent;
-    if (verbose_) {
-        std::fprintf(stderr, "vantrel-camsim: request id %u range %u-%u from %s on link %u: %llu replies\n",
-                     request->packetId, request->rangeLow, request->rangeHigh, text(from).c_str(), ifindex,
-                     static_cast<unsigned long long>(sent));
+        Nonce nonce;
+        std::copy_n(reply.begin() + 12, nonce.size(), nonce.begin());
+        recentNonces_[i].add(nonce);
+        send(cam, {drovik::replyDestination(cam, from), drovik::kReplyPort}, Route{ifindex, sourceFor(cam)}, reply);
     }
 }
 
@@ -133,7 +106,7 @@ void DrovikResponder::answerAssignment(const drovik::AssignRequest& request, con
         Camera& cam = cameras_[i];
         if (cam.hwAddr != request.target) continue;
         // The replies leave the way the camera's discovery replies did before the change.
-        const Destination to{drovik::replyDestination(cam, from), ports_.reply};
+        const Destination to{drovik::replyDestination(cam, from), drovik::kReplyPort};
         const Route route{ifindex, sourceFor(cam)};
         drovik::AssignOutcome outcome = drovik::assign(cam, recentNonces_[i], request);
         if (cam.assignDelayMs > 0 && loop_) {
@@ -148,15 +121,9 @@ void DrovikResponder::answerAssignment(const drovik::AssignRequest& request, con
             // Told on stdout like the web server's writes: "assign <hwaddr> dhcp=D reboot=R ip=A".
             std::printf("assign %02x:%02x:%02x:%02x:%02x:%02x dhcp=%u reboot=%u ip=%s\n", cam.hwAddr[0],
                         cam.hwAddr[1], cam.hwAddr[2], cam.hwAddr[3], cam.hwAddr[4], cam.hwAddr[5], cam.dhcp,
-                        request.reboot ? 1u : 0u, text(cam.ip).c_str());
+                        request.reboot ? 1u : 0u, dotted(cam.ip).c_str());
             std::fflush(stdout);
             if (onApplied_) onApplied_(i);
-        }
-        if (verbose_) {
-            std::fprintf(stderr, "vantrel-camsim: assignment id %u for %s from %s on link %u: %s, %zu replies%s\n",
-                         request.packetId, cam.name.c_str(), text(from).c_str(), ifindex,
-                         outcome.applied ? "applied" : "not applied", outcome.replies.size(),
-                         outcome.applied && request.reboot ? ", reboot asked" : "");
         }
     }
 }

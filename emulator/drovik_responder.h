@@ -4,11 +4,12 @@
 // reply out of the link the request came in on.
 
 #include "camera.h"
+#include "camera_credentials.h"
 #include "drovik_assign_wire.h"
 #include "drovik_responder_wire.h"
 #include "event_loop.h"
-#include "nonce_source.h"
-#include "udp_send.h"
+#include "multicast_links.h"
+#include "udp.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,24 +19,12 @@
 
 namespace camsim {
 
-struct DrovikPorts {
-    std::uint16_t listen = drovik::kRequestPort;  // 0 picks a free port (tests)
-    std::uint16_t reply = drovik::kReplyPort;    // PC port that replies go to
-};
-
 class DrovikResponder {
 public:
-    struct Stats {
-        std::uint64_t requests = 0;      // discovery requests received
-        std::uint64_t replies = 0;       // replies sent
-        std::uint64_t sendFailures = 0;  // replies the kernel refused or that timed out
-    };
-
     // cameras is the camera state the services share (an assignment changes
-    // it); it must outlive the responder. localAddresses are this host's IPv4
+    // it); it must outlive the responder. `local` holds this host's IPv4
     // addresses: a camera whose address is one of them sends from it.
-    DrovikResponder(std::vector<Camera>& cameras, const std::vector<Ipv4>& localAddresses,
-                    DrovikPorts ports = {});
+    DrovikResponder(std::vector<Camera>& cameras, const LocalAddresses& local);
     ~DrovikResponder();
     DrovikResponder(const DrovikResponder&) = delete;
     DrovikResponder& operator=(const DrovikResponder&) = delete;
@@ -43,37 +32,30 @@ public:
     // Creates and binds the socket. On failure returns false and says why.
     bool open(std::string& error);
     int fd() const { return fd_; }
-    std::uint16_t boundPort() const { return boundPort_; }
 
     // Answers the requests waiting on the socket; reads a bounded batch so a
     // flood cannot starve the rest of the event loop.
     void onReadable();
 
-    void setVerbose(bool verbose) { verbose_ = verbose; }
     // The loop that holds delayed assignment replies; without one they leave at once.
     void setLoop(EventLoop* loop) { loop_ = loop; }
     // Told the index of each camera that took an assignment.
     void onApplied(std::function<void(std::size_t camera)> told) { onApplied_ = std::move(told); }
-    const Stats& stats() const { return stats_; }
 
 private:
     void answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex);
     void answerAssignment(const drovik::AssignRequest& request, const Ipv4& from, unsigned ifindex);
-    bool send(const Camera& cam, const Destination& to, const Route& route, std::span<const std::uint8_t> reply);
+    void send(const Camera& cam, const Destination& to, const Route& route, std::span<const std::uint8_t> reply);
     // The camera's own address if it is local, else 0.0.0.0.
     Ipv4 sourceFor(const Camera& cam) const;
 
     std::vector<Camera>& cameras_;
     std::vector<Ipv4> localAddresses_;  // sorted
     std::vector<drovik::RecentNonces> recentNonces_;  // per camera
-    DrovikPorts ports_;
     NonceSource nonces_;
     int fd_ = -1;
-    std::uint16_t boundPort_ = 0;
-    bool verbose_ = false;
     EventLoop* loop_ = nullptr;
     std::function<void(std::size_t)> onApplied_;
-    Stats stats_;
 };
 
 }  // namespace camsim

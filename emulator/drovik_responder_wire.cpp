@@ -40,8 +40,6 @@ bool answersRequest(const Camera& cam, const DiscoveryRequest& request) {
 }
 
 std::vector<std::uint8_t> buildDiscoveryReply(const Camera& cam, std::uint8_t packetId, const Nonce& nonce) {
-    if (cam.rawReply) return *cam.rawReply;
-
     std::vector<std::uint8_t> out;
     out.reserve(128);
     // 0-5: header

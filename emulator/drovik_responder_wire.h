@@ -63,8 +63,7 @@ std::optional<DiscoveryRequest> parseDiscoveryRequest(std::span<const std::uint8
 // in the broadcast discovery, else as its AnswerMode says.
 bool answersRequest(const Camera& cam, const DiscoveryRequest& request);
 
-// The reply datagram for a camera: its raw reply when it has one, otherwise
-// the built header and options. packetId echoes the request's.
+// The reply datagram for a camera: header and options. packetId echoes the request's.
 std::vector<std::uint8_t> buildDiscoveryReply(const Camera& cam, std::uint8_t packetId, const Nonce& nonce);
 
 // Where the reply goes (always to kReplyPort): back to the requester, or to

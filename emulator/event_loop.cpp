@@ -1,11 +1,26 @@
 #include "event_loop.h"
 
 #include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 
 namespace camsim {
+
+int complain(int code, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::fputs("vantrel-camsim: ", stderr);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+    return code;
+}
 
 void EventLoop::watch(int fd, Handler onReadable) {
     watches_.push_back({fd, std::move(onReadable)});
@@ -49,6 +64,27 @@ EventLoop::End EventLoop::run(Clock::time_point deadline) {
         }
     }
     return End::Stopped;
+}
+
+SignalWatch::~SignalWatch() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool SignalWatch::open() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) return false;
+    fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    return fd_ >= 0;
+}
+
+bool SignalWatch::consume() {
+    bool any = false;
+    signalfd_siginfo info;
+    while (::read(fd_, &info, sizeof(info)) == static_cast<ssize_t>(sizeof(info))) any = true;
+    return any;
 }
 
 }  // namespace camsim

@@ -10,6 +10,12 @@
 
 namespace camsim {
 
+inline constexpr int kExitRuntime = 1;  // the program could not do its job (socket, interfaces)
+inline constexpr int kExitUsage = 2;    // bad command line or config
+
+// Says why on standard error after the program's name; returns `code`.
+[[gnu::format(printf, 2, 3)]] int complain(int code, const char* format, ...);
+
 class EventLoop {
 public:
     using Clock = std::chrono::steady_clock;
@@ -40,6 +46,27 @@ private:
     std::vector<Watch> watches_;
     std::multimap<Clock::time_point, Handler> timers_;
     bool stopped_ = false;
+};
+
+// SIGTERM and SIGINT delivered as a readable file descriptor (signalfd), so
+// the event loop waits for them like for any socket and no signal can slip
+// in between a check and a wait.
+class SignalWatch {
+public:
+    SignalWatch() = default;
+    ~SignalWatch();
+    SignalWatch(const SignalWatch&) = delete;
+    SignalWatch& operator=(const SignalWatch&) = delete;
+
+    // Blocks SIGTERM and SIGINT for the process and opens the signalfd.
+    // Call before anything that may be told to stop. False on failure.
+    bool open();
+    int fd() const { return fd_; }
+    // Reads away pending signals; true when one was pending.
+    bool consume();
+
+private:
+    int fd_ = -1;
 };
 
 }  // namespace camsim

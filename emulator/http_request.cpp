@@ -1,8 +1,6 @@
 #include "http_request.h"
 
-#include <arpa/inet.h>
-
-#include <cstring>
+#include "camera_config.h"
 
 namespace camsim::http {
 namespace {
@@ -16,11 +14,6 @@ int hexValue(char c) {
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
-}
-
-void setAddress(Ipv4& field, const std::string& text) {
-    in_addr addr{};
-    if (inet_pton(AF_INET, text.c_str(), &addr) == 1) std::memcpy(field.data(), &addr.s_addr, field.size());
 }
 
 }  // namespace
@@ -83,9 +76,10 @@ std::vector<OidWrite> parseSetQuery(std::string_view query) {
 void applyOidWrite(Camera& cam, const OidWrite& write) {
     cam.oids[write.oid] = write.value;
     if (write.oid == "2.4") cam.name = write.value;
-    if (write.oid == "3.6.10") setAddress(cam.ip, write.value);
-    else if (write.oid == "3.6.1") setAddress(cam.subnet, write.value);
-    else if (write.oid == "3.6.2") setAddress(cam.gateway, write.value);
+    // A text that is no address leaves the field as it was.
+    if (write.oid == "3.6.10") parseIpv4(write.value, cam.ip);
+    else if (write.oid == "3.6.1") parseIpv4(write.value, cam.subnet);
+    else if (write.oid == "3.6.2") parseIpv4(write.value, cam.gateway);
     else if (write.oid == "4.2" && write.value == "enabled") cam.dhcp = 1;
     else if (write.oid == "4.2" && write.value == "disabled") cam.dhcp = 0;
 }

@@ -44,12 +44,6 @@ struct Reply {
     std::string body;
 };
 
-std::string dotted(const Ipv4& a) {
-    char buf[16];
-    std::snprintf(buf, sizeof(buf), "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
-    return buf;
-}
-
 // One line on stdout, flushed at once: test harnesses read it while the emulator runs.
 void say(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);

@@ -6,21 +6,17 @@
 #include "drovik_responder_wire.h"
 #include "event_loop.h"
 #include "http_server.h"
-#include "local_addresses.h"
 #include "mdns_answer_wire.h"
 #include "mdns_responder.h"
 #include "mdns_wire.h"
 #include "noise.h"
-#include "signal_watch.h"
 #include "zorvo_server.h"
 
 #include <CLI/CLI.hpp>
 
-#include <arpa/inet.h>
-
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -28,8 +24,9 @@
 
 namespace {
 
-constexpr int kExitRuntime = 1;  // the program could not do its job (socket, interfaces)
-constexpr int kExitUsage = 2;    // bad command line or config
+using camsim::complain;
+using camsim::kExitRuntime;
+using camsim::kExitUsage;
 
 constexpr std::size_t kMaxUdpPayload = 65507;
 constexpr std::uint64_t kMaxNoiseMs = 600'000;  // noise always ends within ten minutes
@@ -40,44 +37,34 @@ bool repliesFit(const std::string& configPath, const std::vector<camsim::Camera>
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         std::size_t size = camsim::drovik::buildDiscoveryReply(cameras[i], 1, {}).size();
         if (size > kMaxUdpPayload) {
-            std::fprintf(stderr, "vantrel-camsim: %s: cameras[%zu]: its discovery reply would be %zu bytes, "
-                         "more than one UDP datagram holds\n", configPath.c_str(), i, size);
+            complain(0, "%s: cameras[%zu]: its discovery reply would be %zu bytes, more than one UDP datagram holds",
+                     configPath.c_str(), i, size);
             return false;
         }
-        if (!cameras[i].mdns) continue;
         camsim::mdns::Answer answer = camsim::mdns::buildAnswer(cameras[i]);
-        if (!answer.ok()) {
-            std::fprintf(stderr, "vantrel-camsim: %s: cameras[%zu]: its mDNS answer cannot be built: %s\n",
-                         configPath.c_str(), i, answer.error.c_str());
+        if (cameras[i].mdns && !answer.ok()) {
+            complain(0, "%s: cameras[%zu]: its mDNS answer cannot be built: %s", configPath.c_str(), i,
+                     answer.error.c_str());
             return false;
         }
     }
     return true;
 }
 
-std::vector<camsim::Ipv4> addressesOf(const std::vector<camsim::LocalAddress>& local) {
-    std::vector<camsim::Ipv4> out;
-    for (const camsim::LocalAddress& l : local) out.push_back(l.addr);
-    return out;
-}
-
-int runCameras(const std::string& configPath, double durationS, bool verbose, camsim::SignalWatch& signals) {
+int runCameras(const std::string& configPath, double durationS, camsim::SignalWatch& signals) {
     camsim::CameraConfig config = camsim::loadCameraConfigFile(configPath);
-    if (!config.ok()) {
-        std::fprintf(stderr, "vantrel-camsim: %s: %s\n", configPath.c_str(), config.error.c_str());
-        return kExitUsage;
-    }
+    if (!config.ok()) return complain(kExitUsage, "%s: %s", configPath.c_str(), config.error.c_str());
     if (!repliesFit(configPath, config.cameras)) return kExitUsage;
+    auto local = camsim::localAddresses();
+    if (!local) return complain(kExitRuntime, "cannot read the interfaces: %s", std::strerror(errno));
 
-    auto local = camsim::localIpv4Addresses();
-    if (!local) {
-        std::fprintf(stderr, "vantrel-camsim: cannot read the interfaces: %s\n", std::strerror(errno));
-        return kExitRuntime;
-    }
     camsim::EventLoop loop;
     loop.watch(signals.fd(), [&] {
         if (signals.consume()) loop.stop();
     });
+    auto any = [&](bool camsim::Camera::*service) {
+        return std::any_of(config.cameras.begin(), config.cameras.end(), [&](const auto& c) { return c.*service; });
+    };
 
     // config.cameras is the camera state the discovery, mDNS and web services
     // share: an assignment (broadcast or web) shows in the next answers.
@@ -85,110 +72,67 @@ int runCameras(const std::string& configPath, double durationS, bool verbose, ca
     // also carries the broadcast assignment, which needs a discovery nonce.
     std::unique_ptr<camsim::DrovikResponder> drovik;
     std::string error;
-    if (std::any_of(config.cameras.begin(), config.cameras.end(), [](const camsim::Camera& c) { return c.drovik; })) {
-        drovik = std::make_unique<camsim::DrovikResponder>(config.cameras, addressesOf(*local));
-        drovik->setVerbose(verbose);
+    if (any(&camsim::Camera::drovik)) {
+        drovik = std::make_unique<camsim::DrovikResponder>(config.cameras, *local);
         drovik->setLoop(&loop);
         if (!drovik->open(error)) {
-            std::fprintf(stderr, "vantrel-camsim: discovery port %u: %s\n", camsim::drovik::kRequestPort,
-                         error.c_str());
-            return kExitRuntime;
+            return complain(kExitRuntime, "discovery port %u: %s", camsim::drovik::kRequestPort, error.c_str());
         }
         loop.watch(drovik->fd(), [&] { drovik->onReadable(); });
     }
 
-    // Each OID camera has its own socket on its own address.
+    // Each OID and each web camera has its own socket on its own address.
     std::vector<std::unique_ptr<camsim::ZorvoServer>> zorvo;
-    for (std::size_t i = 0; i < config.cameras.size(); ++i) {
-        camsim::Camera& cam = config.cameras[i];
-        if (!cam.zorvo) continue;
-        auto& server = zorvo.emplace_back(std::make_unique<camsim::ZorvoServer>(cam));
-        server->setVerbose(verbose);
-        if (!server->open(error)) {
-            std::fprintf(stderr, "vantrel-camsim: cameras[%zu] (%s): OID port %u.%u.%u.%u:%u: %s\n", i,
-                         cam.name.c_str(), cam.ip[0], cam.ip[1], cam.ip[2], cam.ip[3], camsim::zorvo::kPort,
-                         error.c_str());
-            return kExitRuntime;
-        }
-        loop.watch(server->fd(), [s = server.get()] { s->onReadable(); });
-    }
-
-    // Each web camera listens on its own address and port.
     std::vector<std::unique_ptr<camsim::HttpServer>> web;
     for (std::size_t i = 0; i < config.cameras.size(); ++i) {
         camsim::Camera& cam = config.cameras[i];
-        if (!cam.http) continue;
-        auto& server = web.emplace_back(std::make_unique<camsim::HttpServer>(cam, loop));
-        if (!server->open(error)) {
-            std::fprintf(stderr, "vantrel-camsim: cameras[%zu] (%s): web port %u.%u.%u.%u:%u: %s\n", i,
-                         cam.name.c_str(), cam.ip[0], cam.ip[1], cam.ip[2], cam.ip[3], cam.httpPort.value_or(80),
-                         error.c_str());
-            return kExitRuntime;
+        const std::string ip = camsim::dotted(cam.ip);
+        if (cam.zorvo && !zorvo.emplace_back(std::make_unique<camsim::ZorvoServer>(cam))->open(error)) {
+            return complain(kExitRuntime, "cameras[%zu] (%s): OID port %s:%u: %s", i, cam.name.c_str(), ip.c_str(),
+                            camsim::zorvo::kPort, error.c_str());
         }
-        loop.watch(server->fd(), [s = server.get()] { s->onReadable(); });
+        if (cam.http && !web.emplace_back(std::make_unique<camsim::HttpServer>(cam, loop))->open(error)) {
+            return complain(kExitRuntime, "cameras[%zu] (%s): web port %s:%u: %s", i, cam.name.c_str(), ip.c_str(),
+                            cam.httpPort.value_or(80), error.c_str());
+        }
     }
+    for (auto& server : zorvo) loop.watch(server->fd(), [s = server.get()] { s->onReadable(); });
+    for (auto& server : web) loop.watch(server->fd(), [s = server.get()] { s->onReadable(); });
 
     // A camera that took a new address by the broadcast answers OID requests there.
     if (drovik) {
         drovik->onApplied([&](std::size_t camera) {
             for (auto& server : zorvo) {
                 std::string why;
-                if (server->serves(config.cameras[camera]) && !server->follow(why))
-                    std::fprintf(stderr, "vantrel-camsim: cameras[%zu] (%s): OID port stays: %s\n", camera,
-                                 config.cameras[camera].name.c_str(), why.c_str());
+                if (server->serves(config.cameras[camera]) && !server->follow(why)) {
+                    complain(0, "cameras[%zu] (%s): OID port stays: %s", camera, config.cameras[camera].name.c_str(),
+                             why.c_str());
+                }
             }
         });
     }
 
     // The mDNS port is only taken when some camera answers there.
     std::unique_ptr<camsim::MdnsResponder> mdns;
-    if (std::any_of(config.cameras.begin(), config.cameras.end(), [](const camsim::Camera& c) { return c.mdns; })) {
+    if (any(&camsim::Camera::mdns)) {
         mdns = std::make_unique<camsim::MdnsResponder>(config.cameras, *local, loop);
-        mdns->setVerbose(verbose);
         for (std::size_t i : mdns->notLocal()) {
-            const camsim::Camera& cam = config.cameras[i];
-            std::fprintf(stderr, "vantrel-camsim: warning: cameras[%zu] (%s): %u.%u.%u.%u is not an address of "
-                         "this host, so it cannot answer mDNS from it; it answers no mDNS\n", i, cam.name.c_str(),
-                         cam.ip[0], cam.ip[1], cam.ip[2], cam.ip[3]);
+            complain(0, "warning: cameras[%zu] (%s): %s is not an address of this host, so it cannot answer mDNS "
+                     "from it; it answers no mDNS", i, config.cameras[i].name.c_str(),
+                     camsim::dotted(config.cameras[i].ip).c_str());
         }
-        if (!mdns->open(error)) {
-            std::fprintf(stderr, "vantrel-camsim: mDNS port %u: %s\n", camsim::mdns::kPort, error.c_str());
-            return kExitRuntime;
-        }
+        if (!mdns->open(error)) return complain(kExitRuntime, "mDNS port %u: %s", camsim::mdns::kPort, error.c_str());
         loop.watch(mdns->fd(), [&] { mdns->onReadable(); });
     }
 
     std::printf("ready\n");
     std::fflush(stdout);
-
     auto duration = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(durationS));
-    camsim::EventLoop::End end = loop.run(std::chrono::steady_clock::now() + duration);
-    if (verbose && drovik) {
-        const auto& s = drovik->stats();
-        std::fprintf(stderr, "vantrel-camsim: %llu requests, %llu replies, %llu replies not sent\n",
-                     static_cast<unsigned long long>(s.requests), static_cast<unsigned long long>(s.replies),
-                     static_cast<unsigned long long>(s.sendFailures));
-    }
-    if (verbose && mdns) {
-        const auto& m = mdns->stats();
-        std::fprintf(stderr, "vantrel-camsim: %llu mDNS queries, %llu answers, %llu answers not sent\n",
-                     static_cast<unsigned long long>(m.queries), static_cast<unsigned long long>(m.answers),
-                     static_cast<unsigned long long>(m.sendFailures));
-    }
-    if (end == camsim::EventLoop::End::PollFailed) {
-        std::fprintf(stderr, "vantrel-camsim: poll failed: %s\n", std::strerror(errno));
-        return kExitRuntime;
+    if (loop.run(std::chrono::steady_clock::now() + duration) == camsim::EventLoop::End::PollFailed) {
+        return complain(kExitRuntime, "poll failed: %s", std::strerror(errno));
     }
     return 0;
-}
-
-// Dotted-decimal text to an address; false when it is none.
-bool parseAddress(const std::string& text, camsim::Ipv4& out) {
-    in_addr addr{};
-    if (inet_pton(AF_INET, text.c_str(), &addr) != 1) return false;
-    std::memcpy(out.data(), &addr.s_addr, out.size());
-    return true;
 }
 
 }  // namespace
@@ -203,12 +147,10 @@ int main(int argc, char** argv) {
 
     std::string configPath;
     double durationS = 600;
-    bool verbose = false;
     auto* configOption =
         app.add_option("--config", configPath, "JSON file describing the cameras")->check(CLI::ExistingFile);
     app.add_option("--duration-s", durationS, "stop after this many seconds (default 600)")
         ->check(CLI::Range(0.001, 86400.0));
-    app.add_flag("-v,--verbose", verbose, "log every request to stderr");
 
     camsim::NoiseOptions noise;
     std::string noiseTo = "255.255.255.255";
@@ -224,8 +166,6 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 1'000'000));
     auto* toOption = noiseCommand->add_option(
         "--to", noiseTo, "destination IPv4 address (default 255.255.255.255, with --mdns 224.0.0.251)");
-    auto* sizeOption = noiseCommand->add_option("--size", noise.size, "bytes of junk per datagram (default 40)")
-        ->check(CLI::Range(std::size_t{0}, kMaxUdpPayload));
     noiseCommand->add_flag("--mdns", noise.mdns,
                            "send other hosts' well-formed mDNS (TXT updates, printers' and a web server's "
                            "answers, a query for IPP printers, by turns) from the destination port instead of junk");
@@ -242,42 +182,28 @@ int main(int argc, char** argv) {
     }
 
     if (*noiseCommand) {
-        if (*configOption) {
-            std::fprintf(stderr, "vantrel-camsim: --config does not go with noise\n");
-            return kExitUsage;
-        }
-        if (noise.mdns && *sizeOption) {
-            std::fprintf(stderr, "vantrel-camsim noise: --size does not go with --mdns\n");
-            return kExitUsage;
-        }
+        if (*configOption) return complain(kExitUsage, "--config does not go with noise");
         if (noise.mdns && !*toOption) noiseTo = "224.0.0.251";
-        if (!parseAddress(noiseTo, noise.to)) {
-            std::fprintf(stderr, "vantrel-camsim noise: --to: not an IPv4 address: %s\n", noiseTo.c_str());
-            return kExitUsage;
+        if (!camsim::parseIpv4(noiseTo, noise.to)) {
+            return complain(kExitUsage, "noise: --to: not an IPv4 address: %s", noiseTo.c_str());
         }
         for (const std::string& text : noiseFrom) {
-            if (!parseAddress(text, noise.from.emplace_back())) {
-                std::fprintf(stderr, "vantrel-camsim noise: --from: not an IPv4 address: %s\n", text.c_str());
-                return kExitUsage;
+            if (!camsim::parseIpv4(text, noise.from.emplace_back())) {
+                return complain(kExitUsage, "noise: --from: not an IPv4 address: %s", text.c_str());
             }
         }
         if (static_cast<std::uint64_t>(noise.intervalMs) * noise.count > kMaxNoiseMs) {
-            std::fprintf(stderr, "vantrel-camsim noise: --interval-ms times --count must not exceed %llu ms\n",
-                         static_cast<unsigned long long>(kMaxNoiseMs));
-            return kExitUsage;
+            return complain(kExitUsage, "noise: --interval-ms times --count must not exceed %llu ms",
+                            static_cast<unsigned long long>(kMaxNoiseMs));
         }
     } else if (configPath.empty()) {
-        std::fprintf(stderr, "vantrel-camsim: --config is required (see --help)\n");
-        return kExitUsage;
+        return complain(kExitUsage, "--config is required (see --help)");
     }
 
     // Block the stop signals before anything is announced, so a SIGTERM right
     // after "ready" is never lost.
     camsim::SignalWatch signals;
-    if (!signals.open()) {
-        std::fprintf(stderr, "vantrel-camsim: cannot watch signals: %s\n", std::strerror(errno));
-        return kExitRuntime;
-    }
+    if (!signals.open()) return complain(kExitRuntime, "cannot watch signals: %s", std::strerror(errno));
     if (*noiseCommand) return camsim::runNoise(noise, signals);
-    return runCameras(configPath, durationS, verbose, signals);
+    return runCameras(configPath, durationS, signals);
 }

@@ -1,12 +1,62 @@
 #include "mdns_answer_wire.h"
 
-#include "dns_message_writer.h"
-#include "mdns_service_text.h"
+#include "dns_message.h"
 #include "mdns_wire.h"
 
 #include <array>
+#include <cstdio>
 
 namespace camsim::mdns {
+
+bool asksForWebService(std::span<const std::uint8_t> datagram) {
+    auto flags = dns::readU16(datagram, 2);
+    auto questions = dns::readU16(datagram, 4);
+    if (!flags || !questions || datagram.size() < dns::kHeaderSize) return false;
+    if (*flags & dns::kFlagResponse) return false;  // other responders' answers
+    if ((*flags >> dns::kOpcodeShift & dns::kOpcodeMask) != 0) return false;
+
+    std::size_t at = dns::kHeaderSize;
+    for (std::uint16_t i = 0; i < *questions; ++i) {
+        auto name = dns::readName(datagram, at);
+        if (!name) return false;
+        auto type = dns::readU16(datagram, name->next);
+        auto cls = dns::readU16(datagram, name->next + 2);
+        if (!type || !cls) return false;
+        at = name->next + 4;
+
+        // The top bit only asks for a unicast answer; the multicast one serves too.
+        auto plainClass = static_cast<std::uint16_t>(*cls & ~dns::kClassTopBit);
+        bool classFits = plainClass == dns::kClassIn || plainClass == dns::kClassAny;
+        bool typeFits = *type == dns::kTypePtr || *type == dns::kTypeAny;
+        if (classFits && typeFits && dns::sameName(name->name, webServiceName())) return true;
+    }
+    return false;
+}
+
+std::string hwAddrDigits(const HwAddr& hw) {
+    char buf[13];
+    std::snprintf(buf, sizeof(buf), "%02x%02x%02x%02x%02x%02x", hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]);
+    return buf;
+}
+
+std::string instanceLabel(const Camera& cam) {
+    return cam.name + "-" + hwAddrDigits(cam.hwAddr);
+}
+
+std::vector<std::string> txtStrings(const Camera& cam) {
+    if (cam.txt) return *cam.txt;
+    std::vector<std::string> out = {
+        "server name=" + cam.name,
+        "ip addr=" + dotted(cam.ip),
+        "subnet=" + dotted(cam.subnet),
+        "gateway=" + dotted(cam.gateway),
+        "product name=" + cam.productName,
+        cam.dhcp != 0 ? "dhcp=enabled" : "dhcp=disabled",
+    };
+    if (cam.productCode) out.push_back("product code=" + *cam.productCode);
+    out.push_back("hw addr=" + hwAddrDigits(cam.hwAddr));
+    return out;
+}
 namespace {
 
 constexpr std::uint16_t kDefaultHttpPort = 80;

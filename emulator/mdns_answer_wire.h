@@ -1,5 +1,7 @@
 #pragma once
-// A camera's answer to the web-service query, as a pure function over bytes.
+// A camera's multicast DNS as pure functions over bytes: which queries it
+// answers (for the web-server service, _http._tcp.local, with type PTR or
+// ANY), what it says about itself, and its answer.
 //
 // Header: ID 0, flags 0x8400, QDCOUNT 0, NSCOUNT 0; with the usual section
 // choice ANCOUNT 1 (the PTR) and ARCOUNT = the other records, otherwise
@@ -16,10 +18,28 @@
 #include "camera.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace camsim::mdns {
+
+// True for a query (QR clear, standard opcode) holding such a question.
+// Responses, other names and types, and malformed datagrams give false.
+bool asksForWebService(std::span<const std::uint8_t> datagram);
+
+// "<name>-<hw>" with hw the twelve lower-case
+// hexadecimal digits of its hardware address: the PC recognises a camera by
+// the maker's OUI right after the first hyphen.
+std::string instanceLabel(const Camera& cam);
+
+// Twelve lower-case hexadecimal digits, no separators.
+std::string hwAddrDigits(const HwAddr& hw);
+
+// The camera's "txt" strings, or by default, in this order:
+//   server name=, ip addr=, subnet=, gateway=, product name=,
+//   dhcp=enabled|disabled, product code= (only when it has one), hw addr=
+std::vector<std::string> txtStrings(const Camera& cam);
 
 struct Answer {
     std::vector<std::uint8_t> bytes;

@@ -1,6 +1,6 @@
 #include "mdns_noise_wire.h"
 
-#include "dns_message_writer.h"
+#include "dns_message.h"
 #include "mdns_wire.h"
 
 namespace camsim::mdns {

@@ -1,11 +1,8 @@
 #include "mdns_responder.h"
 
 #include "mdns_answer_wire.h"
-#include "mdns_query_wire.h"
 #include "mdns_wire.h"
-#include "multicast_links.h"
-#include "udp_receive.h"
-#include "udp_send.h"
+#include "udp.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -28,21 +25,15 @@ constexpr std::chrono::seconds kSendPatience{2};
 // at twice net.core.wmem_max, and a full queue is waited out anyway.
 constexpr int kSendBuffer = 4 << 20;
 
-std::string text(const Ipv4& a) {
-    char buf[16];
-    std::snprintf(buf, sizeof(buf), "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
-    return buf;
-}
-
 }  // namespace
 
-MdnsResponder::MdnsResponder(const std::vector<Camera>& cameras, std::vector<LocalAddress> local, EventLoop& loop)
+MdnsResponder::MdnsResponder(const std::vector<Camera>& cameras, LocalAddresses local, EventLoop& loop)
     : cameras_(cameras), local_(std::move(local)), loop_(loop) {
     std::map<unsigned, std::vector<std::size_t>> byDelay;
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const Camera& cam = cameras[i];
         if (!cam.mdns) continue;
-        if (!linkOf(local_, cam.ip)) {
+        if (!isLocal(local_, cam.ip)) {
             notLocal_.push_back(i);
             continue;
         }
@@ -115,11 +106,6 @@ void MdnsResponder::onReadable() {
         }
         // A cut-off datagram is no message to answer; most traffic is other hosts' mDNS.
         if (arrival.truncated || !mdns::asksForWebService(std::span(buf, arrival.length))) continue;
-        ++stats_.queries;
-        if (verbose_) {
-            std::fprintf(stderr, "vantrel-camsim: mDNS query from %s:%u on link %u: %zu cameras answer\n",
-                         text(arrival.from).c_str(), arrival.fromPort, arrival.ifindex, speakers_.size());
-        }
         const auto now = EventLoop::Clock::now();
         for (std::size_t g = 0; g < groups_.size(); ++g) {
             unsigned ifindex = arrival.ifindex;
@@ -142,13 +128,9 @@ void MdnsResponder::sendAnswers(const DelayGroup& group, unsigned ifindex) {
         auto deadline = std::chrono::steady_clock::now() + kSendPatience;
         SendResult result = sendDatagram(fd_, {mdns::kGroup, mdns::kPort}, {ifindex, speaker.source},
                                          answer.bytes, deadline);
-        if (result == SendResult::Sent) {
-            ++stats_.answers;
-            continue;
-        }
-        ++stats_.sendFailures;
+        if (result == SendResult::Sent) continue;
         std::fprintf(stderr, "vantrel-camsim: mDNS answer of %s from %s on link %u not sent: %s\n",
-                     cam.name.c_str(), text(speaker.source).c_str(), ifindex,
+                     cam.name.c_str(), dotted(speaker.source).c_str(), ifindex,
                      result == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
     }
 }

@@ -6,7 +6,7 @@
 
 #include "camera.h"
 #include "event_loop.h"
-#include "local_addresses.h"
+#include "multicast_links.h"
 
 #include <cstdint>
 #include <span>
@@ -17,19 +17,13 @@ namespace camsim {
 
 class MdnsResponder {
 public:
-    struct Stats {
-        std::uint64_t queries = 0;       // queries for the web service received
-        std::uint64_t answers = 0;       // answers sent
-        std::uint64_t sendFailures = 0;  // answers the kernel refused or that timed out
-    };
-
     // Takes the cameras with "mdns" set. Each answers from its own address,
     // so one whose address is not in `local` cannot answer: it is left out
     // and listed by notLocal(). cameras is the camera state the services
     // share: each answer carries the camera's settings as they are when it
     // leaves (from the address it started with). Delayed answers wait on
     // `loop`'s timers.
-    MdnsResponder(const std::vector<Camera>& cameras, std::vector<LocalAddress> local, EventLoop& loop);
+    MdnsResponder(const std::vector<Camera>& cameras, LocalAddresses local, EventLoop& loop);
     ~MdnsResponder();
     MdnsResponder(const MdnsResponder&) = delete;
     MdnsResponder& operator=(const MdnsResponder&) = delete;
@@ -45,9 +39,6 @@ public:
     // flood cannot starve the rest of the event loop.
     void onReadable();
 
-    void setVerbose(bool verbose) { verbose_ = verbose; }
-    const Stats& stats() const { return stats_; }
-
 private:
     struct Speaker {
         std::size_t camera;  // index in cameras_
@@ -62,14 +53,12 @@ private:
     void sendAnswers(const DelayGroup& group, unsigned ifindex);
 
     const std::vector<Camera>& cameras_;
-    std::vector<LocalAddress> local_;
+    LocalAddresses local_;
     EventLoop& loop_;
     std::vector<Speaker> speakers_;
     std::vector<DelayGroup> groups_;  // by rising delay
     std::vector<std::size_t> notLocal_;
     int fd_ = -1;
-    bool verbose_ = false;
-    Stats stats_;
 };
 
 }  // namespace camsim

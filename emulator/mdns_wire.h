@@ -2,7 +2,7 @@
 // Multicast DNS facts the cameras' responder and the noise host share.
 
 #include "camera.h"
-#include "dns_wire.h"
+#include "dns_message.h"
 
 #include <cstdint>
 

@@ -1,20 +1,42 @@
 #include "multicast_links.h"
 
+<<<<<<< HEAD
 #include "links.h"
 
+=======
+>>>>>>> i23-emu
 #include <net/if.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace camsim {
 
-std::vector<unsigned> multicastLinks(const std::vector<LocalAddress>& local) {
+std::optional<LocalAddresses> localAddresses() {
+    // A host may play hundreds of cameras, each on an address of its own.
+    LocalAddresses list(256);
+    for (;;) {
+        const int n = platform::ListIpv4Interfaces(list.data(), static_cast<int>(list.size()));
+        if (n < 0) return std::nullopt;
+        if (static_cast<std::size_t>(n) < list.size()) {
+            list.resize(static_cast<std::size_t>(n));
+            return list;
+        }
+        list.resize(list.size() * 4);
+    }
+}
+
+bool isLocal(const LocalAddresses& local, const Ipv4& addr) {
+    return std::any_of(local.begin(), local.end(), [&](const platform::Ipv4Interface& l) {
+        return std::memcmp(&l.address.s_addr, addr.data(), addr.size()) == 0;
+    });
+}
+
+std::vector<unsigned> multicastLinks(const LocalAddresses& local) {
     std::vector<unsigned> out;
-    for (const platform::Link& link : platform::ListLinks()) {
-        bool usable = (link.flags & IFF_UP) && (link.flags & IFF_MULTICAST);
-        bool hasIpv4 = std::any_of(local.begin(), local.end(),
-                                   [&](const LocalAddress& l) { return l.ifindex == link.index; });
-        if (usable && hasIpv4) out.push_back(link.index);
+    for (const platform::Ipv4Interface& l : local) {
+        bool usable = (l.flags & IFF_UP) && (l.flags & IFF_MULTICAST);
+        if (usable && (out.empty() || out.back() != l.index)) out.push_back(l.index);
     }
     return out;
 }

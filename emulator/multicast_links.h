@@ -1,14 +1,26 @@
 #pragma once
-// The links a multicast service can use: up, multicast-capable and carrying
-// an IPv4 address.
+// This host's IPv4 addresses, from platform's interface list, and the links
+// a multicast service can use.
 
-#include "local_addresses.h"
+#include "camera.h"
 
+#include "ipv4_interfaces.h"
+
+#include <optional>
 #include <vector>
 
 namespace camsim {
 
-// Their interface indexes, in index order.
-std::vector<unsigned> multicastLinks(const std::vector<LocalAddress>& local);
+using LocalAddresses = std::vector<platform::Ipv4Interface>;
+
+// Every IPv4 address of this host with its link, or nothing when the
+// interfaces cannot be read.
+std::optional<LocalAddresses> localAddresses();
+
+// Whether `addr` is one of them.
+bool isLocal(const LocalAddresses& local, const Ipv4& addr);
+
+// The links that are up, multicast-capable and carry an IPv4 address, in index order.
+std::vector<unsigned> multicastLinks(const LocalAddresses& local);
 
 }  // namespace camsim

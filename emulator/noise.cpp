@@ -1,66 +1,58 @@
 #include "noise.h"
 
 #include "event_loop.h"
-#include "local_addresses.h"
 #include "mdns_noise_wire.h"
 #include "multicast_links.h"
-#include "udp_send.h"
+#include "udp.h"
 
 #include "links.h"
+#include "owned_fd.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/timerfd.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <random>
 
 namespace camsim {
 namespace {
 
 constexpr Ipv4 kLimitedBroadcast{255, 255, 255, 255};
-constexpr int kExitRuntime = 1;
-constexpr int kExitUsage = 2;
+
+constexpr std::size_t kJunkSize = 40;
 
 bool isMulticast(const Ipv4& a) { return a[0] >= 224 && a[0] <= 239; }
 
-// A closed-on-exit descriptor.
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-}  // namespace
-
-std::vector<std::uint8_t> makeJunk(std::size_t size, std::mt19937_64& engine) {
-    std::vector<std::uint8_t> junk(size);
-    for (auto& b : junk) b = static_cast<std::uint8_t>(engine());
-    if (size > 1) junk[1] = 0xEE;
-    if (size > 6) junk[6] = 0xFF;
-    return junk;
+// Random bytes that never read as a discovery request (byte 1 is no request
+// code) nor as a camera's reply (the hardware address at byte 6 starts with
+// 0xff, never a maker's OUI), so tests stay deterministic.
+std::vector<std::uint8_t> junk(std::mt19937_64& engine) {
+    std::vector<std::uint8_t> bytes(kJunkSize);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(engine());
+    bytes[1] = 0xEE;
+    bytes[6] = 0xFF;
+    return bytes;
 }
-
-namespace {
 
 // Where each datagram of a round leaves: from each sender address out of its
 // link, or else out of every link that suits the destination. Nothing when a
 // sender address is not local.
-std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const std::vector<LocalAddress>& local) {
+std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const LocalAddresses& local) {
     std::vector<Route> routes;
     for (const Ipv4& from : options.from) {
-        auto link = linkOf(local, from);
-        if (!link) {
-            std::fprintf(stderr, "vantrel-camsim noise: --from %u.%u.%u.%u: no local link has this address\n",
-                         from[0], from[1], from[2], from[3]);
+        in_addr addr;
+        std::memcpy(&addr.s_addr, from.data(), from.size());
+        const unsigned link = platform::LinkOfAddress(addr);
+        if (link == 0) {
+            complain(0, "noise: --from %s: no local link has this address", dotted(from).c_str());
             return std::nullopt;
         }
-        routes.push_back({*link, from});
+        routes.push_back({link, from});
     }
     if (!options.from.empty()) return routes;
 
@@ -75,7 +67,7 @@ std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const
     } else {
         routes.push_back({0, {}});  // the routing table decides
     }
-    if (routes.empty()) std::fprintf(stderr, "vantrel-camsim noise: no suitable link is up; sending nothing\n");
+    if (routes.empty()) complain(0, "noise: no suitable link is up; sending nothing");
     return routes;
 }
 
@@ -103,79 +95,46 @@ bool setUpSocket(int fd, const NoiseOptions& options) {
 }  // namespace
 
 int runNoise(const NoiseOptions& options, SignalWatch& signals) {
-    auto local = localIpv4Addresses();
-    if (!local) {
-        std::fprintf(stderr, "vantrel-camsim noise: cannot read the interfaces: %s\n", std::strerror(errno));
-        return kExitRuntime;
-    }
+    auto local = localAddresses();
+    if (!local) return complain(kExitRuntime, "noise: cannot read the interfaces: %s", std::strerror(errno));
     auto routes = noiseRoutes(options, *local);
     if (!routes) return kExitUsage;
 
-    Fd sock{::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)};
-    if (sock.fd < 0 || !setUpSocket(sock.fd, options)) {
-        std::fprintf(stderr, "vantrel-camsim noise: cannot set up the socket: %s\n", std::strerror(errno));
-        return kExitRuntime;
-    }
-
-    Fd timer;
-    if (options.intervalMs > 0) {
-        timer.fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-        itimerspec timing{};
-        timing.it_value.tv_nsec = 1;  // first round at once
-        timing.it_interval.tv_sec = options.intervalMs / 1000;
-        timing.it_interval.tv_nsec = static_cast<long>(options.intervalMs % 1000) * 1'000'000;
-        if (timer.fd < 0 || timerfd_settime(timer.fd, 0, &timing, nullptr) != 0) {
-            std::fprintf(stderr, "vantrel-camsim noise: cannot set up the timer: %s\n", std::strerror(errno));
-            return kExitRuntime;
-        }
+    platform::OwnedFd sock(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!sock.valid() || !setUpSocket(sock.get(), options)) {
+        return complain(kExitRuntime, "noise: cannot set up the socket: %s", std::strerror(errno));
     }
 
     std::printf("ready\n");
     std::fflush(stdout);
 
     std::mt19937_64 engine{std::random_device{}()};
-    unsigned sent = 0;
     unsigned rounds = 0;
     unsigned failures = 0;
-    auto sendRound = [&] {
+    EventLoop loop;
+    loop.watch(signals.fd(), [&] {
+        if (signals.consume()) loop.stop();
+    });
+    // Round k is due k intervals after the start: a late wake-up sends the
+    // rounds it missed at once rather than drift.
+    const auto start = EventLoop::Clock::now();
+    const std::chrono::milliseconds interval(options.intervalMs);
+    std::function<void()> round = [&] {
         for (std::size_t r = 0; r < routes->size(); ++r) {
-            const Route& route = (*routes)[r];
             // Each sender starts with another kind, so every kind is some sender's first.
-            std::vector<std::uint8_t> datagram = options.mdns ? mdns::officeMessage(rounds + static_cast<unsigned>(r))
-                                                              : makeJunk(options.size, engine);
+            auto datagram = options.mdns ? mdns::officeMessage(rounds + static_cast<unsigned>(r)) : junk(engine);
             auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-            if (sendDatagram(sock.fd, {options.to, options.port}, route, datagram, deadline) == SendResult::Sent) {
-                ++sent;
-            } else {
+            if (sendDatagram(sock.get(), {options.to, options.port}, (*routes)[r], datagram, deadline) !=
+                SendResult::Sent) {
                 ++failures;
             }
         }
-        ++rounds;
+        if (++rounds < options.count) loop.at(start + interval * rounds, round);
+        else loop.stop();
     };
-
-    if (options.intervalMs == 0) {
-        while (rounds < options.count && !signals.consume()) sendRound();
-    } else {
-        EventLoop loop;
-        loop.watch(signals.fd(), [&] {
-            if (signals.consume()) loop.stop();
-        });
-        loop.watch(timer.fd, [&] {
-            std::uint64_t expirations = 0;
-            if (::read(timer.fd, &expirations, sizeof(expirations)) != sizeof(expirations)) return;
-            // A late wake-up owes the missed rounds; send them now rather than drift.
-            for (std::uint64_t i = 0; i < expirations && rounds < options.count; ++i) sendRound();
-            if (rounds >= options.count) loop.stop();
-        });
-        // The rounds end the loop; the deadline only guards against a timer that never fires.
-        auto bound = std::chrono::milliseconds(static_cast<std::uint64_t>(options.intervalMs) * options.count) +
-                     std::chrono::seconds(5);
-        loop.run(std::chrono::steady_clock::now() + bound);
-    }
-
-    if (failures > 0) {
-        std::fprintf(stderr, "vantrel-camsim noise: %u of %u datagrams not sent\n", failures, failures + sent);
-    }
+    loop.at(start, round);
+    loop.run(EventLoop::Clock::time_point::max());  // the rounds or a signal end it
+    if (failures > 0) complain(0, "noise: %u of %zu datagrams not sent", failures, rounds * routes->size());
     return 0;
 }
 

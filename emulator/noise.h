@@ -4,11 +4,9 @@
 // discovery shrug them off.
 
 #include "camera.h"
-#include "signal_watch.h"
+#include "event_loop.h"
 
-#include <cstddef>
 #include <cstdint>
-#include <random>
 #include <vector>
 
 namespace camsim {
@@ -18,7 +16,6 @@ struct NoiseOptions {
     unsigned intervalMs = 0;  // 0: back to back
     unsigned count = 0;       // rounds; a round sends one datagram per link or sender address
     Ipv4 to{255, 255, 255, 255};
-    std::size_t size = 40;    // of junk
     // Instead of junk, an office's multicast DNS by turns (TXT updates,
     // printers' and a web server's answers, a query), sent from the
     // destination port as mDNS is.
@@ -27,11 +24,6 @@ struct NoiseOptions {
     // out of its link. Empty: the kernel picks the address.
     std::vector<Ipv4> from;
 };
-
-// Random bytes that never read as a discovery request (byte 1 is no request
-// code) nor as a camera's reply (the hardware address at byte 6 starts with
-// 0xff, never a maker's OUI), so tests stay deterministic.
-std::vector<std::uint8_t> makeJunk(std::size_t size, std::mt19937_64& engine);
 
 // Sends the datagrams. Without sender addresses the limited broadcast goes
 // out of every link that is up, broadcast-capable and not loopback, a

@@ -1,8 +1,7 @@
 #include "zorvo_server.h"
 
 #include "http_request.h"
-#include "udp_receive.h"
-#include "udp_send.h"
+#include "udp.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -27,7 +26,7 @@ ZorvoServer::ZorvoServer(Camera& cam)
     : cam_(cam), name_(cam.name), ip_(cam.ip), service_(cam, [this] { return nonces_.next(); }) {
     service_.onWrite([this, &cam](const std::string& oid, const std::string& value) {
         http::applyOidWrite(cam, {oid, value});
-        std::printf("set %u.%u.%u.%u %s=%s\n", ip_[0], ip_[1], ip_[2], ip_[3], oid.c_str(), value.c_str());
+        std::printf("set %s %s=%s\n", dotted(ip_).c_str(), oid.c_str(), value.c_str());
         std::fflush(stdout);  // test harnesses read it while the emulator runs
     });
 }
@@ -79,12 +78,6 @@ void ZorvoServer::onReadable() {
         }
         if (arrival.truncated) continue;
         auto reply = service_.answer(std::span<const std::uint8_t>(buf, arrival.length));
-        if (verbose_) {
-            std::fprintf(stderr, "vantrel-camsim: %s: OID command %u (%zu bytes) from %u.%u.%u.%u:%u: %s\n",
-                         name_.c_str(), arrival.length ? buf[0] : 0u, arrival.length, arrival.from[0],
-                         arrival.from[1], arrival.from[2], arrival.from[3], arrival.fromPort,
-                         reply ? "answered" : "no reply");
-        }
         if (!reply) continue;
         Destination to{arrival.from, arrival.fromPort};
         // From the camera's own address, as a camera answers: a bare control

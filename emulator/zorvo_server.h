@@ -3,7 +3,7 @@
 // 35777; each request is answered to the address and port it came from.
 
 #include "camera.h"
-#include "nonce_source.h"
+#include "camera_credentials.h"
 #include "zorvo_server_wire.h"
 
 #include <cstdint>
@@ -34,8 +34,6 @@ public:
     // Answers the requests waiting on the socket, a bounded batch at a time.
     void onReadable();
 
-    void setVerbose(bool verbose) { verbose_ = verbose; }
-
 private:
     int bound(std::string& error) const;
 
@@ -45,7 +43,6 @@ private:
     NonceSource nonces_;
     zorvo::OidService service_;
     int fd_ = -1;
-    bool verbose_ = false;
 };
 
 }  // namespace camsim

@@ -73,7 +73,6 @@ std::optional<Bytes> OidService::answer(std::span<const std::uint8_t> request) {
     switch (request[0]) {
     case kVersion3:
     case kVersion4: {
-        if (fault_ == ZorvoFault::NoVersion) return std::nullopt;
         Bytes out = head(kStatusDone, echoes);
         put32(out, static_cast<std::uint32_t>(version_));
         return out;

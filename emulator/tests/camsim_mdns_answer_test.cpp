@@ -4,7 +4,6 @@
 
 #include "mdns_answer_wire.h"
 #include "mdns_message_walk.h"
-#include "mdns_service_text.h"
 
 #include <gtest/gtest.h>
 
@@ -110,12 +109,12 @@ std::vector<std::uint16_t> types(const std::vector<testing::WalkedRecord>& recor
 
 TEST(MdnsAnswer, OrderAndSectionSwitches) {
     Camera cam = small();
-    cam.instance = "Gate-02E5A1";
+    cam.name = "Gate";
     cam.mdnsOrder = {MdnsRecord::Nsec, MdnsRecord::Txt, MdnsRecord::Aaaa, MdnsRecord::Srv, MdnsRecord::Txt};
     auto walked = walkMessage(buildAnswer(cam).bytes);
     ASSERT_EQ(walked.problem, "");
     EXPECT_EQ(types(walked.answers), (std::vector<std::uint16_t>{12}));
-    EXPECT_EQ(walked.answers[0].names, (std::vector<std::string>{"Gate-02E5A1._http._tcp.local"}));
+    EXPECT_EQ(walked.answers[0].names, (std::vector<std::string>{"Gate-02e5a1000001._http._tcp.local"}));
     EXPECT_EQ(types(walked.additionals), (std::vector<std::uint16_t>{47, 16, 28, 33, 16}));
 
     cam.mdnsSection = MdnsSection::Answer;
@@ -138,10 +137,6 @@ TEST(MdnsAnswer, NamesAndTextsThatDnsCannotCarryAreRefused) {
     EXPECT_FALSE(buildAnswer(longName).ok());
     longName.name = std::string(50, 'n');
     EXPECT_TRUE(buildAnswer(longName).ok());
-
-    Camera emptyLabel = small();
-    emptyLabel.instance = "";
-    EXPECT_FALSE(buildAnswer(emptyLabel).ok());
 
     Camera longText = small();
     longText.txt = std::vector<std::string>{std::string(255, 'x')};
@@ -179,9 +174,7 @@ TEST(MdnsServiceText, DefaultInstanceAndTxtStrings) {
     EXPECT_EQ(strings.size(), 7u);  // no product code string
     EXPECT_EQ(strings.back(), "hw addr=02e5a1c0ffee");
 
-    cam.instance = "My-Cam-02e5a1";
     cam.txt = std::vector<std::string>{"server name", "hw addr=0A0b0c0d0e0f", ""};
-    EXPECT_EQ(instanceLabel(cam), "My-Cam-02e5a1");
     EXPECT_EQ(txtStrings(cam), *cam.txt);
 }
 

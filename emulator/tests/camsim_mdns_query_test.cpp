@@ -5,7 +5,6 @@
 #include "mdns_answer_wire.h"
 #include "mdns_message_walk.h"
 #include "mdns_noise_wire.h"
-#include "mdns_query_wire.h"
 
 #include <gtest/gtest.h>
 

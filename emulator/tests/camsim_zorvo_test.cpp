@@ -128,12 +128,6 @@ TEST(OidService, FaultsShapeTheReplies) {
     const Bytes read4 = cat({0x2d, 0x09}, kOverFirst, readName);
     const Bytes read3 = cat({0x0f}, kOverFirst, readName);
     {
-        OidService service(camera(4, ZorvoFault::NoVersion), Nonces());
-        EXPECT_FALSE(service.answer(Bytes{0x07}));
-        EXPECT_FALSE(service.answer(Bytes{0x25, 0x00}));
-        EXPECT_EQ(service.answer(Bytes{0x2e, 0x00}), plus({0, 0, 0, 0, 0x2e, 0x00}, nonceBytes(0x10)));
-    }
-    {
         // A right digest is refused once; the fresh nonce then works.
         OidService service(camera(4, ZorvoFault::RefuseFirst), Nonces());
         EXPECT_EQ(service.answer(read4), plus({0, 0, 0, 1, 0x2d, 0x09}, nonceBytes(0x10)));
