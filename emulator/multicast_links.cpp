@@ -1,10 +1,5 @@
 #include "multicast_links.h"
 
-<<<<<<< HEAD
-#include "links.h"
-
-=======
->>>>>>> i23-emu
 #include <net/if.h>
 
 #include <algorithm>
