@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "bench_common.h"
+#include "camera_model.h"
 #include "camera_settings.h"
 
 namespace {
@@ -71,10 +72,10 @@ int main(int argc, char** argv) {
         std::function<bool()> exchange;
     };
     const Case cases[] = {
-        {"UDP read", 0, [&] { return at(kBoth).GetCameraOid("2.17", value, sizeof value) && !std::strcmp(value, "CET"); }},
-        {"UDP write (generation 4)", 0, [&] { return at(kBoth).SetCameraOid("2.17", "CET"); }},
+        {"UDP read", 0, [&] { return at(kBoth).GetCameraOid(camera_model::kOidTimezone, value, sizeof value) && !std::strcmp(value, "CET"); }},
+        {"UDP write (generation 4)", 0, [&] { return at(kBoth).SetCameraOid(camera_model::kOidTimezone, "CET"); }},
         {"HTTP read after a silent UDP port", kVersionWait,
-         [&] { return at(kHttpOnly).GetCameraOid("2.17", value, sizeof value) && !std::strcmp(value, "CET"); }},
+         [&] { return at(kHttpOnly).GetCameraOid(camera_model::kOidTimezone, value, sizeof value) && !std::strcmp(value, "CET"); }},
         {"list (LoadChoices): UDP read, HTTP list", 0, [&] { return timezones(kBoth); }},
         {"list (LoadChoices) after a silent UDP port", kVersionWait, [&] { return timezones(kHttpOnly); }},
     };
