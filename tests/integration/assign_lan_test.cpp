@@ -23,11 +23,7 @@ using AssignLan = CameraLan;
 
 // The pc (no default route) and one host playing every camera.
 std::vector<EmulatedCamera> BuildLan(TestLan& lan) {
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0",
-                {"10.77.0.10/24", "10.77.0.11/24", "10.77.0.12/24", "10.77.0.13/24", "10.77.0.14/24",
-                 "10.77.0.15/24", "10.77.0.16/24", "10.77.0.17/24", "10.77.0.18/24"});
+    lan.AddBasic(BasicRange(10, 18));
     return {Cam("Fixed", "02:e5:a1:00:03:01", "10.77.0.10"),
             Cam("Fresh", "02:e5:a1:00:03:02", "0.0.0.0"),
             Cam("Locked", "02:e5:a1:00:03:03", "10.77.0.11", {{"password", "other"}}),
@@ -39,12 +35,6 @@ std::vector<EmulatedCamera> BuildLan(TestLan& lan) {
             Cam("Slow", "02:e5:a1:00:03:09", "10.77.0.17", {{"assignDelayMs", 10400}}),
             Cam("Later", "02:e5:a1:00:03:0a", "10.77.0.18", {{"assignDelayMs", 1000}}),
             Cam("NoWay", "02:e5:a1:00:03:0b", "0.0.0.0", {{"gateway", "255.255.255.255"}})};
-}
-
-int IndexOf(const CScanner& scanner, const std::string& name) {
-    for (int i = 0; i < scanner.Count(); ++i)
-        if (name == scanner.RecordAt(i).name) return i;
-    return -1;
 }
 
 // How many trace lines from line `from` on hold `part`.

@@ -115,10 +115,7 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
     std::vector<Row> withBlocked = site;
     withBlocked.insert(withBlocked.begin() + 8, BlockedRow());
 
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0",
-                {"10.77.0.20/24", "10.77.0.21/24", "10.77.0.22/24", "10.77.0.23/24", "169.254.7.7/16"});
+    lan.AddBasic({"10.77.0.20/24", "10.77.0.21/24", "10.77.0.22/24", "10.77.0.23/24", "169.254.7.7/16"});
     lan.AddHost("near", "lan", "eth0", {"10.77.0.50/24"});
     ASSERT_TRUE(lan.Ok());
     HoldMastsNewAddress(lan, HwAddr("cams"));
@@ -128,9 +125,7 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
     ASSERT_TRUE(cams);
     ProvisionRun run(*cams);
 
-    const std::string planA = "/tmp/" + lan.Namespace("plan") + "-site.csv";
-    const std::string planB = "/tmp/" + lan.Namespace("plan") + "-blocked.csv";
-    configs.insert(configs.end(), {planA, planB});
+    const std::string planA = lan.File("site.csv"), planB = lan.File("blocked.csv");
     std::ofstream(planA) << PlanText(site);
     std::ofstream(planB) << PlanText(withBlocked);
     auto provision = [&](const std::string& plan, const std::vector<std::string>& extra, json& outcomes) {
@@ -228,9 +223,7 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
 // the name due at the new address is not written, and the exit status says
 // a row was left undone. A host on the LAN tells when that scan begins.
 TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0", {"10.77.0.23/24"});
+    lan.AddBasic(BasicRange(23, 23));
     lan.AddHost("watch", "lan", "eth0", {"10.77.0.98/24"});
     ASSERT_TRUE(lan.Ok());
     HoldMastsNewAddress(lan, HwAddr("cams"));
@@ -242,19 +235,10 @@ TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
     auto cams = StartCameras("cams", {rows[0].camera, rows[1].camera});
     ASSERT_TRUE(cams);
     ProvisionRun run(*cams);
-    const std::string plan = "/tmp/" + lan.Namespace("plan") + ".csv";
-    configs.push_back(plan);
+    const std::string plan = lan.File("plan.csv");
     std::ofstream(plan) << PlanText(rows);
     int watch = -1;
-    ASSERT_TRUE(lan.RunInside("watch", [&] {
-        watch = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        setsockopt(watch, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_port = htons(43282);
-        if (bind(watch, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) watch = -1;
-    }));
+    ASSERT_TRUE(lan.RunInside("watch", [&] { watch = BoundSocket(43282, true); }));
     ASSERT_GE(watch, 0);
 
     auto provision = lan.Start("pc", {VANTREL_CLI, "provision", plan, "--json"});
@@ -286,10 +270,7 @@ TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
 
 // The round trip the README shows: a scan's CSV, edited, is a plan; unedited it changes nothing.
 TEST_F(ProvisionLan, ScanCsvIsAPlan) {
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0", {"10.77.0.20/24"});
-    ASSERT_TRUE(lan.Ok());
+    ASSERT_TRUE(lan.AddBasic(BasicRange(20, 20)));
     EmulatedCamera both = WebCam("Both", "02:e5:a1:00:07:01", "10.77.0.20");
     both.drovik = true;  // listed twice by the scan, once in its CSV
     auto cams = StartCameras("cams", {both, Cam("Fresh", "02:e5:a1:00:07:02", "0.0.0.0")});
@@ -299,8 +280,7 @@ TEST_F(ProvisionLan, ScanCsvIsAPlan) {
     EXPECT_EQ(csv, "hwaddr,ip,subnet,gateway,name,type,via\n"
                    "02:e5:a1:00:07:02,0.0.0.0,255.255.255.0,10.77.0.1,Fresh,ZC-100,drovik\n"
                    "02:e5:a1:00:07:01,10.77.0.20,255.255.255.0,10.77.0.1,Both,ZC-100,drovik\n");
-    const std::string plan = "/tmp/" + lan.Namespace("plan") + ".csv";
-    configs.push_back(plan);
+    const std::string plan = lan.File("plan.csv");
     std::ofstream(plan) << csv;
     std::string out;
     EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "provision", plan}, &out), 0) << out;
