@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -109,26 +110,33 @@ std::map<std::string, std::string> Results(const json& outcomes) {
     return results;
 }
 
-TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
-    std::vector<Row> site = SitePlan();
-    ASSERT_EQ(site.size(), 20u);
-    std::vector<Row> withBlocked = site;
-    withBlocked.insert(withBlocked.begin() + 8, BlockedRow());
+// The site: twenty cameras of every kind and "Blocked", whose planned address
+// "near" holds; plan A for the twenty, plan B with the blocked row among them.
+class SiteLan : public CameraLan {
+protected:
+    void SetUp() override {
+        CameraLan::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_EQ(site.size(), 20u);
+        withBlocked.insert(withBlocked.begin() + 8, BlockedRow());
+        lan.AddBasic({"10.77.0.20/24", "10.77.0.21/24", "10.77.0.22/24", "10.77.0.23/24", "169.254.7.7/16"});
+        lan.AddHost("near", "lan", "eth0", {"10.77.0.50/24"});
+        ASSERT_TRUE(lan.Ok());
+        HoldMastsNewAddress(lan, HwAddr("cams"));
+        std::vector<EmulatedCamera> cameras;
+        for (const Row& r : withBlocked) cameras.push_back(r.camera);
+        cams = StartCameras("cams", cameras);
+        ASSERT_TRUE(cams);
+        run = std::make_unique<ProvisionRun>(*cams);
+        std::ofstream(planA) << PlanText(site);
+        std::ofstream(planB) << PlanText(withBlocked);
+        std::string hw = HwAddr("near");
+        std::replace(hw.begin(), hw.end(), ':', '-');
+        blockedBy = "address in use by " + hw;
+    }
 
-    lan.AddBasic({"10.77.0.20/24", "10.77.0.21/24", "10.77.0.22/24", "10.77.0.23/24", "169.254.7.7/16"});
-    lan.AddHost("near", "lan", "eth0", {"10.77.0.50/24"});
-    ASSERT_TRUE(lan.Ok());
-    HoldMastsNewAddress(lan, HwAddr("cams"));
-    std::vector<EmulatedCamera> cameras;
-    for (const Row& r : withBlocked) cameras.push_back(r.camera);
-    auto cams = StartCameras("cams", cameras);
-    ASSERT_TRUE(cams);
-    ProvisionRun run(*cams);
-
-    const std::string planA = lan.File("site.csv"), planB = lan.File("blocked.csv");
-    std::ofstream(planA) << PlanText(site);
-    std::ofstream(planB) << PlanText(withBlocked);
-    auto provision = [&](const std::string& plan, const std::vector<std::string>& extra, json& outcomes) {
+    // vantrel-cli provision PLAN --json EXTRA: its exit status, its rows in `outcomes`.
+    int Provision(const std::string& plan, const std::vector<std::string>& extra, json& outcomes) {
         std::vector<std::string> argv = {VANTREL_CLI, "provision", plan, "--json"};
         argv.insert(argv.end(), extra.begin(), extra.end());
         std::string out;
@@ -136,16 +144,20 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
         outcomes = json::parse(out, nullptr, false);
         EXPECT_TRUE(outcomes.is_array()) << out;
         return status;
-    };
-    const std::string blockedBy = "address in use by " + [&] {
-        std::string hw = HwAddr("near");
-        std::replace(hw.begin(), hw.end(), ':', '-');
-        return hw;
-    }();
+    }
 
-    // A dry run probes and says what it would do, and sends nothing.
+    const std::vector<Row> site = SitePlan();
+    std::vector<Row> withBlocked = site;
+    std::unique_ptr<LanProcess> cams;
+    std::unique_ptr<ProvisionRun> run;
+    const std::string planA = lan.File("site.csv"), planB = lan.File("blocked.csv");
+    std::string blockedBy;
+};
+
+// A dry run probes and says what it would do, and sends nothing.
+TEST_F(SiteLan, DryRunTellsWhatItWouldDoAndSendsNothing) {
     json outcomes;
-    EXPECT_EQ(provision(planB, {"--dry-run"}, outcomes), 1);
+    EXPECT_EQ(Provision(planB, {"--dry-run"}, outcomes), 1);
     std::map<std::string, std::string> results = Results(outcomes);
     EXPECT_EQ(results.size(), 21u);
     EXPECT_EQ(results["02:e5:a1:00:06:01"], "would assign by broadcast");
@@ -153,26 +165,30 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
     EXPECT_EQ(results["02:e5:a1:00:06:06"], "would assign by HTTP");
     EXPECT_EQ(results["02:e5:a1:00:06:07"], "would name it Hall_2");
     EXPECT_EQ(results["02:e5:a1:00:06:08"], blockedBy);
-    EXPECT_EQ(run.Sent(), "");
+    EXPECT_EQ(run->Sent(), "");
+}
 
-    // Interrupted after the first camera took its address: the row in progress
-    // ends, what was done is printed.
+// One case, as each step stands on what the one before left: the resumed run
+// on the interrupted one's work, the repeat on the finished site. Interrupted
+// after the first camera took its address, the row in progress ends and what
+// was done is printed; resumed, what was done stays, the blocked row is
+// skipped, every other camera is verified at its new address; repeated,
+// nothing is sent.
+TEST_F(SiteLan, InterruptedPlanResumesSkipsTheBlockedRowAndRepeatsUnchanged) {
     auto interrupted = lan.Start("pc", {VANTREL_CLI, "provision", planA, "--json"});
     ASSERT_TRUE(cams->WaitForText("assign 02:e5:a1:00:06:01 dhcp=0 reboot=0 ip=10.77.0.200", 60s));
     interrupted->Signal(SIGINT);
     EXPECT_EQ(interrupted->Wait(60s), 130);
-    outcomes = json::parse(interrupted->Output(), nullptr, false);
+    json outcomes = json::parse(interrupted->Output(), nullptr, false);
     ASSERT_TRUE(outcomes.is_array()) << interrupted->Output();
     EXPECT_GE(outcomes.size(), 1u);
     EXPECT_LT(outcomes.size(), 20u);
     EXPECT_EQ(outcomes[0]["result"], "assigned by broadcast");
     EXPECT_EQ(outcomes[0]["verified"], false);
     const std::size_t doneBefore = outcomes.size();
-    run.Sent();
+    run->Sent();
 
-    // The same plan with the blocked row: what was done stays, the blocked row
-    // is skipped, every other camera is verified at its new address.
-    EXPECT_EQ(provision(planB, {}, outcomes), 1);
+    EXPECT_EQ(Provision(planB, {}, outcomes), 1);
     ASSERT_EQ(outcomes.size(), 21u);
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const json& o = outcomes[i];
@@ -187,7 +203,7 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
             EXPECT_EQ(o["verified"], true) << o.dump();
         }
     }
-    const std::string sent = run.Sent();
+    const std::string sent = run->Sent();
     EXPECT_EQ(sent.find("02:e5:a1:00:06:01"), std::string::npos) << sent;  // done before
     EXPECT_EQ(sent.find("02:e5:a1:00:06:08"), std::string::npos) << sent;  // blocked
     EXPECT_NE(sent.find("set 10.77.0.150 2.4=Mast-North"), std::string::npos) << sent;  // named where it went
@@ -216,7 +232,7 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
     for (std::size_t at = table.find("\tunchanged\n"); at != std::string::npos; at = table.find("\tunchanged\n", at + 1))
         ++unchanged;
     EXPECT_EQ(unchanged, 20u) << table;
-    EXPECT_EQ(run.Sent(), "");
+    EXPECT_EQ(run->Sent(), "");
 }
 
 // Ctrl-C during the scan that follows the wait: the scan's verdicts stand,
