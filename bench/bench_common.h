@@ -158,25 +158,18 @@ public:
                 list.push_back(camera);
             }
             lan.AddHost("cams" + n, "lan" + n, "eth0", addresses);
-            configs_.push_back("/tmp/" + lan.Namespace("cams" + n) + ".json");
-            if (!lan.Ok() || !WriteCamsimConfig(configs_.back(), list)) return;
-            camsims_.push_back(lan.Start("cams" + n, {VANTREL_CAMSIM, "--config", configs_.back(), "--duration-s", "1800"}));
+            if (!lan.Ok()) break;
+            camsims_.push_back(StartCamsim(list, &lan, "cams" + n, 1800));
+            if (!camsims_.back()) break;
         }
-        for (const auto& camsim : camsims_)
-            if (!camsim || !camsim->WaitForLine("ready", std::chrono::seconds(30))) return;
-        ready_ = lan.Ok() && static_cast<int>(camsims_.size()) == interfaces;
+        ready_ = lan.Ok() && static_cast<int>(camsims_.size()) == interfaces && !camsims_.empty() && camsims_.back();
         if (!ready_) std::cerr << "test LAN or emulator failed\n";
-    }
-    ~CameraLan() {
-        camsims_.clear();
-        for (const std::string& config : configs_) std::remove(config.c_str());
     }
     bool Ready() const { return ready_; }
 
     TestLan lan;
 
 private:
-    std::vector<std::string> configs_;
     std::vector<std::unique_ptr<LanProcess>> camsims_;
     bool ready_ = false;
 };

@@ -47,12 +47,9 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const std::string config = "/tmp/vantrel-bench-settings-" + std::to_string(getpid()) + ".json";
-    WriteCamsimConfig(config, json::array({Camera(kBoth, true), Camera(kHttpOnly, false)}));
-    auto camsim = StartHere({VANTREL_CAMSIM, "--config", config, "--duration-s", "600"});
-    if (!camsim || !camsim->WaitForLine("ready", std::chrono::seconds(20))) {
+    auto camsim = StartCamsim(json::array({Camera(kBoth, true), Camera(kHttpOnly, false)}), nullptr, {}, 600);
+    if (!camsim) {
         std::cerr << "vantrel-camsim did not start (HTTP on port 80 needs root)\n";
-        std::remove(config.c_str());
         return 1;
     }
     char lastError[CCameraSettings::kLastError] = {};
@@ -101,6 +98,5 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     camsim.reset();
-    std::remove(config.c_str());
     return 0;
 }

@@ -17,7 +17,6 @@
 #include "bench_common.h"
 #include "adv_dlg.h"
 #include "assign_dlg.h"
-#include "pc_visit.h"
 #include "scripted_discovery.h"
 
 namespace {
@@ -34,7 +33,7 @@ double Seconds(Clock::time_point from, Clock::time_point to) { return std::chron
 json RowLag(int cameras, int runs) {
     bench::CameraLan lan(cameras, 1, bench::Answer::Range);
     if (!lan.Ready()) return nullptr;
-    PcVisit visit(lan.lan.Namespace("pc"));  // the scan's worker thread starts here
+    NetnsVisit visit(lan.lan.Namespace("pc"));  // the scan's worker thread starts here
     if (!visit.entered) return nullptr;
     TForm1 form;
     form.Timer1->stop();

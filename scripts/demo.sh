@@ -14,7 +14,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 PATH=$PATH:/usr/sbin:/sbin  # ip, for users whose PATH lacks them
-LAN=tests/lan/testlan.sh
+LAN=tests/support/testlan.sh
 CAMERAS=scripts/demo-cameras.json
 
 say() { echo "demo: $*" >&2; }

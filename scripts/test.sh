@@ -28,7 +28,7 @@ if [ "${1:-}" != "--sanitize" ]; then
 fi
 
 # Any report ends the process with status 86, which fails its test; an emulator
-# or vantrel-cli a test started fails that test too (tests/lan/test_lan.h).
+# or vantrel-cli a test started fails that test too (tests/support/test_lan.h).
 # The suppressions name third-party libraries only.
 export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:exitcode=86"
 export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0"

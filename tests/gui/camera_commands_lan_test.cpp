@@ -16,7 +16,6 @@
 #include "camsim_config.h"
 #include "adv_dlg.h"
 #include "assign_dlg.h"
-#include "pc_visit.h"
 #include "test_lan.h"
 #include "trace_capture.h"
 
@@ -115,11 +114,9 @@ private slots:
         if (const std::string why = TestLan::Unavailable(); !why.empty())
             QSKIP(("test LAN unavailable: " + why).c_str());
         TestLan lan;
-        lan.AddLan("lan");
-        lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24", "169.254.1.1/16"});
-        lan.AddHost("cams", "lan", "eth0",
-                    {"10.77.0.10/24", "10.77.0.11/24", "10.77.0.12/24", "169.254.10.20/16"});
-        QVERIFY(lan.Ok());
+        std::vector<std::string> addresses = BasicRange(10, 12);
+        addresses.push_back("169.254.10.20/16");
+        QVERIFY(lan.AddBasic(addresses, {"10.77.0.2/24", "169.254.1.1/16"}));
 
         const nlohmann::json lists = {{"2.17", "<p>'GMT,CET,EST'</p>"}, {"1.2.29.4", "'ntsc,pal,disabled'"}};
         const nlohmann::json values = {{"2.17", "CET"}, {"1.2.29.4", "NTSC"}};
@@ -136,15 +133,11 @@ private slots:
         EmulatedCamera fresh{.name = "Fresh", .hwAddr = "02:e5:a1:00:00:65"};  // no address yet
         EmulatedCamera link{.name = "Link", .hwAddr = "02:e5:a1:00:00:75", .ip = "169.254.10.20",
                             .subnet = "255.255.0.0", .drovik = false, .mdns = true};
-        const std::string config = "/tmp/" + lan.Namespace("cams") + ".json";
-        nlohmann::json all = nlohmann::json::array();
-        for (const EmulatedCamera* c : {&lobby, &gate, &dock, &yard, &pier, &shed, &fresh, &link}) all.push_back(c->Json());
-        QVERIFY(WriteCamsimConfig(config, all));
-        auto camsim = lan.Start("cams", {VANTREL_CAMSIM, "--config", config, "--duration-s", "280"});
-        QVERIFY(camsim && camsim->WaitForLine("ready", std::chrono::seconds(20)));
+        auto camsim = StartCamsim({lobby, gate, dock, yard, pier, shed, fresh, link}, &lan, "cams", 280);
+        QVERIFY(camsim);
         cams = camsim.get();
 
-        PcVisit visit(lan.Namespace("pc"));
+        NetnsVisit visit(lan.Namespace("pc"));
         QVERIFY(visit.entered);
         TraceCapture traceLines;
         trace = &traceLines;
@@ -320,7 +313,6 @@ private slots:
         QCOMPARE(user.boxes.size(), 1);
         QCOMPARE(user.boxes[0].text, QString("Please select a camera first!"));
         QCOMPARE(user.boxes[0].title, QString("Error..."));
-        std::remove(config.c_str());
     }
 };
 

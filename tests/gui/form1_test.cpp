@@ -116,11 +116,9 @@ private slots:
     // address and a full table: the port's box once a program start, the rest
     // on the status line, and the clone's assignment refused in the error box.
     void scanNotesAndTheRefusedAssignmentOfAClone() {
-        CameraRecord clone = MakeCamera("Clone", "ZC-100", "02:e5:a1:00:00:77", "10.0.0.30");
-        std::strcpy(clone.subnetText, "255.255.255.0");
-        std::strcpy(clone.gatewayText, "10.0.0.1");
-        const unsigned char hw[6] = {0x02, 0xe5, 0xa1, 0x00, 0x00, 0x77};
-        std::memcpy(clone.hwAddr, hw, 6);
+        CameraRecord clone = MakeRecord({.name = "Clone", .type = "ZC-100", .hw = "02:e5:a1:00:00:77",
+                                         .ip = "10.0.0.30", .subnet = "255.255.255.0", .gateway = "10.0.0.1",
+                                         .drovik = true, .httpPort = 80});
         clone.conflict = 1;
         discovery.cameras = {clone, clone};
         std::strcpy(discovery.cameras[1].ipAddrText, "10.0.0.31");

@@ -1,29 +1,14 @@
 #pragma once
 // A discovery that finds the cameras a test sets, optionally held open until
 // the test lets it finish: the window cannot tell it from the network.
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <condition_variable>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include "camera_records.h"
 #include "scanner.h"
-
-inline CameraRecord MakeCamera(const char* name, const char* type, const char* hw, const char* ip) {
-    CameraRecord r{};
-    std::strncpy(r.name, name, sizeof r.name - 1);
-    std::strncpy(r.productName, type, sizeof r.productName - 1);
-    std::strncpy(r.hwAddrText, hw, sizeof r.hwAddrText - 1);
-    std::strncpy(r.ipAddrText, ip, sizeof r.ipAddrText - 1);
-    inet_pton(AF_INET, ip, &r.ipAddr);
-    r.foundByDrovik = 1;
-    r.httpPort = 80;
-    FormWebAddr(r);
-    return r;
-}
 
 class ScriptedDiscovery {
 public:

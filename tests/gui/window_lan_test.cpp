@@ -9,7 +9,6 @@
 #include "fonts.h"
 #include "form1.h"
 #include "camsim_config.h"
-#include "pc_visit.h"
 #include "test_lan.h"
 
 class TestWindowLan : public QObject
@@ -21,21 +20,16 @@ private slots:
         if (const std::string why = TestLan::Unavailable(); !why.empty())
             QSKIP(("test LAN unavailable: " + why).c_str());
         TestLan lan;
-        lan.AddLan("lan");
-        lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-        lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24"});
-        QVERIFY(lan.Ok());
+        QVERIFY(lan.AddBasic(BasicRange(10, 11)));
         EmulatedCamera lobby{.name = "Lobby", .hwAddr = "02:e5:a1:00:00:05", .ip = "10.77.0.10"};
         EmulatedCamera gate{.name = "Gate", .hwAddr = "02:e5:a1:00:00:85", .ip = "10.77.0.11"};
         gate.drovik = false;
         gate.mdns = true;
-        const std::string config = "/tmp/" + lan.Namespace("cams") + ".json";
-        QVERIFY(WriteCamsimConfig(config, nlohmann::json::array({lobby.Json(), gate.Json()})));
-        auto cams = lan.Start("cams", {VANTREL_CAMSIM, "--config", config, "--duration-s", "120"});
-        QVERIFY(cams && cams->WaitForLine("ready", std::chrono::seconds(20)));
+        auto cams = StartCamsim({lobby, gate}, &lan, "cams", 120);
+        QVERIFY(cams);
 
         // The window's thread joins the pc, where the scan makes its sockets.
-        PcVisit visit(lan.Namespace("pc"));
+        NetnsVisit visit(lan.Namespace("pc"));
         QVERIFY(visit.entered);
 
         TForm1 form;
@@ -73,7 +67,6 @@ private slots:
                  QString("Camera Name\tType\tHardware Address\tIP Address\n"
                          "Lobby\tZC-100\t02:e5:a1:00:00:05\t10.77.0.10\n"
                          "Gate\tZC-100\t02:e5:a1:00:00:85\t10.77.0.11\n"));
-        std::remove(config.c_str());
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <thread>
 #include <nlohmann/json.hpp>
@@ -23,11 +24,7 @@ using AssignLan = CameraLan;
 
 // The pc (no default route) and one host playing every camera.
 std::vector<EmulatedCamera> BuildLan(TestLan& lan) {
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0",
-                {"10.77.0.10/24", "10.77.0.11/24", "10.77.0.12/24", "10.77.0.13/24", "10.77.0.14/24",
-                 "10.77.0.15/24", "10.77.0.16/24", "10.77.0.17/24", "10.77.0.18/24"});
+    lan.AddBasic(BasicRange(10, 18));
     return {Cam("Fixed", "02:e5:a1:00:03:01", "10.77.0.10"),
             Cam("Fresh", "02:e5:a1:00:03:02", "0.0.0.0"),
             Cam("Locked", "02:e5:a1:00:03:03", "10.77.0.11", {{"password", "other"}}),
@@ -39,12 +36,6 @@ std::vector<EmulatedCamera> BuildLan(TestLan& lan) {
             Cam("Slow", "02:e5:a1:00:03:09", "10.77.0.17", {{"assignDelayMs", 10400}}),
             Cam("Later", "02:e5:a1:00:03:0a", "10.77.0.18", {{"assignDelayMs", 1000}}),
             Cam("NoWay", "02:e5:a1:00:03:0b", "0.0.0.0", {{"gateway", "255.255.255.255"}})};
-}
-
-int IndexOf(const CScanner& scanner, const std::string& name) {
-    for (int i = 0; i < scanner.Count(); ++i)
-        if (name == scanner.RecordAt(i).name) return i;
-    return -1;
 }
 
 // How many trace lines from line `from` on hold `part`.
@@ -235,39 +226,57 @@ void BuildTwoLans(TestLan& lan) {
                  "192.168.60.25/24", "169.254.7.7/16"});
 }
 
-TEST_F(AssignLan, HttpAssignmentQueriesResultsAndHostRoutes) {
-    BuildTwoLans(lan);
-    ASSERT_TRUE(lan.Ok());
-    EmulatedCamera fresh = WebCam("Fresh", "02:e5:a1:00:04:07", "169.254.7.7");
-    fresh.subnet = "255.255.0.0";
-    auto cams = StartCameras("cams", {WebCam("Web", "02:e5:a1:00:04:01", "192.168.60.20"),
-                                      WebCam("Err", "02:e5:a1:00:04:02", "192.168.60.21", {{"httpFault", "error"}}),
-                                      WebCam("Locked", "02:e5:a1:00:04:03", "192.168.60.22",
-                                             {{"httpFault", "unauthorized"}}),
-                                      WebCam("Broken", "02:e5:a1:00:04:04", "192.168.60.23",
-                                             {{"httpFault", "status500"}}),
-                                      WebCam("Gone", "02:e5:a1:00:04:05", "192.168.60.24", {{"http", false}}),
-                                      WebCam("Slow", "02:e5:a1:00:04:06", "192.168.60.25",
-                                             {{"httpFault", "slowHeaders"}}),
-                                      fresh});
-    EmulatedCamera decoy = WebCam("Decoy", "02:e5:a1:00:04:77", "169.254.7.7");
-    decoy.mdns = false;
-    auto decoys = StartCameras("decoy", {decoy});
-    const std::string noRoutes = HostRoutes(lan);
+// The two LANs with a camera for each outcome of the HTTP assignment and the
+// decoy; Assign() runs one on the pc's scanner and checks no host route stays.
+class HttpAssignLan : public CameraLan {
+protected:
+    void SetUp() override {
+        CameraLan::SetUp();
+        if (IsSkipped()) return;
+        BuildTwoLans(lan);
+        ASSERT_TRUE(lan.Ok());
+        EmulatedCamera fresh = WebCam("Fresh", "02:e5:a1:00:04:07", "169.254.7.7");
+        fresh.subnet = "255.255.0.0";
+        cams = StartCameras("cams", {WebCam("Web", "02:e5:a1:00:04:01", "192.168.60.20"),
+                                     WebCam("Err", "02:e5:a1:00:04:02", "192.168.60.21", {{"httpFault", "error"}}),
+                                     WebCam("Locked", "02:e5:a1:00:04:03", "192.168.60.22",
+                                            {{"httpFault", "unauthorized"}}),
+                                     WebCam("Broken", "02:e5:a1:00:04:04", "192.168.60.23",
+                                            {{"httpFault", "status500"}}),
+                                     WebCam("Gone", "02:e5:a1:00:04:05", "192.168.60.24", {{"http", false}}),
+                                     WebCam("Slow", "02:e5:a1:00:04:06", "192.168.60.25",
+                                            {{"httpFault", "slowHeaders"}}),
+                                     fresh});
+        EmulatedCamera decoy = WebCam("Decoy", "02:e5:a1:00:04:77", "169.254.7.7");
+        decoy.mdns = false;
+        decoys = StartCameras("decoy", {decoy});
+        noRoutes = HostRoutes(lan);
+    }
 
-    ASSERT_TRUE(lan.RunInside("pc", [&] {
-        CScanner scanner;
-        scanner.Scan();
-        ASSERT_EQ(scanner.Count(), 7);
-        auto assign = [&](const char* name, const char* ip, const char* subnet, const char* gateway, uint8_t dhcp,
-                          uint8_t reboot) {
-            const int i = IndexOf(scanner, name);
-            EXPECT_GE(i, 0) << name;
-            const uint8_t result = i < 0 ? 99 : scanner.Assign(i, ip, subnet, gateway, dhcp, reboot);
-            EXPECT_EQ(HostRoutes(lan), noRoutes) << name << ": a host route was left behind";
-            return result;
-        };
+    // Scans in the pc, then runs `work` there with the scanner.
+    void InPc(const std::function<void()>& work) {
+        ASSERT_TRUE(lan.RunInside("pc", [&] {
+            scanner.Scan();
+            ASSERT_EQ(scanner.Count(), 7);
+            work();
+        }));
+    }
+    uint8_t Assign(const char* name, const char* ip, const char* subnet = "255.255.255.0",
+                   const char* gateway = "192.168.60.1", uint8_t dhcp = 0, uint8_t reboot = 0) {
+        const int i = IndexOf(scanner, name);
+        EXPECT_GE(i, 0) << name;
+        const uint8_t result = i < 0 ? 99 : scanner.Assign(i, ip, subnet, gateway, dhcp, reboot);
+        EXPECT_EQ(HostRoutes(lan), noRoutes) << name << ": a host route was left behind";
+        return result;
+    }
 
+    std::unique_ptr<LanProcess> cams, decoys;
+    std::string noRoutes;
+    CScanner scanner;
+};
+
+TEST_F(HttpAssignLan, EveryFormOfTheRequestAndTypedValuesArriveAsTyped) {
+    InPc([&] {
         // The four forms of the request, exactly as the camera receives them.
         const std::string head = "http 192.168.60.20:8080 GET /set.oid?OidTB3.6.2=192.168.60.1&OidTB3.6.1=255.255.255.0"
                                  "&OidTB3.6.10=192.168.60.30&OidTB4.2=";
@@ -279,20 +288,24 @@ TEST_F(AssignLan, HttpAssignmentQueriesResultsAndHostRoutes) {
                      {1, 0, "enabled&OidTR3.6.22=1"},
                      {1, 1, "enabled&OidTR2.11=1"}};
         for (const auto& form : forms) {
-            EXPECT_EQ(assign("Web", "192.168.60.30", "255.255.255.0", "192.168.60.1", form.dhcp, form.reboot), 0);
+            EXPECT_EQ(Assign("Web", "192.168.60.30", "255.255.255.0", "192.168.60.1", form.dhcp, form.reboot), 0);
             EXPECT_TRUE(cams->WaitForLine(head + form.tail, 5s)) << form.tail;
         }
         // Typed values arrive as typed: a space, '#' and '&' cannot break or extend the request, '+' stays.
-        EXPECT_EQ(assign("Web", "1&OidTB2.4=x", "a#b", "GMT+1 x", 0, 0), 0);
+        EXPECT_EQ(Assign("Web", "1&OidTB2.4=x", "a#b", "GMT+1 x"), 0);
         EXPECT_TRUE(cams->WaitForText("OidTB3.6.2=GMT+1%20x&OidTB3.6.1=a%23b&OidTB3.6.10=1%26OidTB2.4=x&", 5s));
         EXPECT_TRUE(cams->WaitForLine("set 192.168.60.20 3.6.2=GMT+1 x", 5s));
         EXPECT_TRUE(cams->WaitForLine("set 192.168.60.20 3.6.1=a#b", 5s));
         EXPECT_TRUE(cams->WaitForLine("set 192.168.60.20 3.6.10=1&OidTB2.4=x", 5s));
+    });
+}
 
-        EXPECT_EQ(assign("Err", "192.168.60.31", "255.255.255.0", "192.168.60.1", 0, 0), 3);
-        EXPECT_EQ(assign("Locked", "192.168.60.32", "255.255.255.0", "192.168.60.1", 0, 0), 3);
-        EXPECT_EQ(assign("Broken", "192.168.60.33", "255.255.255.0", "192.168.60.1", 0, 0), 3);
-        EXPECT_EQ(assign("Gone", "192.168.60.34", "255.255.255.0", "192.168.60.1", 0, 0), 3);
+TEST_F(HttpAssignLan, RefusalsAndSilenceAreFailuresAndTheHostRouteLastsOnlyTheRequest) {
+    InPc([&] {
+        EXPECT_EQ(Assign("Err", "192.168.60.31"), 3);
+        EXPECT_EQ(Assign("Locked", "192.168.60.32"), 3);
+        EXPECT_EQ(Assign("Broken", "192.168.60.33"), 3);
+        EXPECT_EQ(Assign("Gone", "192.168.60.34"), 3);
 
         // The host route stands while the request waits.
         std::string during;
@@ -302,19 +315,23 @@ TEST_F(AssignLan, HttpAssignmentQueriesResultsAndHostRoutes) {
                 during = HostRoutes(lan);
             }
         });
-        EXPECT_EQ(assign("Slow", "192.168.60.35", "255.255.255.0", "192.168.60.1", 0, 0), 3);
+        EXPECT_EQ(Assign("Slow", "192.168.60.35"), 3);
         watcher.join();
         EXPECT_NE(during.find("192.168.60.25 dev eth1 proto 163 scope link src 192.168.60.2"), std::string::npos)
             << during;
+    });
+}
 
-        // 169.254.0.0/16 now leads to the office LAN, where the decoy answers for
-        // the same address: the request still goes where the camera answered.
+// 169.254.0.0/16 now leads to the office LAN, where the decoy answers for the
+// same address: the request still goes where the camera answered.
+TEST_F(HttpAssignLan, RequestGoesWhereTheCameraAnsweredNotWhereTheRouteLeads) {
+    InPc([&] {
         lan.Run("pc", {"ip", "route", "flush", "169.254.0.0/16"});
         lan.Run("pc", {"ip", "route", "add", "169.254.0.0/16", "dev", "eth0"});
-        EXPECT_EQ(assign("Fresh", "192.168.60.36", "255.255.255.0", "192.168.60.1", 0, 0), 0);
+        EXPECT_EQ(Assign("Fresh", "192.168.60.36"), 0);
         EXPECT_TRUE(cams->WaitForText("http 169.254.7.7:8080 GET /set.oid?", 5s));
         EXPECT_FALSE(decoys->WaitForText("GET", 500ms));
-    }));
+    });
 }
 
 TEST_F(AssignLan, CliAssignsViaMulticastDnsAlsoALinkLocalCamera) {

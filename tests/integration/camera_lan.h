@@ -3,13 +3,13 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -22,21 +22,34 @@
 class CameraLan : public testing::Test {
 protected:
     void SetUp() override { SKIP_WITHOUT_TEST_LAN(); }
-    void TearDown() override {
-        for (const std::string& path : configs) std::remove(path.c_str());
-    }
 
     // Starts vantrel-camsim in `host` playing `cameras`; fails the test unless it gets ready.
     std::unique_ptr<LanProcess> StartCameras(const std::string& host, const std::vector<EmulatedCamera>& cameras) {
-        nlohmann::json list = nlohmann::json::array();
-        for (const EmulatedCamera& c : cameras) list.push_back(c.Json());
-        const std::string path = "/tmp/" + lan.Namespace(host) + ".json";
-        configs.push_back(path);
-        EXPECT_TRUE(WriteCamsimConfig(path, list));
-        auto process = lan.Start(host, {VANTREL_CAMSIM, "--config", path, "--duration-s", "300"});
-        EXPECT_TRUE(process && process->WaitForLine("ready", std::chrono::seconds(20)))
-            << "vantrel-camsim did not start in " << host;
+        auto process = StartCamsim(cameras, &lan, host);
+        EXPECT_TRUE(process) << "vantrel-camsim did not start in " << host;
         return process;
+    }
+
+    // The index of the camera named `name` in the scanner's table; -1 when not there.
+    static int IndexOf(const CScanner& scanner, const std::string& name) {
+        for (int i = 0; i < scanner.Count(); ++i)
+            if (name == scanner.RecordAt(i).name) return i;
+        return -1;
+    }
+    static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+    // A UDP socket bound to 0.0.0.0:`port` in the calling thread's namespace; -1 on failure.
+    static int BoundSocket(uint16_t port, bool reuse) {
+        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        if (reuse) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(port);
+        if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0) return fd;
+        if (fd >= 0) close(fd);
+        return -1;
     }
 
     // `prefix` vantrel-cli scan --json `extra` in the pc namespace, parsed.
@@ -138,16 +151,5 @@ protected:
         return helper;
     }
 
-    // argv as user 65534 with `group` its one supplementary group (lan.Run's
-    // unprivileged mode drops every group). Started by a shell of that user:
-    // setpriv's own exec still passes file permissions with root's reach.
-    static std::vector<std::string> AsMember(gid_t group, const std::vector<std::string>& argv) {
-        std::vector<std::string> full = {"setpriv", "--reuid=65534", "--regid=65534",
-                                         "--groups=" + std::to_string(group), "--", "sh", "-c", "exec \"$@\"", "sh"};
-        full.insert(full.end(), argv.begin(), argv.end());
-        return full;
-    }
-
     TestLan lan;
-    std::vector<std::string> configs;
 };

@@ -44,11 +44,7 @@ int TableLines(const std::string& text) {
 }
 
 TEST_F(HostileTextLan, CameraTextsReachPeopleVisibleAndNoPasswordIsTraced) {
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24", "10.77.0.12/24", "10.77.0.13/24",
-                                        "10.77.0.14/24"});
-    ASSERT_TRUE(lan.Ok());
+    ASSERT_TRUE(lan.AddBasic(BasicRange(10, 14)));
     // An OID whose value holds "%Error" reads as a refusal: the camera writes the message.
     EmulatedCamera hostile = Cam(kName, "02:e5:a1:00:0d:01", "10.77.0.10",
                                  {{"http", true}, {"oids", {{"7.7", "%Error\x1b[2J\nSuccess"}}}});

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -109,31 +110,33 @@ std::map<std::string, std::string> Results(const json& outcomes) {
     return results;
 }
 
-TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
-    std::vector<Row> site = SitePlan();
-    ASSERT_EQ(site.size(), 20u);
-    std::vector<Row> withBlocked = site;
-    withBlocked.insert(withBlocked.begin() + 8, BlockedRow());
+// The site: twenty cameras of every kind and "Blocked", whose planned address
+// "near" holds; plan A for the twenty, plan B with the blocked row among them.
+class SiteLan : public CameraLan {
+protected:
+    void SetUp() override {
+        CameraLan::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_EQ(site.size(), 20u);
+        withBlocked.insert(withBlocked.begin() + 8, BlockedRow());
+        lan.AddBasic({"10.77.0.20/24", "10.77.0.21/24", "10.77.0.22/24", "10.77.0.23/24", "169.254.7.7/16"});
+        lan.AddHost("near", "lan", "eth0", {"10.77.0.50/24"});
+        ASSERT_TRUE(lan.Ok());
+        HoldMastsNewAddress(lan, HwAddr("cams"));
+        std::vector<EmulatedCamera> cameras;
+        for (const Row& r : withBlocked) cameras.push_back(r.camera);
+        cams = StartCameras("cams", cameras);
+        ASSERT_TRUE(cams);
+        run = std::make_unique<ProvisionRun>(*cams);
+        std::ofstream(planA) << PlanText(site);
+        std::ofstream(planB) << PlanText(withBlocked);
+        std::string hw = HwAddr("near");
+        std::replace(hw.begin(), hw.end(), ':', '-');
+        blockedBy = "address in use by " + hw;
+    }
 
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0",
-                {"10.77.0.20/24", "10.77.0.21/24", "10.77.0.22/24", "10.77.0.23/24", "169.254.7.7/16"});
-    lan.AddHost("near", "lan", "eth0", {"10.77.0.50/24"});
-    ASSERT_TRUE(lan.Ok());
-    HoldMastsNewAddress(lan, HwAddr("cams"));
-    std::vector<EmulatedCamera> cameras;
-    for (const Row& r : withBlocked) cameras.push_back(r.camera);
-    auto cams = StartCameras("cams", cameras);
-    ASSERT_TRUE(cams);
-    ProvisionRun run(*cams);
-
-    const std::string planA = "/tmp/" + lan.Namespace("plan") + "-site.csv";
-    const std::string planB = "/tmp/" + lan.Namespace("plan") + "-blocked.csv";
-    configs.insert(configs.end(), {planA, planB});
-    std::ofstream(planA) << PlanText(site);
-    std::ofstream(planB) << PlanText(withBlocked);
-    auto provision = [&](const std::string& plan, const std::vector<std::string>& extra, json& outcomes) {
+    // vantrel-cli provision PLAN --json EXTRA: its exit status, its rows in `outcomes`.
+    int Provision(const std::string& plan, const std::vector<std::string>& extra, json& outcomes) {
         std::vector<std::string> argv = {VANTREL_CLI, "provision", plan, "--json"};
         argv.insert(argv.end(), extra.begin(), extra.end());
         std::string out;
@@ -141,16 +144,20 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
         outcomes = json::parse(out, nullptr, false);
         EXPECT_TRUE(outcomes.is_array()) << out;
         return status;
-    };
-    const std::string blockedBy = "address in use by " + [&] {
-        std::string hw = HwAddr("near");
-        std::replace(hw.begin(), hw.end(), ':', '-');
-        return hw;
-    }();
+    }
 
-    // A dry run probes and says what it would do, and sends nothing.
+    const std::vector<Row> site = SitePlan();
+    std::vector<Row> withBlocked = site;
+    std::unique_ptr<LanProcess> cams;
+    std::unique_ptr<ProvisionRun> run;
+    const std::string planA = lan.File("site.csv"), planB = lan.File("blocked.csv");
+    std::string blockedBy;
+};
+
+// A dry run probes and says what it would do, and sends nothing.
+TEST_F(SiteLan, DryRunTellsWhatItWouldDoAndSendsNothing) {
     json outcomes;
-    EXPECT_EQ(provision(planB, {"--dry-run"}, outcomes), 1);
+    EXPECT_EQ(Provision(planB, {"--dry-run"}, outcomes), 1);
     std::map<std::string, std::string> results = Results(outcomes);
     EXPECT_EQ(results.size(), 21u);
     EXPECT_EQ(results["02:e5:a1:00:06:01"], "would assign by broadcast");
@@ -158,26 +165,30 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
     EXPECT_EQ(results["02:e5:a1:00:06:06"], "would assign by HTTP");
     EXPECT_EQ(results["02:e5:a1:00:06:07"], "would name it Hall_2");
     EXPECT_EQ(results["02:e5:a1:00:06:08"], blockedBy);
-    EXPECT_EQ(run.Sent(), "");
+    EXPECT_EQ(run->Sent(), "");
+}
 
-    // Interrupted after the first camera took its address: the row in progress
-    // ends, what was done is printed.
+// One case, as each step stands on what the one before left: the resumed run
+// on the interrupted one's work, the repeat on the finished site. Interrupted
+// after the first camera took its address, the row in progress ends and what
+// was done is printed; resumed, what was done stays, the blocked row is
+// skipped, every other camera is verified at its new address; repeated,
+// nothing is sent.
+TEST_F(SiteLan, InterruptedPlanResumesSkipsTheBlockedRowAndRepeatsUnchanged) {
     auto interrupted = lan.Start("pc", {VANTREL_CLI, "provision", planA, "--json"});
     ASSERT_TRUE(cams->WaitForText("assign 02:e5:a1:00:06:01 dhcp=0 reboot=0 ip=10.77.0.200", 60s));
     interrupted->Signal(SIGINT);
     EXPECT_EQ(interrupted->Wait(60s), 130);
-    outcomes = json::parse(interrupted->Output(), nullptr, false);
+    json outcomes = json::parse(interrupted->Output(), nullptr, false);
     ASSERT_TRUE(outcomes.is_array()) << interrupted->Output();
     EXPECT_GE(outcomes.size(), 1u);
     EXPECT_LT(outcomes.size(), 20u);
     EXPECT_EQ(outcomes[0]["result"], "assigned by broadcast");
     EXPECT_EQ(outcomes[0]["verified"], false);
     const std::size_t doneBefore = outcomes.size();
-    run.Sent();
+    run->Sent();
 
-    // The same plan with the blocked row: what was done stays, the blocked row
-    // is skipped, every other camera is verified at its new address.
-    EXPECT_EQ(provision(planB, {}, outcomes), 1);
+    EXPECT_EQ(Provision(planB, {}, outcomes), 1);
     ASSERT_EQ(outcomes.size(), 21u);
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const json& o = outcomes[i];
@@ -192,7 +203,7 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
             EXPECT_EQ(o["verified"], true) << o.dump();
         }
     }
-    const std::string sent = run.Sent();
+    const std::string sent = run->Sent();
     EXPECT_EQ(sent.find("02:e5:a1:00:06:01"), std::string::npos) << sent;  // done before
     EXPECT_EQ(sent.find("02:e5:a1:00:06:08"), std::string::npos) << sent;  // blocked
     EXPECT_NE(sent.find("set 10.77.0.150 2.4=Mast-North"), std::string::npos) << sent;  // named where it went
@@ -221,16 +232,14 @@ TEST_F(ProvisionLan, TwentyCamerasFromOnePlanResumedAndRepeated) {
     for (std::size_t at = table.find("\tunchanged\n"); at != std::string::npos; at = table.find("\tunchanged\n", at + 1))
         ++unchanged;
     EXPECT_EQ(unchanged, 20u) << table;
-    EXPECT_EQ(run.Sent(), "");
+    EXPECT_EQ(run->Sent(), "");
 }
 
 // Ctrl-C during the scan that follows the wait: the scan's verdicts stand,
 // the name due at the new address is not written, and the exit status says
 // a row was left undone. A host on the LAN tells when that scan begins.
 TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0", {"10.77.0.23/24"});
+    lan.AddBasic(BasicRange(23, 23));
     lan.AddHost("watch", "lan", "eth0", {"10.77.0.98/24"});
     ASSERT_TRUE(lan.Ok());
     HoldMastsNewAddress(lan, HwAddr("cams"));
@@ -242,19 +251,10 @@ TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
     auto cams = StartCameras("cams", {rows[0].camera, rows[1].camera});
     ASSERT_TRUE(cams);
     ProvisionRun run(*cams);
-    const std::string plan = "/tmp/" + lan.Namespace("plan") + ".csv";
-    configs.push_back(plan);
+    const std::string plan = lan.File("plan.csv");
     std::ofstream(plan) << PlanText(rows);
     int watch = -1;
-    ASSERT_TRUE(lan.RunInside("watch", [&] {
-        watch = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        setsockopt(watch, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_port = htons(43282);
-        if (bind(watch, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) watch = -1;
-    }));
+    ASSERT_TRUE(lan.RunInside("watch", [&] { watch = BoundSocket(43282, true); }));
     ASSERT_GE(watch, 0);
 
     auto provision = lan.Start("pc", {VANTREL_CLI, "provision", plan, "--json"});
@@ -286,10 +286,7 @@ TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
 
 // The round trip the README shows: a scan's CSV, edited, is a plan; unedited it changes nothing.
 TEST_F(ProvisionLan, ScanCsvIsAPlan) {
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0", {"10.77.0.20/24"});
-    ASSERT_TRUE(lan.Ok());
+    ASSERT_TRUE(lan.AddBasic(BasicRange(20, 20)));
     EmulatedCamera both = WebCam("Both", "02:e5:a1:00:07:01", "10.77.0.20");
     both.drovik = true;  // listed twice by the scan, once in its CSV
     auto cams = StartCameras("cams", {both, Cam("Fresh", "02:e5:a1:00:07:02", "0.0.0.0")});
@@ -299,8 +296,7 @@ TEST_F(ProvisionLan, ScanCsvIsAPlan) {
     EXPECT_EQ(csv, "hwaddr,ip,subnet,gateway,name,type,via\n"
                    "02:e5:a1:00:07:02,0.0.0.0,255.255.255.0,10.77.0.1,Fresh,ZC-100,drovik\n"
                    "02:e5:a1:00:07:01,10.77.0.20,255.255.255.0,10.77.0.1,Both,ZC-100,drovik\n");
-    const std::string plan = "/tmp/" + lan.Namespace("plan") + ".csv";
-    configs.push_back(plan);
+    const std::string plan = lan.File("plan.csv");
     std::ofstream(plan) << csv;
     std::string out;
     EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "provision", plan}, &out), 0) << out;

@@ -23,8 +23,6 @@ namespace {
 using namespace std::chrono_literals;
 using nlohmann::json;
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 std::string Slurp(const std::string& path) {
     std::ifstream file(path);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -52,10 +50,7 @@ protected:
     }
 
     // A file for a started program's standard error, removed with the test.
-    std::string TraceFile(const std::string& name) {
-        configs.push_back("/tmp/" + lan.Namespace(name) + ".trace");
-        return configs.back();
-    }
+    std::string TraceFile(const std::string& name) { return lan.File(name + ".trace"); }
 
     static std::vector<std::string> Sorted(std::vector<std::string> lines) {
         std::sort(lines.begin(), lines.end());
@@ -160,9 +155,8 @@ TEST_F(RouteSafetyLan, ExitSignalsMidRequestEndTheRunWithoutItsRoute) {
         if (run.member && helper.empty()) continue;  // no file capabilities here
         std::vector<std::string> argv = {run.member ? lan.Executable(VANTREL_CLI) : VANTREL_CLI, "--trace"};
         for (const std::string& a : Assign(run.hw, "192.168.60.40")) argv.push_back(a);
-        if (run.member) argv = AsMember(users->gr_gid, argv);
         const std::string traceFile = TraceFile("assign" + std::to_string(run.signal));
-        auto cli = lan.Start("pc", argv, false, traceFile);
+        auto cli = lan.Start("pc", argv, run.member ? RunAs::Member(users->gr_gid) : RunAs(), traceFile);
         ASSERT_TRUE(cams->WaitForText("http " + run.camera + ":8080 GET /set.oid?", 60s)) << Slurp(traceFile);
         EXPECT_EQ(VantrelRoutes(), std::vector<std::string>{run.camera + " dev eth1"});
         cli->Signal(run.signal);
@@ -174,8 +168,7 @@ TEST_F(RouteSafetyLan, ExitSignalsMidRequestEndTheRunWithoutItsRoute) {
     }
 
     // provision finishes the camera in progress, prints it, and starts no other.
-    const std::string plan = "/tmp/" + lan.Namespace("plan") + ".csv";
-    configs.push_back(plan);
+    const std::string plan = lan.File("plan.csv");
     std::ofstream(plan) << "hwaddr,ip,subnet,gateway,name\n"
                            "02:e5:a1:00:08:04,192.168.60.41,255.255.255.0,192.168.60.1,\n"
                            "02:e5:a1:00:08:05,192.168.60.42,255.255.255.0,192.168.60.1,\n";
@@ -227,7 +220,8 @@ TEST_F(RouteSafetyLan, KilledRunsRoutesAreSweptRunningOnesKept) {
     EXPECT_TRUE(Has(traces, "route add 169.254.0.0/16 dev eth1: exists")) << traces;
     EXPECT_FALSE(Has(traces, "route delete")) << traces;
     EXPECT_EQ(Sorted(VantrelRoutes()), heldRoutes);
-    EXPECT_EQ(lan.Run("pc", AsMember(users->gr_gid, {helper, "delete-host-route", "192.168.1.90", "eth1"}), &out), 2);
+    EXPECT_EQ(lan.Run("pc", {helper, "delete-host-route", "192.168.1.90", "eth1"}, &out, RunAs::Member(users->gr_gid)),
+              2);
     EXPECT_EQ(out, "refused the route is held by a running Vantrel of another user\n");
     EXPECT_EQ(Sorted(VantrelRoutes()), heldRoutes);
 
@@ -235,8 +229,8 @@ TEST_F(RouteSafetyLan, KilledRunsRoutesAreSweptRunningOnesKept) {
     held->Signal(SIGKILL);
     EXPECT_EQ(held->Wait(30s), 128 + SIGKILL);
     EXPECT_EQ(Sorted(VantrelRoutes()), heldRoutes);
-    EXPECT_EQ(lan.Run("pc", AsMember(users->gr_gid, {lan.Executable(VANTREL_CLI), "--trace", "scan", "--json"}), &out,
-                      false, 120s, &traces),
+    EXPECT_EQ(lan.Run("pc", {lan.Executable(VANTREL_CLI), "--trace", "scan", "--json"}, &out,
+                      RunAs::Member(users->gr_gid), 120s, &traces),
               0);
     const std::string stale = ": stale, no running Vantrel holds it: by " + helper + ": done";
     EXPECT_TRUE(Has(traces, "route delete 192.168.1.90/32 dev eth1" + stale)) << traces;

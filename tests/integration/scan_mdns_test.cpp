@@ -39,11 +39,7 @@ EmulatedCamera MdnsCamera(const std::string& name, const std::string& hw, const 
 }
 
 TEST_F(MdnsLan, CamerasAnsweringMdnsFollowTheBroadcastOnes) {
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24", "10.77.0.12/24", "10.77.0.13/24",
-                                        "10.77.0.14/24", "10.77.0.15/24"});
-    ASSERT_TRUE(lan.Ok());
+    ASSERT_TRUE(lan.AddBasic(BasicRange(10, 15)));
 
     EmulatedCamera lobby{.name = "Lobby", .hwAddr = "02:e5:a1:00:00:05", .ip = "10.77.0.10"};
     EmulatedCamera both{.name = "Both", .hwAddr = "02:e5:a1:00:00:45", .ip = "10.77.0.11", .httpPort = 8000};
@@ -144,10 +140,7 @@ TEST_F(MdnsLan, LinkLocalCameraGetsItsRouteUnlessTheDnssdLibraryIsThere) {
 
 TEST_F(MdnsLan, AvahiOnThePcDoesNotHideCameras) {
     if (std::string why = AvahiDaemon::Unavailable(); !why.empty()) GTEST_SKIP() << why;
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24"});
-    ASSERT_TRUE(lan.Ok());
+    ASSERT_TRUE(lan.AddBasic(BasicRange(10, 11)));
     AvahiDaemon avahi(lan, "pc", "eth0", {});
     ASSERT_TRUE(avahi.Ok());
     EmulatedCamera gate = MdnsCamera("Gate", "02:e5:a1:00:00:85", "10.77.0.10");
@@ -193,9 +186,7 @@ TEST_F(MdnsLan, AvahiPublishedCameraIsListed) {
 }
 
 TEST_F(MdnsLan, ChatteringLanEndsTheCollectionLikeSilence) {
-    lan.AddLan("lan");
-    lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
-    lan.AddHost("cams", "lan", "eth0", {"10.77.0.10/24", "10.77.0.11/24"});
+    lan.AddBasic(BasicRange(10, 11));
     lan.AddHost("office", "lan", "eth0", {"10.77.0.90/24", "10.77.0.91/24", "10.77.0.92/24"});
     ASSERT_TRUE(lan.Ok());
     EmulatedCamera gate = MdnsCamera("Gate", "02:e5:a1:00:00:85", "10.77.0.10");

@@ -185,22 +185,23 @@ protected:
         // As user 65534, from a copy it may run wherever the build tree lives.
         cli = scratch + "/vantrel-cli";
         std::filesystem::copy_file(VANTREL_CLI, cli);
-        const std::vector<std::string> nobody = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-        std::vector<std::string> probe = nobody;
-        probe.insert(probe.end(), {cli, "--help"});
-        auto process = StartHere(probe);
-        if (process && process->Wait(10s) == 0) asUser = nobody;
-        else std::printf("running vantrel-cli as root: setpriv to user 65534 failed here\n");
+        Launch nobody;
+        nobody.who = RunAs(true);
+        auto process = ::Start({cli, "--help"}, nobody);
+        if (process && process->Wait(10s) == 0) asUser = nobody.who;
+        else std::printf("running vantrel-cli as root: user 65534 cannot run it here\n");
     }
     void TearDown() override {
         SettingsLoopback::TearDown();
         if (!scratch.empty()) std::filesystem::remove_all(scratch);
     }
     std::string Cli(const std::vector<std::string>& args) {
-        std::vector<std::string> argv = asUser;
-        argv.push_back(cli);
+        std::vector<std::string> argv = {cli};
         argv.insert(argv.end(), args.begin(), args.end());
-        auto process = StartHere(argv, scratch + "/stderr");
+        Launch how;
+        how.who = asUser;
+        how.stderrPath = scratch + "/stderr";
+        auto process = ::Start(argv, how);
         const int status = process ? process->Wait(30s) : -1;
         std::stringstream err;
         err << std::ifstream(scratch + "/stderr").rdbuf();
@@ -208,7 +209,7 @@ protected:
     }
     std::string scratch;
     std::string cli = VANTREL_CLI;
-    std::vector<std::string> asUser;
+    RunAs asUser;
 };
 
 TEST_F(SettingsCliLoopback, GetSetAndChoices) {

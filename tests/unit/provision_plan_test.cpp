@@ -3,7 +3,6 @@
 // --csv` output reads back as a plan that changes nothing.
 #include "provision_plan.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "camera_records.h"
 #include "csv_text.h"
 #include "record_json.h"
 
@@ -145,20 +145,13 @@ TEST(ProvisionPlan, QuotingNotesColumnOrderAndLineEndings) {
     EXPECT_TRUE(faults.empty());
 }
 
+// A camera of the maker's whose hardware address ends in `last`.
 CameraRecord Record(const char* name, const char* ip, const char* subnet, const char* gateway, int dhcp,
                     unsigned char last = 0x0c) {
-    CameraRecord r{};
-    std::strcpy(r.name, name);
-    std::snprintf(r.hwAddrText, sizeof r.hwAddrText, "02:e5:a1:0a:0b:%02x", last);
-    const unsigned char hw[6] = {0x02, 0xe5, 0xa1, 0x0a, 0x0b, last};
-    std::memcpy(r.hwAddr, hw, 6);
-    std::strcpy(r.ipAddrText, ip);
-    r.ipAddr = inet_addr(ip);
-    std::strcpy(r.subnetText, subnet);
-    std::strcpy(r.gatewayText, gateway);
-    std::strcpy(r.productName, "ZC-100");
-    r.dhcp = static_cast<unsigned char>(dhcp);
-    return r;
+    char hw[18];
+    std::snprintf(hw, sizeof hw, "02:e5:a1:0a:0b:%02x", last);
+    return MakeRecord({.name = name, .type = "ZC-100", .hw = hw, .ip = ip, .subnet = subnet, .gateway = gateway,
+                       .dhcp = dhcp});
 }
 
 // A scan's CSV is a plan that leaves every camera as it is, whatever the

@@ -6,23 +6,13 @@
 
 #include <cstring>
 
+#include "camera_records.h"
+
 namespace {
 
 TEST(RecordJson, EveryFieldAndItsForm) {
-    CameraRecord r{};
-    std::strcpy(r.name, "Caf\xe9");
-    std::strcpy(r.hwAddrText, "02:e5:a1:0a:0b:0c");
-    const unsigned char hw[6] = {0x02, 0xe5, 0xa1, 0x0a, 0x0b, 0x0c};
-    std::memcpy(r.hwAddr, hw, 6);
-    std::strcpy(r.ipAddrText, "10.1.2.3");
-    inet_pton(AF_INET, "10.1.2.3", &r.ipAddr);
-    std::strcpy(r.subnetText, "255.0.0.0");
-    std::strcpy(r.productName, "ZC-100");
-    r.productCode = 60;
-    r.dhcp = 2;
-    r.foundByDrovik = 1;
-    r.httpPort = 80;
-    FormWebAddr(r);
+    CameraRecord r = MakeRecord({.name = "Caf\xe9", .type = "ZC-100", .hw = "02:e5:a1:0a:0b:0c", .ip = "10.1.2.3",
+                                 .subnet = "255.0.0.0", .dhcp = 2, .code = 60, .drovik = true, .httpPort = 80});
     inet_pton(AF_INET, "10.1.2.100", &r.ifaceAddr.sin_addr);
 
     nlohmann::json j = RecordToJson(r);

@@ -1,15 +1,15 @@
 // Sorting and the result texts of the scanner, and the rules of acting on its cameras.
 #include "scanner.h"
 
-#include "camera_actions.h"
-
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "camera_actions.h"
+#include "camera_records.h"
 
 namespace {
 
@@ -37,16 +37,6 @@ private:
     CScanner scanner_;
 };
 
-CameraRecord Camera(const char* name, const char* type, const char* hw, const char* ip) {
-    CameraRecord r{};
-    std::strcpy(r.name, name);
-    std::strcpy(r.productName, type);
-    std::strcpy(r.hwAddrText, hw);
-    std::strcpy(r.ipAddrText, ip);
-    inet_pton(AF_INET, ip, &r.ipAddr);
-    return r;
-}
-
 std::vector<std::string> Names(const FilledScanner& s) {
     std::vector<std::string> names;
     for (int i = 0; i < s.Count(); ++i) names.emplace_back(s.RecordAt(i).name);
@@ -55,8 +45,9 @@ std::vector<std::string> Names(const FilledScanner& s) {
 
 TEST(ScannerSort, IpOrderIsNumeric) {
     FilledScanner s;
-    s.Fill({Camera("a", "", "", "10.0.0.10"), Camera("b", "", "", "10.0.0.9"), Camera("c", "", "", "10.0.0.0"),
-            Camera("d", "", "", "9.255.255.255"), Camera("e", "", "", "0.0.0.0")});
+    s.Fill({MakeCamera("a", "", "", "10.0.0.10"), MakeCamera("b", "", "", "10.0.0.9"),
+            MakeCamera("c", "", "", "10.0.0.0"), MakeCamera("d", "", "", "9.255.255.255"),
+            MakeCamera("e", "", "", "0.0.0.0")});
     EXPECT_EQ(s.sortMode, 3);
     s.Sort();
     EXPECT_EQ(Names(s), (std::vector<std::string>{"e", "d", "c", "b", "a"}));
@@ -64,8 +55,10 @@ TEST(ScannerSort, IpOrderIsNumeric) {
 
 TEST(ScannerSort, TextOrderIsBytewiseWithoutCaseOrLocale) {
     FilledScanner s;
-    s.Fill({Camera("abc", "Z", "02:e5:a1:00:00:0a", "1.1.1.1"), Camera("Cam1", "a", "02:e5:a1:00:00:09", "1.1.1.2"),
-            Camera("Cam", "\xe9t\xe9", "02:E5:A1:00:00:0b", "1.1.1.3"), Camera("Zed", "", "02:e5:a1:00:00:0A", "1.1.1.4")});
+    s.Fill({MakeCamera("abc", "Z", "02:e5:a1:00:00:0a", "1.1.1.1"),
+            MakeCamera("Cam1", "a", "02:e5:a1:00:00:09", "1.1.1.2"),
+            MakeCamera("Cam", "\xe9t\xe9", "02:E5:A1:00:00:0b", "1.1.1.3"),
+            MakeCamera("Zed", "", "02:e5:a1:00:00:0A", "1.1.1.4")});
     s.sortMode = 0;
     s.Sort();
     EXPECT_EQ(Names(s), (std::vector<std::string>{"Cam", "Cam1", "Zed", "abc"}));
@@ -79,8 +72,8 @@ TEST(ScannerSort, TextOrderIsBytewiseWithoutCaseOrLocale) {
 
 TEST(ScannerSort, EmptyAndSingleTablesAndTheRestUntouched) {
     FilledScanner s;
-    s.Fill({Camera("z", "", "", "10.0.0.2"), Camera("a", "", "", "10.0.0.1")});
-    s.Fill({Camera("z", "", "", "10.0.0.2")});  // count 1, entry 1 still holds "a"
+    s.Fill({MakeCamera("z", "", "", "10.0.0.2"), MakeCamera("a", "", "", "10.0.0.1")});
+    s.Fill({MakeCamera("z", "", "", "10.0.0.2")});  // count 1, entry 1 still holds "a"
     s.Sort();
     EXPECT_EQ(Names(s), (std::vector<std::string>{"z"}));
     s.Fill({});
@@ -119,10 +112,7 @@ TEST(ScannerResult, TextsOfTheSevenCodes) {
 namespace {
 
 CameraRecord Heard(const char* hw, const char* ip, bool broadcast, const char* name = "") {
-    CameraRecord r = Camera(name, "", hw, ip);
-    camera_actions::ParseHwAddr(hw, r.hwAddr);
-    r.foundByDrovik = broadcast ? 1 : 0;
-    return r;
+    return MakeRecord({.name = name, .hw = hw, .ip = ip, .drovik = broadcast});
 }
 
 }  // namespace

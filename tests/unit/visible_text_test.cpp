@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "camera_records.h"
 #include "debug_trace.h"
 #include "record_json.h"
 #include "trace_capture.h"
@@ -87,12 +88,8 @@ TEST(VisibleText, PrintableTextAndTheMessagesOwnLineBreakKept) {
 }
 
 TEST(CsvCells, FormulaLeadsBecomeText) {
-    CameraRecord r{};
-    std::strcpy(r.hwAddrText, "02:e5:a1:0a:0b:0c");
-    std::strcpy(r.ipAddrText, "10.1.2.3");
-    std::strcpy(r.subnetText, "255.0.0.0");
-    std::strcpy(r.gatewayText, "10.1.2.1");
-    r.foundByDrovik = 1;
+    CameraRecord r = MakeRecord(
+        {.hw = "02:e5:a1:0a:0b:0c", .ip = "10.1.2.3", .subnet = "255.0.0.0", .gateway = "10.1.2.1", .drovik = true});
     auto row = [&](const char* name, const char* product = "ZC-100") {
         std::strcpy(r.name, name);
         std::strcpy(r.productName, product);

@@ -1,8 +1,12 @@
 #pragma once
-// Emulated cameras for the integration tests, written as vantrel-camsim's JSON.
+// Emulated cameras for the tests, written as vantrel-camsim's JSON, and the
+// one way the tests start vantrel-camsim.
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+#include "test_lan.h"
 
 struct EmulatedCamera {
     std::string name;
@@ -88,3 +92,11 @@ EmulatedCamera Naming(EmulatedCamera camera, const std::string& named);
 
 // Writes {"cameras": [...]} to `path`.
 bool WriteCamsimConfig(const std::string& path, const nlohmann::json& cameras);
+
+// vantrel-camsim playing `cameras` (their Json()s) for `seconds`, in `host` of
+// `lan`, or here without one (on loopback addresses). Null unless it said
+// "ready" within 20 s; its configuration is gone once it has read it.
+std::unique_ptr<LanProcess> StartCamsim(const nlohmann::json& cameras, TestLan* lan = nullptr,
+                                        const std::string& host = {}, int seconds = 300);
+std::unique_ptr<LanProcess> StartCamsim(const std::vector<EmulatedCamera>& cameras, TestLan* lan = nullptr,
+                                        const std::string& host = {}, int seconds = 300);

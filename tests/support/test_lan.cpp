@@ -4,7 +4,11 @@
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <grp.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,38 +26,49 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<std::string> WithNamespace(const std::string& ns, const std::vector<std::string>& argv,
-                                       bool unprivileged) {
-    std::vector<std::string> full = {"ip", "netns", "exec", ns};
-    if (unprivileged)
-        full.insert(full.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
-    full.insert(full.end(), argv.begin(), argv.end());
-    return full;
-}
-
-// Starts argv with standard output on a pipe (standard error stays the test's).
-// `stderrPath`: a file that takes the program's standard error; empty: the test's own.
-pid_t Spawn(const std::vector<std::string>& argv, int* readEnd, const std::string& stderrPath = {}) {
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-    pid_t pid = fork();
+// Starts argv as `how` says, its standard output on a pipe. Everything the
+// child needs is made before the fork: between fork and exec it only makes
+// system calls.
+pid_t Spawn(const std::vector<std::string>& argv, const Launch& how, int* readEnd) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const int in = open(how.stdinPath.c_str(), O_RDONLY | O_CLOEXEC);
+    const int err =
+        how.stderrPath.empty() ? -1 : open(how.stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int ns = how.netns.empty() ? -1 : NetnsVisit::Open(how.netns);
+    struct statvfs sys{};
+    const unsigned long sysFlags = statvfs("/sys", &sys) == 0 && (sys.f_flag & ST_RDONLY) ? MS_RDONLY : 0;
+    int pipeFds[2] = {-1, -1};
+    pid_t pid = -1;
+    if (in >= 0 && (err >= 0 || how.stderrPath.empty()) && (ns >= 0 || how.netns.empty()) &&
+        pipe2(pipeFds, O_CLOEXEC) == 0)
+        pid = fork();
     if (pid == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        if (!stderrPath.empty()) {
-            int err = open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (err < 0 || dup2(err, STDERR_FILENO) < 0) _exit(127);
-        }
-        int devnull = open("/dev/null", O_RDONLY);
-        if (devnull >= 0) dup2(devnull, STDIN_FILENO);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
+        if (dup2(pipeFds[1], STDOUT_FILENO) < 0 || dup2(in, STDIN_FILENO) < 0 ||
+            (err >= 0 && dup2(err, STDERR_FILENO) < 0))
+            _exit(127);
+        // As `ip netns exec` does: the namespace's own /sys, in a mount
+        // namespace of the child's, so that /sys/class/net shows its links.
+        if (ns >= 0 && (setns(ns, CLONE_NEWNET) != 0 || unshare(CLONE_NEWNS) != 0 ||
+                        mount(nullptr, "/", nullptr, MS_SLAVE | MS_REC, nullptr) != 0 ||
+                        umount2("/sys", MNT_DETACH) != 0 ||
+                        mount(how.netns.c_str(), "/sys", "sysfs", sysFlags, nullptr) != 0))
+            _exit(127);
+        const rlimit limit{how.addressSpace, how.addressSpace};
+        if (how.addressSpace && setrlimit(RLIMIT_AS, &limit) != 0) _exit(99);
+        // setuid from root drops every capability: the exec is checked with
+        // the user's own rights, as when they start the program themselves.
+        if (how.who.unprivileged && (setgroups(how.who.groups.size(), how.who.groups.data()) != 0 ||
+                                     setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(127);
         execvp(args[0], args.data());
-        _exit(127);
+        _exit(errno == ENOENT ? 127 : 126);
     }
-    close(pipeFds[1]);
+    for (const int fd : {in, err, ns, pipeFds[1]})
+        if (fd >= 0) close(fd);
     if (pid < 0) {
-        close(pipeFds[0]);
+        if (pipeFds[0] >= 0) close(pipeFds[0]);
         return -1;
     }
     *readEnd = pipeFds[0];
@@ -146,11 +161,8 @@ int LanProcess::Wait(std::chrono::milliseconds timeout) {
 
 // Runs argv to its end without a shell; its exit status.
 int RunQuietly(const std::vector<std::string>& argv) {
-    int fd = -1;
-    pid_t pid = Spawn(argv, &fd);
-    if (pid < 0) return -1;
-    LanProcess process(pid, fd);
-    return process.Wait(std::chrono::seconds(30));
+    auto process = Start(argv, Launch{});
+    return process ? process->Wait(std::chrono::seconds(30)) : -1;
 }
 
 std::string TestLan::Unavailable() {
@@ -188,11 +200,8 @@ TestLan::~TestLan() {
 bool TestLan::Script(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {"sh", TESTLAN_SCRIPT};
     argv.insert(argv.end(), args.begin(), args.end());
-    int fd = -1;
-    pid_t pid = Spawn(argv, &fd);
-    if (pid < 0) return ok_ = false;
-    LanProcess process(pid, fd);
-    int status = process.Wait(std::chrono::seconds(60));
+    auto process = ::Start(argv, Launch{});
+    const int status = process ? process->Wait(std::chrono::seconds(60)) : -1;
     if (status != 0) {
         std::string shown;
         for (const std::string& a : args) shown += " " + a;
@@ -203,6 +212,19 @@ bool TestLan::Script(const std::vector<std::string>& args) {
 }
 
 void TestLan::AddLan(const std::string& lan) { Script({"lan", prefix_, lan}); }
+
+bool TestLan::AddBasic(const std::vector<std::string>& cams, const std::vector<std::string>& pc) {
+    AddLan("lan");
+    AddHost("pc", "lan", "eth0", pc);
+    AddHost("cams", "lan", "eth0", cams);
+    return ok_;
+}
+
+std::vector<std::string> BasicRange(int first, int last) {
+    std::vector<std::string> addresses;
+    for (int i = first; i <= last; ++i) addresses.push_back("10.77.0." + std::to_string(i) + "/24");
+    return addresses;
+}
 
 void TestLan::AddHost(const std::string& host, const std::string& lan, const std::string& ifname,
                       const std::vector<std::string>& addresses) {
@@ -217,25 +239,27 @@ void TestLan::Route(const std::string& host, const std::vector<std::string>& arg
     Script(all);
 }
 
+std::unique_ptr<LanProcess> Start(const std::vector<std::string>& argv, const Launch& how) {
+    int fd = -1;
+    const pid_t pid = Spawn(argv, how, &fd);
+    return pid < 0 ? nullptr : std::make_unique<LanProcess>(pid, fd);
+}
+
 std::unique_ptr<LanProcess> StartHere(const std::vector<std::string>& argv, const std::string& stderrPath) {
-    int fd = -1;
-    pid_t pid = Spawn(argv, &fd, stderrPath);
-    if (pid < 0) return nullptr;
-    return std::make_unique<LanProcess>(pid, fd);
+    Launch how;
+    how.stderrPath = stderrPath;
+    return Start(argv, how);
 }
 
-std::unique_ptr<LanProcess> TestLan::Start(const std::string& host, const std::vector<std::string>& argv,
-                                           bool unprivileged, const std::string& stderrPath) {
-    int fd = -1;
-    pid_t pid = Spawn(WithNamespace(Namespace(host), argv, unprivileged), &fd, stderrPath);
-    if (pid < 0) return nullptr;
-    return std::make_unique<LanProcess>(pid, fd);
+std::unique_ptr<LanProcess> TestLan::Start(const std::string& host, const std::vector<std::string>& argv, RunAs who,
+                                           const std::string& stderrPath) {
+    return ::Start(argv, {.netns = Namespace(host), .who = std::move(who), .stderrPath = stderrPath});
 }
 
-int TestLan::Run(const std::string& host, const std::vector<std::string>& argv, std::string* output,
-                 bool unprivileged, std::chrono::milliseconds timeout, std::string* errors) {
+int TestLan::Run(const std::string& host, const std::vector<std::string>& argv, std::string* output, RunAs who,
+                 std::chrono::milliseconds timeout, std::string* errors) {
     const std::string errorPath = errors && !copies_.empty() ? copies_ + "/stderr" : std::string();
-    auto process = Start(host, argv, unprivileged, errorPath);
+    auto process = Start(host, argv, std::move(who), errorPath);
     if (!process) return -1;
     int status = process->Wait(timeout);
     if (output) *output = process->Output();
@@ -249,21 +273,29 @@ int TestLan::Run(const std::string& host, const std::vector<std::string>& argv, 
 bool TestLan::RunInside(const std::string& host, const std::function<void()>& work) {
     bool entered = false;
     std::thread inside([&] {
-        int fd = open(("/var/run/netns/" + Namespace(host)).c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
-        entered = setns(fd, CLONE_NEWNET) == 0;
-        close(fd);
-        if (entered) work();
+        NetnsVisit visit(Namespace(host));
+        if ((entered = visit.entered)) work();
     });
     inside.join();
     return entered;
 }
 
+int NetnsVisit::Open(const std::string& ns) { return open(("/var/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC); }
+
+NetnsVisit::NetnsVisit(const std::string& ns) : home_(open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC)) {
+    const int target = Open(ns);
+    entered = home_ >= 0 && target >= 0 && setns(target, CLONE_NEWNET) == 0;
+    if (target >= 0) close(target);
+}
+
+NetnsVisit::~NetnsVisit() {
+    if (home_ < 0) return;
+    setns(home_, CLONE_NEWNET);
+    close(home_);
+}
+
 std::unique_ptr<LanProcess> TestLan::StartAvahi(const std::string& host, const std::string& dir) {
-    int fd = -1;
-    pid_t pid = Spawn({"sh", TESTLAN_SCRIPT, "avahi", Namespace(host), dir}, &fd);
-    if (pid < 0) return nullptr;
-    return std::make_unique<LanProcess>(pid, fd);
+    return ::Start({"sh", TESTLAN_SCRIPT, "avahi", Namespace(host), dir}, Launch{});
 }
 
 std::string TestLan::Executable(const std::string& path) {
