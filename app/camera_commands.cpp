@@ -44,8 +44,10 @@ void CameraCommands::Assign(CScanner& scanner, int index, TAssignDlg& dlg) {
     dlg.EditIPAddr->setText(CameraText(record.ipAddrText));
     dlg.EditSubnet->setText(CameraText(record.subnetText));
     dlg.EditGateway->setText(CameraText(record.gatewayText));
-    if (record.dhcp) dlg.RadioButtonDHCP->setChecked(true);
-    else dlg.RadioButtonManual->setChecked(true);
+    if (record.dhcp)
+        dlg.RadioButtonDHCP->setChecked(true);
+    else
+        dlg.RadioButtonManual->setChecked(true);
     dlg.LabelSvrType->setText(CameraText(record.productName));
     dlg.LabelHWAddr->setText(CameraText(record.hwAddrText));
     dlg.rebootNeeded = true;
@@ -114,7 +116,8 @@ void CameraCommands::Edit(const CameraRecord& record, TAdvDlg& dlg) {
     if (dlg.exec() != QDialog::Accepted) return;
 
     // Each changed setting on its own, in this order; one failing does not stop the next.
-    if (dlg.EditName->text() != name) Settings().SetCameraOid(camera_model::kOidName, Latin1(dlg.EditName->text()).c_str());
+    if (dlg.EditName->text() != name)
+        Settings().SetCameraOid(camera_model::kOidName, Latin1(dlg.EditName->text()).c_str());
     if (dlg.ComboBoxAnalog->currentText() != analog &&
         !Settings().SetCameraOid(camera_model::kOidAnalogOutput,
                                  UpperCase(Latin1(dlg.ComboBoxAnalog->currentText())).c_str())) {

@@ -121,7 +121,8 @@ void TForm1::FormCreate() {
     scanner = makeScanner ? makeScanner() : std::make_unique<CScanner>();
     // Cameras show as they answer: the scan's worker posts each to this thread.
     scanner->onRecord = [this](const CameraRecord& record) {
-        QMetaObject::invokeMethod(this, [this, record] { AppendRow(record); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, record] { AppendRow(record); }, Qt::QueuedConnection);
     };
     StringGrid1->setHorizontalHeaderLabels({"Camera Name", "Type", "Hardware Address", "IP Address"});
     StringGrid1->setCurrentCell(0, 0);  // the empty row stands selected, as row 1 will
@@ -139,7 +140,9 @@ void TForm1::Timer1Timer() {
     }
 }
 
-void TForm1::ButtonRescanClick() { RunCommand([this] { RunScan(); }); }
+void TForm1::ButtonRescanClick() {
+    RunCommand([this] { RunScan(); });
+}
 
 bool TForm1::RunCommand(const std::function<void()>& command) {
     if (commandRunning) return false;

@@ -17,8 +17,7 @@ class QTimer;
 class TAdvDlg;
 class TAssignDlg;
 
-class TForm1 : public QWidget
-{
+class TForm1 : public QWidget {
     Q_OBJECT
 
 public:
@@ -96,7 +95,7 @@ private:
     ScannerFactory makeScanner;
     CameraCommands commands;
     bool commandRunning = false;
-    bool scanning = false;  // rows may be appended as cameras answer
+    bool scanning = false;         // rows may be appended as cameras answer
     bool startupScanOwed = false;  // the timer ticked during a command that ran no scan after it
     bool portBoxShown = false;     // the unusable reply port is told once a program start
     // The last scan's notes: the port in a box, the rest in LabelScanNote.

@@ -31,8 +31,10 @@ void TForm1::Refocus() {
 void TForm1::RunOnSelected(const std::function<void(int index)>& command) {
     RunCommand([this, &command] {
         const int index = SelectedIndex();
-        if (index < 0) SelectFirst(this);
-        else command(index);
+        if (index < 0)
+            SelectFirst(this);
+        else
+            command(index);
         Refocus();
     });
 }
@@ -66,7 +68,9 @@ void TForm1::StringGrid1DblClick() {
         const int index = SelectedIndex();
         if (index < 0) return;
         const CameraRecord record = scanner->RecordAt(index);
-        if (NoAddress(record)) commands.Assign(*scanner, index, *AssignDlg);
-        else commands.OpenWebPage(record);
+        if (NoAddress(record))
+            commands.Assign(*scanner, index, *AssignDlg);
+        else
+            commands.OpenWebPage(record);
     });
 }

@@ -4,8 +4,7 @@
 #include <QApplication>
 #include <QString>
 
-class VantrelApplication : public QApplication
-{
+class VantrelApplication : public QApplication {
     Q_OBJECT
 
 public:

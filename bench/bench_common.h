@@ -145,8 +145,8 @@ public:
                 // The last byte spread over the four request ranges.
                 std::snprintf(hw, sizeof hw, "02:e5:a1:%02x:%02x:%02x", i >> 16, (i >> 8) & 0xff, (i * 37) & 0xff);
                 std::snprintf(ip, sizeof ip, "%s%d.%d", net.c_str(), 1 + (i >> 8), i & 0xff);
-                EmulatedCamera c{.name = "Bench" + std::to_string(i), .hwAddr = hw, .ip = ip,
-                                 .everyPass = answer == Answer::Every};
+                EmulatedCamera c{
+                    .name = "Bench" + std::to_string(i), .hwAddr = hw, .ip = ip, .everyPass = answer == Answer::Every};
                 c.drovik = answer != Answer::Mdns;
                 c.mdns = answer == Answer::Mdns;
                 json camera = c.Json();

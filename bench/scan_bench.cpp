@@ -63,8 +63,8 @@ int ChildScan() {
     // the full table ended it.
     const double waits = passes * 0.5 + (capped ? passes - 1 : passes) * 0.5 +
                          (queried > 0 && mdnsReplies < CScanner::kCapacity ? 0.5 : 0);
-    std::cout << json{{"listed", scanner.Count()}, {"seconds", seconds}, {"waits", waits}, {"buffer", buffer},
-                      {"capped", capped}, {"queried", queried}}
+    std::cout << json{{"listed", scanner.Count()}, {"seconds", seconds}, {"waits", waits},
+                      {"buffer", buffer},          {"capped", capped},   {"queried", queried}}
                      .dump()
               << std::endl;
     return 0;
@@ -240,8 +240,10 @@ std::vector<json> InPc(bench::CameraLan& lan, const std::vector<std::string>& ar
         std::string out;
         lan.lan.Run("pc", argv, &out, unprivileged);
         json r = json::parse(out, nullptr, false);
-        if (r.is_discarded() || r.contains("error")) std::cerr << "run " << run << " failed: " << out << '\n';
-        else lines.push_back(r);
+        if (r.is_discarded() || r.contains("error"))
+            std::cerr << "run " << run << " failed: " << out << '\n';
+        else
+            lines.push_back(r);
     }
     return lines;
 }
@@ -271,7 +273,9 @@ void Discovery(bench::Results& results, const Options& o, bool broadcast, bool m
     for (const Case& c : cases) {
         bench::CameraLan lan(c.cameras, c.interfaces, c.answer);
         if (!lan.Ready()) continue;
-        const char* answer = c.answer == bench::Answer::Mdns ? "-" : c.answer == bench::Answer::Every ? "every" : "range";
+        const char* answer = c.answer == bench::Answer::Mdns    ? "-"
+                             : c.answer == bench::Answer::Every ? "every"
+                                                                : "range";
         json figure = bench::Quietly([&] {
             const std::vector<json> runs = InPc(lan, {"--child"}, o.runs, o.unprivileged);
             std::vector<double> seconds = Field(runs, "seconds"), waits = Field(runs, "waits"), perFloor, perWaits;
@@ -283,8 +287,11 @@ void Discovery(bench::Results& results, const Options& o, bool broadcast, bool m
                         {"waits", bench::Median(waits)},   {"perFloor", Spread(perFloor)},
                         {"perWaits", Spread(perWaits)},    {"buffer", bench::Median(Field(runs, "buffer"))}};
         });
-        figure.update({{"figure", "discovery"}, {"protocol", c.answer == bench::Answer::Mdns ? "mdns" : "broadcast"},
-                       {"answer", answer}, {"cameras", c.cameras}, {"interfaces", c.interfaces},
+        figure.update({{"figure", "discovery"},
+                       {"protocol", c.answer == bench::Answer::Mdns ? "mdns" : "broadcast"},
+                       {"answer", answer},
+                       {"cameras", c.cameras},
+                       {"interfaces", c.interfaces},
                        {"layout", "each link its own LAN, cameras spread round-robin"},
                        {"user", o.unprivileged ? "65534" : "root"}});
         results.Write(figure);
@@ -305,19 +312,23 @@ void Cli(bench::Results& results, const Options& o, bool first, bool memory) {
         if (first) {
             json figure = bench::Quietly([&] {
                 const std::vector<json> runs = InPc(lan, {"--child-first", "eth0"}, o.runs, false);
-                return json{{"lines", Field(runs, "lines")}, {"matched", Field(runs, "matched")},
+                return json{{"lines", Field(runs, "lines")},
+                            {"matched", Field(runs, "matched")},
                             {"firstLine", Spread(Field(runs, "firstLine"))},
                             {"firstLag", Spread(Field(runs, "firstLag"))},
                             {"medianLag", Spread(Field(runs, "medianLag"))},
                             {"maxLag", Spread(Field(runs, "maxLag"))}};
             });
-            figure.update({{"figure", "first"}, {"program", "vantrel-cli scan --stream"}, {"cameras", cameras},
+            figure.update({{"figure", "first"},
+                           {"program", "vantrel-cli scan --stream"},
+                           {"cameras", cameras},
                            {"answer", "range"}});
             results.Write(figure);
-            std::printf("stream, %3d cameras: first line %s ms after start, %s ms after its reply; every line: "
-                        "median lag %s ms, greatest %s ms\n",
-                        cameras, Text(figure["firstLine"], 1000, 1).c_str(), Text(figure["firstLag"], 1000, 2).c_str(),
-                        Text(figure["medianLag"], 1000, 2).c_str(), Text(figure["maxLag"], 1000, 2).c_str());
+            std::printf(
+                "stream, %3d cameras: first line %s ms after start, %s ms after its reply; every line: "
+                "median lag %s ms, greatest %s ms\n",
+                cameras, Text(figure["firstLine"], 1000, 1).c_str(), Text(figure["firstLag"], 1000, 2).c_str(),
+                Text(figure["medianLag"], 1000, 2).c_str(), Text(figure["maxLag"], 1000, 2).c_str());
         }
         if (memory) {
             json figure = bench::Quietly([&] {
@@ -362,13 +373,20 @@ int main(int argc, char** argv) {
         if (a == "--child") return ChildScan();
         if (a == "--child-first" && i + 1 < argc) return ChildFirst(argv[i + 1]);
         if (a == "--child-rss" && i + 1 < argc) return ChildRss(std::vector<const char*>(argv + i + 1, argv + argc));
-        if (a == "--runs" && i + 1 < argc) o.runs = std::stoi(argv[++i]);
-        else if (a == "--out" && i + 1 < argc) o.out = argv[++i];
-        else if (a == "--cameras" && i + 1 < argc) o.cameras = Numbers(argv[++i]);
-        else if (a == "--interfaces" && i + 1 < argc) o.interfaces = Numbers(argv[++i]);
-        else if (a == "--rmem-max" && i + 1 < argc) rmemMax = argv[++i];
-        else if (a == "--unprivileged") o.unprivileged = true;
-        else if (a == "broadcast" || a == "mdns" || a == "first" || a == "memory") figures.push_back(a);
+        if (a == "--runs" && i + 1 < argc)
+            o.runs = std::stoi(argv[++i]);
+        else if (a == "--out" && i + 1 < argc)
+            o.out = argv[++i];
+        else if (a == "--cameras" && i + 1 < argc)
+            o.cameras = Numbers(argv[++i]);
+        else if (a == "--interfaces" && i + 1 < argc)
+            o.interfaces = Numbers(argv[++i]);
+        else if (a == "--rmem-max" && i + 1 < argc)
+            rmemMax = argv[++i];
+        else if (a == "--unprivileged")
+            o.unprivileged = true;
+        else if (a == "broadcast" || a == "mdns" || a == "first" || a == "memory")
+            figures.push_back(a);
         else {
             std::cerr << "usage: vantrel-bench-scan [--runs N] [--out FILE] [--cameras 1,10,100,500] "
                          "[--interfaces 1,2,4,8] [--unprivileged] [--rmem-max BYTES] [broadcast] [mdns] [first] "

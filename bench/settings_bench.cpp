@@ -40,8 +40,10 @@ int main(int argc, char** argv) {
     std::string out;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--runs" && i + 1 < argc) runs = std::stoi(argv[++i]);
-        else if (a == "--out" && i + 1 < argc) out = argv[++i];
+        if (a == "--runs" && i + 1 < argc)
+            runs = std::stoi(argv[++i]);
+        else if (a == "--out" && i + 1 < argc)
+            out = argv[++i];
         else {
             std::cerr << "usage: vantrel-bench-settings [--runs N] [--out FILE]\n";
             return 2;
@@ -69,10 +71,17 @@ int main(int argc, char** argv) {
         std::function<bool()> exchange;
     };
     const Case cases[] = {
-        {"UDP read", 0, [&] { return at(kBoth).GetCameraOid(camera_model::kOidTimezone, value, sizeof value) && !std::strcmp(value, "CET"); }},
+        {"UDP read", 0,
+         [&] {
+             return at(kBoth).GetCameraOid(camera_model::kOidTimezone, value, sizeof value) &&
+                    !std::strcmp(value, "CET");
+         }},
         {"UDP write (generation 4)", 0, [&] { return at(kBoth).SetCameraOid(camera_model::kOidTimezone, "CET"); }},
         {"HTTP read after a silent UDP port", kVersionWait,
-         [&] { return at(kHttpOnly).GetCameraOid(camera_model::kOidTimezone, value, sizeof value) && !std::strcmp(value, "CET"); }},
+         [&] {
+             return at(kHttpOnly).GetCameraOid(camera_model::kOidTimezone, value, sizeof value) &&
+                    !std::strcmp(value, "CET");
+         }},
         {"list (LoadChoices): UDP read, HTTP list", 0, [&] { return timezones(kBoth); }},
         {"list (LoadChoices) after a silent UDP port", kVersionWait, [&] { return timezones(kHttpOnly); }},
     };
@@ -93,8 +102,7 @@ int main(int argc, char** argv) {
         figure.update({{"figure", "settings"}, {"exchange", c.name}, {"waits", c.waits}});
         results.Write(figure);
         std::printf("%-44s %-30s %s%s\n", c.name, bench::Text(figure["seconds"], 1000, 2).c_str(),
-                    bench::Text(figure["perWaits"]).c_str(),
-                    figure["ok"] == runs ? "" : ("  FAILED " + shown).c_str());
+                    bench::Text(figure["perWaits"]).c_str(), figure["ok"] == runs ? "" : ("  FAILED " + shown).c_str());
         std::fflush(stdout);
     }
     camsim.reset();

@@ -26,7 +26,9 @@ using bench::Spread;
 using bench::Text;
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point from, Clock::time_point to) { return std::chrono::duration<double>(to - from).count(); }
+double Seconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
 
 // Figure 2b: from the scan's acceptance of a record (on its worker thread)
 // to its row in the grid, through the window's own posting.
@@ -177,9 +179,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> figures;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--runs" && i + 1 < argc) runs = std::stoi(argv[++i]);
-        else if (a == "--out" && i + 1 < argc) out = argv[++i];
-        else if (a == "lag" || a == "sort" || a == "memory") figures.push_back(a);
+        if (a == "--runs" && i + 1 < argc)
+            runs = std::stoi(argv[++i]);
+        else if (a == "--out" && i + 1 < argc)
+            out = argv[++i];
+        else if (a == "lag" || a == "sort" || a == "memory")
+            figures.push_back(a);
         else {
             std::cerr << "usage: vantrel-bench-window [--runs N] [--out FILE] [lag] [sort] [memory]\n";
             return 2;

@@ -30,8 +30,8 @@ const char* CheckGateway(const char* text) {
 const char* CheckCameraName(const std::string& name) {
     if (name.size() > 16) return "Name exceeds maximum of 16 characters";
     for (const char c : name) {
-        const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                             c == '_';
+        const bool allowed =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
         if (!allowed) return "Invalid name.  Use alphanumeric, '-' or '_' only";
     }
     return nullptr;

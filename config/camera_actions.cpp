@@ -21,8 +21,10 @@ bool ParseHwAddr(const std::string& text, uint8_t hwAddr[6]) {
     uint8_t bytes[6] = {};
     std::size_t at = 0;
     for (int i = 0; i < 6; ++i) {
-        if (i > 0 && text.size() == 17 && (text[at] == ':' || text[at] == '-')) ++at;
-        else if (i > 0 && text.size() == 17) return false;
+        if (i > 0 && text.size() == 17 && (text[at] == ':' || text[at] == '-'))
+            ++at;
+        else if (i > 0 && text.size() == 17)
+            return false;
         for (int half = 0; half < 2; ++half, ++at) {
             const char c = text[at];
             if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
@@ -62,8 +64,8 @@ uint8_t AssignRefusal(const CameraRecord& record) {
 
 std::string AddressFaults(const char* ip, const char* subnet, const char* gateway) {
     std::string faults;
-    for (const char* fault : {address_rules::CheckIpAddress(ip), address_rules::CheckSubnet(subnet),
-                              address_rules::CheckGateway(gateway)})
+    for (const char* fault :
+         {address_rules::CheckIpAddress(ip), address_rules::CheckSubnet(subnet), address_rules::CheckGateway(gateway)})
         if (fault) faults += std::string(faults.empty() ? "" : "\n") + fault;
     return faults;
 }

@@ -46,7 +46,8 @@ struct ListTexts {
 const ListTexts& TextsOf(CCameraSettings::ChoiceList list) {
     static const ListTexts kTimezone{camera_model::kOidTimezone, "Timezone list query failed with authentication error",
                                      "Query for timezones failed with %d\r\nCamera http port may not be 80"};
-    static const ListTexts kAnalog{camera_model::kOidAnalogOutput, "Analog option list query failed with authentication error",
+    static const ListTexts kAnalog{camera_model::kOidAnalogOutput,
+                                   "Analog option list query failed with authentication error",
                                    "Query for analog options failed with %d\r\nCamera http port may not be 80"};
     return list == CCameraSettings::ChoiceList::Timezone ? kTimezone : kAnalog;
 }
@@ -70,8 +71,10 @@ void CCameraSettings::Format(const char* format, ...) {
 }
 
 void CCameraSettings::Exchange(const std::function<void()>& work) {
-    if (run) run(work);
-    else work();
+    if (run)
+        run(work);
+    else
+        work();
 }
 
 bool CCameraSettings::GetCameraOid(const char* oid, char* value, std::size_t size) {
@@ -121,8 +124,10 @@ bool CCameraSettings::GetCameraOidHttp(const char* oid, char* value, std::size_t
     Fetch fetch;
     Exchange([&] { fetch = Get(url); });
     if (fetch.result != CWebClient::kFetched) {
-        if (fetch.openStatus == 401) Format("Query for %s failed with %d%s", oid, 401, ": authentication error");
-        else Format("Query for %s failed with %d%s", oid, fetch.result, "");
+        if (fetch.openStatus == 401)
+            Format("Query for %s failed with %d%s", oid, 401, ": authentication error");
+        else
+            Format("Query for %s failed with %d%s", oid, fetch.result, "");
         return false;
     }
     if (fetch.statusCode != 200) {
@@ -132,8 +137,10 @@ bool CCameraSettings::GetCameraOidHttp(const char* oid, char* value, std::size_t
     if (!fetch.body) return false;
     if (settings_body::IsRefusal(fetch.body.get())) {
         std::string why;
-        if (settings_body::RefusalText(fetch.body.get(), why)) Format("Query for %s failed with\n%s", oid, why.c_str());
-        else Format("Query for %s failed", oid);
+        if (settings_body::RefusalText(fetch.body.get(), why))
+            Format("Query for %s failed with\n%s", oid, why.c_str());
+        else
+            Format("Query for %s failed", oid);
         return false;
     }
     CopyCut(settings_body::Value(fetch.body.get()), value, size);
@@ -157,11 +164,14 @@ bool CCameraSettings::SetCameraOidHttp(const char* oid, const char* value) {
     }
     if (fetch.body && settings_body::IsRefusal(fetch.body.get())) {
         std::string why;
-        if (settings_body::RefusalText(fetch.body.get(), why)) Format("Assignment failed with\n%s", why.c_str());
-        else Format("Assignment failed");
+        if (settings_body::RefusalText(fetch.body.get(), why))
+            Format("Assignment failed with\n%s", why.c_str());
+        else
+            Format("Assignment failed");
         return false;
     }
-    if (fetch.result != CWebClient::kFetched) DebugTrace("SetCameraOidHttp: reply cut after status 200: taken as written");
+    if (fetch.result != CWebClient::kFetched)
+        DebugTrace("SetCameraOidHttp: reply cut after status 200: taken as written");
     return true;
 }
 
@@ -175,7 +185,8 @@ bool CCameraSettings::LoadChoices(ChoiceList list, Choices& choices) {
     choices.currentRead = true;
     choices.current = value;
 
-    const std::string url = std::string("http://") + camera_model::kUrlUserInfo + cameraWebAddr + "/DPARSE_$O(" + texts.oid + ",L).cmd";
+    const std::string url =
+        std::string("http://") + camera_model::kUrlUserInfo + cameraWebAddr + "/DPARSE_$O(" + texts.oid + ",L).cmd";
     Fetch fetch;
     Exchange([&] { fetch = Get(url); });
     if (fetch.result != CWebClient::kFetched) {

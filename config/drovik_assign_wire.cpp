@@ -33,8 +33,8 @@ uint8_t AssignPacketId(uint32_t random) {
 void AssignDigest(const uint8_t nonce[16], uint8_t digest[16]) {
     char password[sizeof kPassword];
     for (std::size_t i = 0; i < sizeof kPassword; ++i)
-        password[i] = kPassword[i] >= 'a' && kPassword[i] <= 'z' ? static_cast<char>(kPassword[i] - 'a' + 'A')
-                                                                 : kPassword[i];
+        password[i] =
+            kPassword[i] >= 'a' && kPassword[i] <= 'z' ? static_cast<char>(kPassword[i] - 'a' + 'A') : kPassword[i];
     char text[zorvo::kCredentialsBytes];
     zorvo::CredentialsText(nonce, kUser, password, text);
     Md5Context context;

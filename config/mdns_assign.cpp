@@ -35,8 +35,8 @@ private:
 
 }  // namespace
 
-uint8_t CMdns::Assign(const CameraRecord& record, const char* ipText, const char* subnetText,
-                      const char* gatewayText, uint8_t dhcp, uint8_t reboot) {
+uint8_t CMdns::Assign(const CameraRecord& record, const char* ipText, const char* subnetText, const char* gatewayText,
+                      uint8_t dhcp, uint8_t reboot) {
     CWebClient client;
     const HostRoute route(record);
     const std::string url = std::string("http://") + camera_model::kUrlUserInfo + record.webAddr + "/set.oid?" +

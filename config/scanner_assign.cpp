@@ -24,6 +24,7 @@ uint8_t CScanner::Assign(int index, const char* ipAddr, const char* subnet, cons
         DebugTrace("Assign: waiting for its turn: process %d is scanning or assigning on this PC",
                    static_cast<int>(holder));
     });
-    if (!turn.Held()) DebugTrace("Assign: no turn (%s); assigning beside the other program", std::strerror(turn.Error()));
+    if (!turn.Held())
+        DebugTrace("Assign: no turn (%s); assigning beside the other program", std::strerror(turn.Error()));
     return drovik->Assign(record, ipAddr, subnet, gateway, dhcp, reboot);
 }

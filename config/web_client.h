@@ -13,10 +13,10 @@ class CWebClient {
 public:
     // Results of ReadURL.
     static constexpr int kFetched = 0;
-    static constexpr int kOpenFailed = -1;     // no final status within 5 s, no connection, or status 400 and above
-    static constexpr int kNoStatus = -2;       // the status could not be read after the open
-    static constexpr int kBodyTooLarge = -3;   // the body passed 1 MiB: the transfer was dropped
-    static constexpr int kBodyIncomplete = -4; // the body did not arrive whole: not within 10 s of the headers, or cut
+    static constexpr int kOpenFailed = -1;      // no final status within 5 s, no connection, or status 400 and above
+    static constexpr int kNoStatus = -2;        // the status could not be read after the open
+    static constexpr int kBodyTooLarge = -3;    // the body passed 1 MiB: the transfer was dropped
+    static constexpr int kBodyIncomplete = -4;  // the body did not arrive whole: not within 10 s of the headers, or cut
     static constexpr std::size_t kMaxBody = 1 << 20;
 
     CWebClient();
@@ -61,9 +61,9 @@ private:
     bool currentChallenge = false;
     int challengesAnswered = 0;
     bool heldChallenge = false;  // a 401 left for libcurl to answer; final if the transfer ends on it
-    bool headersDone = false;  // the final response's headers are all in
+    bool headersDone = false;    // the final response's headers are all in
     bool transferDone = false;
-    int transferResult = 0;    // CURLcode of the ended transfer
+    int transferResult = 0;  // CURLcode of the ended transfer
     bool overflow = false;
     std::string received;
 };

@@ -89,7 +89,8 @@ bool CZorvo::Send(const uint8_t* data, std::size_t length) {
     // reply, an ICMP error held for the next call): gone before it could pass for one.
     for (int i = 0; i < kDrainBound; ++i) {
         uint8_t scrap;
-        if (recv(sock.get(), &scrap, 1, MSG_DONTWAIT | MSG_TRUNC) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (recv(sock.get(), &scrap, 1, MSG_DONTWAIT | MSG_TRUNC) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
     }
     return send(sock.get(), data, length, 0) == static_cast<ssize_t>(length);
 }

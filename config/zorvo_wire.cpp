@@ -58,8 +58,7 @@ char* Asciify(char out[33], const uint8_t b[16]) {
     return out;
 }
 
-bool CredentialsText(const uint8_t nonce[16], const char* user, const char* password,
-                     char (&out)[kCredentialsBytes]) {
+bool CredentialsText(const uint8_t nonce[16], const char* user, const char* password, char (&out)[kCredentialsBytes]) {
     char hex[33];
     const int n = std::snprintf(out, sizeof out, "%s:%s:%s", Asciify(hex, nonce), user, password);
     return n >= 0 && static_cast<std::size_t>(n) < sizeof out;

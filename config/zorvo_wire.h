@@ -80,8 +80,7 @@ char* Asciify(char out[33], const uint8_t bytes[16]);
 
 // "nonce-hex:user:PASSWORD" into `out`; false when it would not fit.
 // `password` is taken as given (the caller upper-cases it).
-bool CredentialsText(const uint8_t nonce[16], const char* user, const char* password,
-                     char (&out)[kCredentialsBytes]);
+bool CredentialsText(const uint8_t nonce[16], const char* user, const char* password, char (&out)[kCredentialsBytes]);
 
 // OID requests with a zero digest; the length, or 0 when the request would
 // not fit its 100 bytes. `value` is null for a read.

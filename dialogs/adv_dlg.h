@@ -10,8 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class TAdvDlg : public QDialog
-{
+class TAdvDlg : public QDialog {
     Q_OBJECT
 
 public:

@@ -151,7 +151,8 @@ void TAssignDlg::OKBtnClick() {
 }
 
 bool TAssignDlg::ConfirmDuplicate(const uint8_t (&hw)[6]) {
-    QMessageBox box(QMessageBox::NoIcon, "Duplicate IP", QString::fromLatin1(address_rules::DuplicateQuestion(hw).c_str()),
+    QMessageBox box(QMessageBox::NoIcon, "Duplicate IP",
+                    QString::fromLatin1(address_rules::DuplicateQuestion(hw).c_str()),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;

@@ -18,8 +18,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-class TAssignDlg : public QDialog
-{
+class TAssignDlg : public QDialog {
     Q_OBJECT
 
 public:

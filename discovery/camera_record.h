@@ -8,23 +8,23 @@
 
 struct CameraRecord {
     char name[50];
-    char hwAddrText[50];       // "02:e5:a1:00:00:01"
-    unsigned char hwAddr[6];   // wire order; the first three bytes are the OUI
-    char ipAddrText[24];       // "0.0.0.0" when the camera has no address yet
+    char hwAddrText[50];      // "02:e5:a1:00:00:01"
+    unsigned char hwAddr[6];  // wire order; the first three bytes are the OUI
+    char ipAddrText[24];      // "0.0.0.0" when the camera has no address yet
     char subnetText[24];
     char gatewayText[24];
     char productName[16];
     int32_t productCode;
-    unsigned char nonce[16];   // the camera's discovery challenge
-    unsigned char dhcp;        // nonzero: the camera uses DHCP
-    uint32_t ipAddr;           // network byte order, same address as ipAddrText
+    unsigned char nonce[16];  // the camera's discovery challenge
+    unsigned char dhcp;       // nonzero: the camera uses DHCP
+    uint32_t ipAddr;          // network byte order, same address as ipAddrText
     unsigned char foundByDrovik;
     int32_t httpPort;
     char httpPortText[10];
-    char webAddr[34];          // "ipAddrText:httpPortText"
-    sockaddr_in ifaceAddr;     // local interface an mDNS answer came in on
-    in_addr answeredFrom;      // sender of the discovery reply or mDNS answer
-    unsigned char conflict;    // nonzero: another device answered the broadcast with this hwAddr
+    char webAddr[34];        // "ipAddrText:httpPortText"
+    sockaddr_in ifaceAddr;   // local interface an mDNS answer came in on
+    in_addr answeredFrom;    // sender of the discovery reply or mDNS answer
+    unsigned char conflict;  // nonzero: another device answered the broadcast with this hwAddr
 };
 
 // An mDNS record whose answer came from the address it names: only such a

@@ -18,7 +18,7 @@ namespace {
 using Clock = platform::WaitClock;
 using std::chrono::milliseconds;
 
-constexpr int kQuietMs = 500;             // a collection or flush ends after this long without a datagram
+constexpr int kQuietMs = 500;              // a collection or flush ends after this long without a datagram
 constexpr milliseconds kFlushBound{1000};  // a flush ends this long after it began at the latest
 constexpr milliseconds kPassBound{3000};   // a pass collects this long after its request at the latest
 constexpr int kReceiveBuffer = 750000;
@@ -88,8 +88,8 @@ long CDrovik::ReadDatagram(uint8_t* buffer, std::size_t capacity, Clock::time_po
     if (platform::WaitReadable(recvSocket.get(), deadline) != platform::Waited::Ready) return -1;
     socklen_t fromSize = sizeof recvAddr;
     // A larger datagram is cut to `capacity` bytes.
-    ssize_t n = recvfrom(recvSocket.get(), buffer, capacity, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&recvAddr),
-                         &fromSize);
+    ssize_t n =
+        recvfrom(recvSocket.get(), buffer, capacity, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&recvAddr), &fromSize);
     return n < 0 ? -1 : static_cast<long>(n);
 }
 

@@ -60,9 +60,9 @@ public:
 private:
     platform::OwnedFd sendSocket;  // bound to 43282, sends every request
     platform::OwnedFd recvSocket;  // bound to 43283, receives every reply
-    sockaddr_in destAddr{};  // 255.255.255.255:43282 once set up
-    sockaddr_in recvAddr{};  // sender of the last datagram read
-    uint16_t setupPort = 0;  // of the last failed Open
+    sockaddr_in destAddr{};        // 255.255.255.255:43282 once set up
+    sockaddr_in recvAddr{};        // sender of the last datagram read
+    uint16_t setupPort = 0;        // of the last failed Open
     int setupErrno = 0;
 
     // Sends `request` out of every link that can broadcast; returns how many took it.

@@ -35,15 +35,9 @@ void ApplyOption(uint8_t type, const uint8_t* value, std::size_t length, CameraR
         if (length < 4) return;
         DottedText(record.gatewayText, sizeof record.gatewayText, value);
         return;
-    case kOptionName:
-        CopyTextField(record.name, sizeof record.name, value, length);
-        return;
-    case kOptionProductCode:
-        record.productCode = ReadProductCode(value, length);
-        return;
-    case kOptionProductName:
-        CopyTextField(record.productName, sizeof record.productName, value, length);
-        return;
+    case kOptionName: CopyTextField(record.name, sizeof record.name, value, length); return;
+    case kOptionProductCode: record.productCode = ReadProductCode(value, length); return;
+    case kOptionProductName: CopyTextField(record.productName, sizeof record.productName, value, length); return;
     case kOptionDhcp:
         if (length < 1) return;
         record.dhcp = value[0];
@@ -52,8 +46,7 @@ void ApplyOption(uint8_t type, const uint8_t* value, std::size_t length, CameraR
         if (length < 2) return;
         record.httpPort = (value[0] << 8) | value[1];
         return;
-    default:
-        return;  // types this program does not use
+    default: return;  // types this program does not use
     }
 }
 
@@ -115,9 +108,7 @@ bool HoldReply(Reply& slot, std::size_t length, const sockaddr_in& from, int8_t 
 
 namespace {
 
-bool IsCameraReply(const Reply& reply) {
-    return reply.length >= kFixedPart && HasMakerOui(reply.bytes + kHwAddrAt);
-}
+bool IsCameraReply(const Reply& reply) { return reply.length >= kFixedPart && HasMakerOui(reply.bytes + kHwAddrAt); }
 
 // One camera's reply again: the same sender, and the same challenge unless
 // the two answer different requests (cameras may draw a new one each time).

@@ -11,8 +11,8 @@
 
 namespace drovik {
 
-inline constexpr uint16_t kRequestPort = 43282;  // requests go from and to this port
-inline constexpr uint16_t kReplyPort = 43283;    // cameras answer to this port of the PC
+inline constexpr uint16_t kRequestPort = 43282;   // requests go from and to this port
+inline constexpr uint16_t kReplyPort = 43283;     // cameras answer to this port of the PC
 inline constexpr std::size_t kReplyBytes = 1000;  // a reply is read up to this size
 inline constexpr std::size_t kFixedPart = 28;     // header, hardware address, nonce
 inline constexpr std::size_t kHwAddrAt = 6;       // a reply's hardware address

@@ -50,8 +50,7 @@ platform::OwnedFd OpenInterfaceSocket(const platform::Ipv4Interface& iface) {
     membership.imr_ifindex = static_cast<int>(iface.index);
     // Bound to any address: a socket bound to the interface's own address hears
     // no multicast. SO_REUSEADDR lets it sit beside a resolver holding 5353.
-    bool ok = SetInt(fd, SOL_SOCKET, SO_REUSEADDR, 1) &&
-              bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0 &&
+    bool ok = SetInt(fd, SOL_SOCKET, SO_REUSEADDR, 1) && bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0 &&
               SetInt(fd, IPPROTO_IP, IP_MULTICAST_ALL, 0) &&
               setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) == 0 &&
               setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &membership, sizeof membership) == 0 &&

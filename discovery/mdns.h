@@ -45,7 +45,7 @@ private:
     // One interface's collection: it ends 0.5 s after the query or the last
     // camera's first answer, 3 s after the query at the latest.
     struct Gathering {
-        int iface = 0;          // in ifaceList
+        int iface = 0;         // in ifaceList
         platform::OwnedFd fd;  // not open: ended, or never started
         platform::WaitClock::time_point quiet, bound;
     };

@@ -15,7 +15,7 @@ namespace mdns {
 namespace {
 
 constexpr std::size_t kHeaderBytes = 12;
-constexpr std::size_t kRecordFixed = 10;  // type (2) | class (2) | time to live (4) | data length (2)
+constexpr std::size_t kRecordFixed = 10;                 // type (2) | class (2) | time to live (4) | data length (2)
 constexpr int kMaxRecordsKept = kMaxCamerasPerDatagram;  // SRV and TXT records remembered per datagram
 
 uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
@@ -27,8 +27,8 @@ struct TxtKey {
 
 // The first key whose text begins the string wins, in this order.
 constexpr TxtKey kKeys[] = {
-    {"server name", 11}, {"ip addr", 7}, {"subnet", 6},        {"gateway", 7},
-    {"product name", 12}, {"dhcp", 4},   {"product code", 12}, {"hw addr", 6},
+    {"server name", 11},  {"ip addr", 7}, {"subnet", 6},        {"gateway", 7},
+    {"product name", 12}, {"dhcp", 4},    {"product code", 12}, {"hw addr", 6},
 };
 
 // `value` cut to `fieldSize` - 1 characters into `field`.
@@ -115,6 +115,7 @@ struct KeptRecord {
 }  // namespace
 
 Query MakeQuery() {
+    // clang-format off
     return {0, 0,  0, 0,  0, 1,  0, 0,  0, 0,  0, 0,  // header: one question
             5, '_', 'h', 't', 't', 'p',
             4, '_', 't', 'c', 'p',
@@ -122,6 +123,7 @@ Query MakeQuery() {
             0,
             0, kTypePtr,  // PTR
             0, 1};        // IN, unicast response not requested
+    // clang-format on
 }
 
 bool ReadHeader(const uint8_t* data, std::size_t length, Header& header) {
@@ -130,8 +132,8 @@ bool ReadHeader(const uint8_t* data, std::size_t length, Header& header) {
     return true;
 }
 
-bool ExpandName(const uint8_t* message, std::size_t length, std::size_t at, std::size_t end,
-                char (&name)[kNameBuffer], std::size_t& next) {
+bool ExpandName(const uint8_t* message, std::size_t length, std::size_t at, std::size_t end, char (&name)[kNameBuffer],
+                std::size_t& next) {
     if (end > length) end = length;
     std::size_t pos = at;
     std::size_t segmentStart = at;  // pointers must point before this

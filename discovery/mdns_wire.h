@@ -53,8 +53,8 @@ bool DescribesCamera(const uint8_t* data, std::size_t length);
 // (within the datagram); a compression pointer may only point before the
 // start of the labels it stands in, so every walk ends. `next` is set to the
 // position after the name's own bytes. False when the name breaks a limit.
-bool ExpandName(const uint8_t* message, std::size_t length, std::size_t at, std::size_t end,
-                char (&name)[kNameBuffer], std::size_t& next);
+bool ExpandName(const uint8_t* message, std::size_t length, std::size_t at, std::size_t end, char (&name)[kNameBuffer],
+                std::size_t& next);
 
 // The first hyphen of an instance name is followed by the maker's OUI, "02e5a1" in any case.
 bool NamesMakersCamera(const char* name);

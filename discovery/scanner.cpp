@@ -15,8 +15,8 @@ namespace {
 
 // Indexed by AssignResult, kAssignSuccess to kAssignReceiveError.
 const char* const kResultTexts[] = {
-    "Success",       "Bad Packet ID", "Incorrect Response Code", "Assignment Failure", "Invalid Password",
-    "Send Error",    "Receive Error",
+    "Success",          "Bad Packet ID", "Incorrect Response Code", "Assignment Failure",
+    "Invalid Password", "Send Error",    "Receive Error",
 };
 
 // Byte-wise unsigned comparison up to the first NUL: no locale, no case folding.
@@ -44,7 +44,9 @@ int CompareRecords(const CameraRecord& a, const CameraRecord& b, uint8_t sortMod
 }
 
 CScanner::CScanner()
-    : drovik(std::make_unique<CDrovik>()), mdns(std::make_unique<CMdns>()), table(std::make_unique<CameraRecord[]>(kCapacity)) {}
+    : drovik(std::make_unique<CDrovik>()),
+      mdns(std::make_unique<CMdns>()),
+      table(std::make_unique<CameraRecord[]>(kCapacity)) {}
 
 CScanner::CScanner(Discovery discovery)
     : CScanner(DiscoveryWithOutcome([discovery = std::move(discovery)](CameraRecord* table, int room, ScanOutcome&) {
@@ -81,7 +83,8 @@ void CScanner::ScanWork() {
     bool waited = false;
     const platform::CameraPortTurn turn(kTurnBound, [&waited](pid_t holder) {
         waited = true;
-        DebugTrace("Scan: waiting for its turn: process %d is scanning or assigning on this PC", static_cast<int>(holder));
+        DebugTrace("Scan: waiting for its turn: process %d is scanning or assigning on this PC",
+                   static_cast<int>(holder));
     });
     if (turn.Held() && waited)
         DebugTrace("Scan: turn taken after %lld ms", static_cast<long long>(turn.Waited().count()));

@@ -25,8 +25,8 @@ constexpr std::chrono::milliseconds kArpWait{1000};
 constexpr int kArpRounds = 3;  // at 0, 1/3 and 2/3 of the wait: a lost frame gets two more chances
 
 bool UsesArp(const Link& link) {
-    return (link.flags & IFF_UP) && !(link.flags & (IFF_LOOPBACK | IFF_NOARP)) &&
-           link.hardwareType == ARPHRD_ETHER && link.hwAddrLength == 6;
+    return (link.flags & IFF_UP) && !(link.flags & (IFF_LOOPBACK | IFF_NOARP)) && link.hardwareType == ARPHRD_ETHER &&
+           link.hwAddrLength == 6;
 }
 
 void SendRound(int fd, const std::vector<Link>& links, in_addr address) {
@@ -84,13 +84,9 @@ ProbeAnswer ProbeOnEveryLink(int fd, in_addr address) {
         if (waited == Waited::Failed) return answer;
         if (waited == Waited::TimedOut) continue;
         switch (ReadQueued(fd, address, answer.hwAddr)) {
-            case Read::Answered:
-                answer.answered = true;
-                return answer;
-            case Read::Failed:
-                return answer;
-            case Read::Drained:
-                break;
+        case Read::Answered: answer.answered = true; return answer;
+        case Read::Failed: return answer;
+        case Read::Drained: break;
         }
     }
 }

@@ -9,7 +9,7 @@ namespace platform {
 struct Link {
     unsigned index = 0;  // kernel interface index
     std::string name;
-    unsigned flags = 0;  // IFF_* flags
+    unsigned flags = 0;               // IFF_* flags
     unsigned short hardwareType = 0;  // ARPHRD_*
     unsigned char hwAddrLength = 0;   // bytes of hwAddr that hold the link's address
     uint8_t hwAddr[8] = {};

@@ -47,24 +47,18 @@ bool ReadReason(std::string_view text, std::string& reason) {
 std::string FormatHelperAnswer(const HelperAnswer& answer) {
     char line[40];
     switch (answer.kind) {
-        case HelperAnswer::Ok:
-            return "ok\n";
-        case HelperAnswer::Exists:
-            return "exists\n";
-        case HelperAnswer::Error:
-            std::snprintf(line, sizeof line, "error %d\n", answer.error);
-            return line;
-        case HelperAnswer::Answered: {
-            const uint8_t* b = answer.hwAddr;
-            std::snprintf(line, sizeof line, "answered %02x:%02x:%02x:%02x:%02x:%02x\n", b[0], b[1], b[2], b[3], b[4],
-                          b[5]);
-            return line;
-        }
-        case HelperAnswer::Silent:
-            return "silent\n";
-        case HelperAnswer::Refused:
-        case HelperAnswer::Garbled:
-            break;
+    case HelperAnswer::Ok: return "ok\n";
+    case HelperAnswer::Exists: return "exists\n";
+    case HelperAnswer::Error: std::snprintf(line, sizeof line, "error %d\n", answer.error); return line;
+    case HelperAnswer::Answered: {
+        const uint8_t* b = answer.hwAddr;
+        std::snprintf(line, sizeof line, "answered %02x:%02x:%02x:%02x:%02x:%02x\n", b[0], b[1], b[2], b[3], b[4],
+                      b[5]);
+        return line;
+    }
+    case HelperAnswer::Silent: return "silent\n";
+    case HelperAnswer::Refused:
+    case HelperAnswer::Garbled: break;
     }
     std::string reason = answer.reason.substr(0, kReasonLength);
     for (char& c : reason)
@@ -77,13 +71,18 @@ HelperAnswer ReadHelperAnswer(std::string_view text) {
     if (text.empty() || text.back() != '\n') return answer;
     text.remove_suffix(1);
     if (text.find('\n') != std::string_view::npos) return answer;
-    if (text == "ok") answer.kind = HelperAnswer::Ok;
-    else if (text == "silent") answer.kind = HelperAnswer::Silent;
-    else if (text == "exists") answer.kind = HelperAnswer::Exists;
-    else if (text == "refused") answer.kind = HelperAnswer::Refused;
+    if (text == "ok")
+        answer.kind = HelperAnswer::Ok;
+    else if (text == "silent")
+        answer.kind = HelperAnswer::Silent;
+    else if (text == "exists")
+        answer.kind = HelperAnswer::Exists;
+    else if (text == "refused")
+        answer.kind = HelperAnswer::Refused;
     else if (text.starts_with("refused ") && ReadReason(text.substr(8), answer.reason))
         answer.kind = HelperAnswer::Refused;
-    else if (text.starts_with("error ") && ReadErrno(text.substr(6), answer.error)) answer.kind = HelperAnswer::Error;
+    else if (text.starts_with("error ") && ReadErrno(text.substr(6), answer.error))
+        answer.kind = HelperAnswer::Error;
     else if (text.starts_with("answered ") && ReadHwAddr(text.substr(9), answer.hwAddr))
         answer.kind = HelperAnswer::Answered;
     return answer;

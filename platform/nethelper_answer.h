@@ -15,9 +15,9 @@ namespace platform {
 
 struct HelperAnswer {
     enum Kind { Ok, Exists, Error, Answered, Silent, Refused, Garbled } kind = Garbled;
-    int error = 0;          // Error: the errno
-    uint8_t hwAddr[6] = {}; // Answered
-    std::string reason;     // Refused
+    int error = 0;           // Error: the errno
+    uint8_t hwAddr[6] = {};  // Answered
+    std::string reason;      // Refused
 };
 
 // Bytes of a reason that are no printable ASCII become '?'; it is cut to kReasonLength.

@@ -9,9 +9,9 @@
 namespace platform {
 
 struct HelperRun {
-    bool ran = false;   // the helper was found, started and ended within its time
-    std::string path;   // where it was found
-    std::string barred; // found but this user may not run it: why ("not in group vantrel")
+    bool ran = false;    // the helper was found, started and ended within its time
+    std::string path;    // where it was found
+    std::string barred;  // found but this user may not run it: why ("not in group vantrel")
     HelperAnswer answer;
 };
 

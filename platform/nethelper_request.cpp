@@ -66,25 +66,21 @@ std::string ReadHelperRequest(const std::vector<std::string>& arguments, const H
 
     std::string fault;
     switch (request.verb) {
-        case HelperVerb::AddHostRoute:
-            fault = CheckAddress(arguments[1], "destination", request.address);
-            if (fault.empty()) fault = CheckInterface(arguments[2], host, request);
-            if (fault.empty()) fault = CheckSource(arguments[3], host, request);
-            break;
-        case HelperVerb::DeleteHostRoute:
-            fault = CheckAddress(arguments[1], "destination", request.address);
-            if (fault.empty()) fault = CheckInterface(arguments[2], host, request);
-            break;
-        case HelperVerb::AddLinkLocalRoute:
-            fault = CheckInterface(arguments[1], host, request);
-            if (fault.empty()) fault = CheckSource(arguments[2], host, request);
-            break;
-        case HelperVerb::DeleteLinkLocalRoute:
-            fault = CheckInterface(arguments[1], host, request);
-            break;
-        case HelperVerb::ArpProbe:
-            fault = CheckAddress(arguments[1], "address", request.address);
-            break;
+    case HelperVerb::AddHostRoute:
+        fault = CheckAddress(arguments[1], "destination", request.address);
+        if (fault.empty()) fault = CheckInterface(arguments[2], host, request);
+        if (fault.empty()) fault = CheckSource(arguments[3], host, request);
+        break;
+    case HelperVerb::DeleteHostRoute:
+        fault = CheckAddress(arguments[1], "destination", request.address);
+        if (fault.empty()) fault = CheckInterface(arguments[2], host, request);
+        break;
+    case HelperVerb::AddLinkLocalRoute:
+        fault = CheckInterface(arguments[1], host, request);
+        if (fault.empty()) fault = CheckSource(arguments[2], host, request);
+        break;
+    case HelperVerb::DeleteLinkLocalRoute: fault = CheckInterface(arguments[1], host, request); break;
+    case HelperVerb::ArpProbe: fault = CheckAddress(arguments[1], "address", request.address); break;
     }
     return fault;
 }
@@ -97,21 +93,17 @@ std::vector<std::string> HelperArguments(const HelperRequest& request) {
     };
     std::vector<std::string> arguments = {kVerbs[static_cast<int>(request.verb)]};
     switch (request.verb) {
-        case HelperVerb::AddHostRoute:
-            arguments.insert(arguments.end(), {dotted(request.address), request.interface, dotted(request.source)});
-            break;
-        case HelperVerb::DeleteHostRoute:
-            arguments.insert(arguments.end(), {dotted(request.address), request.interface});
-            break;
-        case HelperVerb::AddLinkLocalRoute:
-            arguments.insert(arguments.end(), {request.interface, dotted(request.source)});
-            break;
-        case HelperVerb::DeleteLinkLocalRoute:
-            arguments.push_back(request.interface);
-            break;
-        case HelperVerb::ArpProbe:
-            arguments.push_back(dotted(request.address));
-            break;
+    case HelperVerb::AddHostRoute:
+        arguments.insert(arguments.end(), {dotted(request.address), request.interface, dotted(request.source)});
+        break;
+    case HelperVerb::DeleteHostRoute:
+        arguments.insert(arguments.end(), {dotted(request.address), request.interface});
+        break;
+    case HelperVerb::AddLinkLocalRoute:
+        arguments.insert(arguments.end(), {request.interface, dotted(request.source)});
+        break;
+    case HelperVerb::DeleteLinkLocalRoute: arguments.push_back(request.interface); break;
+    case HelperVerb::ArpProbe: arguments.push_back(dotted(request.address)); break;
     }
     return arguments;
 }

@@ -24,12 +24,12 @@ struct HelperRequest {
     in_addr address{};      // the host route's destination, or the probed address
     std::string interface;  // the link, by name
     unsigned linkIndex = 0;
-    in_addr source{};       // the route's preferred source: an address the link holds
+    in_addr source{};  // the route's preferred source: an address the link holds
 };
 
 struct HelperHost {
-    std::function<unsigned(const std::string& name)> linkIndex;   // 0: no such link
-    std::function<bool(unsigned index, in_addr address)> holds;   // the link carries this address
+    std::function<unsigned(const std::string& name)> linkIndex;  // 0: no such link
+    std::function<bool(unsigned index, in_addr address)> holds;  // the link carries this address
 };
 
 // Reads `arguments` (the helper's argv without argv[0]) into `request`.

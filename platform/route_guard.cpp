@@ -40,8 +40,7 @@ HelperAnswer Delete(in_addr destination, int prefixLength, unsigned linkIndex, c
     if (verdict.kind != RouteVerdict::Allowed) return FromVerdict(verdict);
     for (const RouteEntry& route : view.routes) {
         if (route.table != RT_TABLE_MAIN || route.protocol != kRouteProtocol || route.linkIndex != linkIndex ||
-            route.prefixLength != prefixLength ||
-            route.destination.s_addr != destination.s_addr)
+            route.prefixLength != prefixLength || route.destination.s_addr != destination.s_addr)
             continue;
         uid_t user = 0;
         if (HolderRuns(route.metric, user) && user != getuid())
@@ -56,20 +55,17 @@ HelperAnswer CarryRouteRequest(const HelperRequest& request, uint32_t holder) {
     const RouteView view = ReadRouteView();
     RouteVerdict verdict;
     switch (request.verb) {
-        case HelperVerb::AddHostRoute:
-            verdict = JudgeAddHostRoute(request.address, request.linkIndex, view);
-            if (verdict.kind != RouteVerdict::Allowed) return FromVerdict(verdict);
-            return Added(netlink::AddLinkRoute(request.address, 32, request.linkIndex, request.source, holder));
-        case HelperVerb::AddLinkLocalRoute:
-            verdict = JudgeAddLinkLocalRoute(request.linkIndex, view);
-            if (verdict.kind != RouteVerdict::Allowed) return FromVerdict(verdict);
-            return Added(netlink::AddLinkRoute(LinkLocalNetwork(), 16, request.linkIndex, request.source, holder));
-        case HelperVerb::DeleteHostRoute:
-            return Delete(request.address, 32, request.linkIndex, view);
-        case HelperVerb::DeleteLinkLocalRoute:
-            return Delete(LinkLocalNetwork(), 16, request.linkIndex, view);
-        case HelperVerb::ArpProbe:
-            break;
+    case HelperVerb::AddHostRoute:
+        verdict = JudgeAddHostRoute(request.address, request.linkIndex, view);
+        if (verdict.kind != RouteVerdict::Allowed) return FromVerdict(verdict);
+        return Added(netlink::AddLinkRoute(request.address, 32, request.linkIndex, request.source, holder));
+    case HelperVerb::AddLinkLocalRoute:
+        verdict = JudgeAddLinkLocalRoute(request.linkIndex, view);
+        if (verdict.kind != RouteVerdict::Allowed) return FromVerdict(verdict);
+        return Added(netlink::AddLinkRoute(LinkLocalNetwork(), 16, request.linkIndex, request.source, holder));
+    case HelperVerb::DeleteHostRoute: return Delete(request.address, 32, request.linkIndex, view);
+    case HelperVerb::DeleteLinkLocalRoute: return Delete(LinkLocalNetwork(), 16, request.linkIndex, view);
+    case HelperVerb::ArpProbe: break;
     }
     return Kernel(EINVAL);
 }

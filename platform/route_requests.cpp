@@ -24,7 +24,8 @@ struct RouteRequest {
 };
 
 void AddAttribute(RouteRequest& request, unsigned short type, const void* data, unsigned short length) {
-    auto* attribute = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
+    auto* attribute =
+        reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
     attribute->rta_type = type;
     attribute->rta_len = RTA_LENGTH(length);
     std::memcpy(RTA_DATA(attribute), data, length);
@@ -40,7 +41,8 @@ int Transact(RouteRequest& request) {
     request.header.nlmsg_flags |= NLM_F_REQUEST | NLM_F_ACK;
     request.header.nlmsg_seq = 1;
     int result = 0;
-    if (sendto(fd.get(), &request, request.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0) {
+    if (sendto(fd.get(), &request, request.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) <
+        0) {
         result = errno;
     } else {
         result = ETIMEDOUT;
@@ -57,8 +59,7 @@ int Transact(RouteRequest& request) {
             int left = static_cast<int>(n);
             for (auto* message = reinterpret_cast<nlmsghdr*>(answer); NLMSG_OK(message, left);
                  message = NLMSG_NEXT(message, left)) {
-                if (message->nlmsg_type == NLMSG_ERROR &&
-                    message->nlmsg_len >= NLMSG_LENGTH(sizeof(nlmsgerr))) {
+                if (message->nlmsg_type == NLMSG_ERROR && message->nlmsg_len >= NLMSG_LENGTH(sizeof(nlmsgerr))) {
                     result = -static_cast<const nlmsgerr*>(NLMSG_DATA(message))->error;
                     done = true;
                     break;

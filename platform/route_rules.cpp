@@ -22,7 +22,9 @@ std::string Dotted(in_addr address) {
     return text;
 }
 
-std::string Prefix(const RouteEntry& route) { return Dotted(route.destination) + "/" + std::to_string(route.prefixLength); }
+std::string Prefix(const RouteEntry& route) {
+    return Dotted(route.destination) + "/" + std::to_string(route.prefixLength);
+}
 
 RouteVerdict Refuse(std::string reason) { return {RouteVerdict::Refused, std::move(reason)}; }
 
@@ -51,8 +53,7 @@ RouteVerdict JudgeAddHostRoute(in_addr destination, unsigned linkIndex, const Ro
     for (const LinkSubnet& subnet : view.subnets) {
         if (subnet.address.s_addr == destination.s_addr) return Refuse(text + " is an address of this PC");
         const uint32_t mask = Host(subnet.netmask);
-        if (subnet.linkIndex != linkIndex && mask != 0 &&
-            (Host(destination) & mask) == (Host(subnet.address) & mask))
+        if (subnet.linkIndex != linkIndex && mask != 0 && (Host(destination) & mask) == (Host(subnet.address) & mask))
             return Refuse(text + " lies in the subnet of " + subnet.linkName + " (" + Dotted(subnet.address) + ")");
     }
     // Every table counts here: a VPN's or a policy's routes win over main only by a rule, and a /32 in
@@ -88,8 +89,10 @@ RouteVerdict JudgeDeleteRoute(in_addr destination, int prefixLength, unsigned li
     for (const RouteEntry& route : view.routes) {
         if (!InMain(route) || route.prefixLength != prefixLength || route.destination.s_addr != destination.s_addr)
             continue;
-        if (route.protocol == kRouteProtocol && route.linkIndex == linkIndex) ours = true;
-        else if (route.linkIndex == linkIndex) other = true;
+        if (route.protocol == kRouteProtocol && route.linkIndex == linkIndex)
+            ours = true;
+        else if (route.linkIndex == linkIndex)
+            other = true;
     }
     if (!ours && other)
         return Refuse("the route to " + Dotted(destination) + "/" + std::to_string(prefixLength) +

@@ -26,8 +26,7 @@ bool ReadAddress(const rtattr* attribute, in_addr& address) {
 void ReadNextHops(const rtattr* multipath, RouteEntry& entry) {
     int left = static_cast<int>(RTA_PAYLOAD(multipath));
     const auto* hop = static_cast<const rtnexthop*>(RTA_DATA(multipath));
-    while (left >= static_cast<int>(sizeof(rtnexthop)) && hop->rtnh_len >= sizeof(rtnexthop) &&
-           hop->rtnh_len <= left) {
+    while (left >= static_cast<int>(sizeof(rtnexthop)) && hop->rtnh_len >= sizeof(rtnexthop) && hop->rtnh_len <= left) {
         int inner = hop->rtnh_len - static_cast<int>(RTNH_LENGTH(0));
         for (const rtattr* a = RTNH_DATA(hop); RTA_OK(a, inner); a = RTA_NEXT(a, inner)) {
             in_addr gateway{};
@@ -49,7 +48,8 @@ void ReadRouteMessages(const uint8_t* data, std::size_t length, std::vector<Rout
         if (message->nlmsg_type == NLMSG_DONE || message->nlmsg_type == NLMSG_ERROR) {
             // Both carry an error number first (0: none); a message too short for it is a failure too.
             int error = -1;
-            if (message->nlmsg_len >= NLMSG_LENGTH(sizeof error)) std::memcpy(&error, NLMSG_DATA(message), sizeof error);
+            if (message->nlmsg_len >= NLMSG_LENGTH(sizeof error))
+                std::memcpy(&error, NLMSG_DATA(message), sizeof error);
             if (error != 0) failed = true;
             done = true;
             return;
@@ -66,24 +66,20 @@ void ReadRouteMessages(const uint8_t* data, std::size_t length, std::vector<Rout
         for (const rtattr* a = RTM_RTA(route); RTA_OK(a, attributes); a = RTA_NEXT(a, attributes)) {
             in_addr address{};
             switch (a->rta_type) {
-                case RTA_TABLE:
-                    if (RTA_PAYLOAD(a) == sizeof table) std::memcpy(&table, RTA_DATA(a), sizeof table);
-                    break;
-                case RTA_DST:
-                    ReadAddress(a, entry.destination);
-                    break;
-                case RTA_GATEWAY:
-                    if (ReadAddress(a, address)) entry.gateways.push_back(address);
-                    break;
-                case RTA_PRIORITY:
-                    if (RTA_PAYLOAD(a) == sizeof(uint32_t)) std::memcpy(&entry.metric, RTA_DATA(a), sizeof(uint32_t));
-                    break;
-                case RTA_OIF:
-                    if (RTA_PAYLOAD(a) == sizeof(uint32_t)) std::memcpy(&entry.linkIndex, RTA_DATA(a), sizeof(uint32_t));
-                    break;
-                case RTA_MULTIPATH:
-                    ReadNextHops(a, entry);
-                    break;
+            case RTA_TABLE:
+                if (RTA_PAYLOAD(a) == sizeof table) std::memcpy(&table, RTA_DATA(a), sizeof table);
+                break;
+            case RTA_DST: ReadAddress(a, entry.destination); break;
+            case RTA_GATEWAY:
+                if (ReadAddress(a, address)) entry.gateways.push_back(address);
+                break;
+            case RTA_PRIORITY:
+                if (RTA_PAYLOAD(a) == sizeof(uint32_t)) std::memcpy(&entry.metric, RTA_DATA(a), sizeof(uint32_t));
+                break;
+            case RTA_OIF:
+                if (RTA_PAYLOAD(a) == sizeof(uint32_t)) std::memcpy(&entry.linkIndex, RTA_DATA(a), sizeof(uint32_t));
+                break;
+            case RTA_MULTIPATH: ReadNextHops(a, entry); break;
             }
         }
         entry.table = table;
@@ -122,8 +118,8 @@ RouteView ReadRouteView() {
     const int count = ListIpv4Interfaces(addresses.data(), static_cast<int>(addresses.size()));
     if (count < 0 || count == static_cast<int>(addresses.size())) return view;  // possibly not all
     for (int i = 0; i < count; ++i)
-        view.subnets.push_back({addresses[i].index, LinkName(addresses[i].index), addresses[i].address,
-                                addresses[i].netmask});
+        view.subnets.push_back(
+            {addresses[i].index, LinkName(addresses[i].index), addresses[i].address, addresses[i].netmask});
     view.read = true;
     return view;
 }

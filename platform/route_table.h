@@ -29,7 +29,7 @@ struct LinkSubnet {
 };
 
 struct RouteView {
-    bool read = false;  // false: the table could not be read, and no rule can be judged
+    bool read = false;               // false: the table could not be read, and no rule can be judged
     std::vector<RouteEntry> routes;  // IPv4, every table (policy routing and VPNs keep theirs apart)
     std::vector<LinkSubnet> subnets;
 };

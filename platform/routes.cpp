@@ -54,22 +54,14 @@ std::string Dotted(in_addr address) {
 RouteOutcome FromAnswer(const HelperAnswer& answer) {
     RouteOutcome outcome;
     switch (answer.kind) {
-        case HelperAnswer::Ok:
-            outcome.kind = RouteOutcome::Added;
-            break;
-        case HelperAnswer::Exists:
-            outcome.kind = RouteOutcome::Exists;
-            break;
-        case HelperAnswer::Refused:
-            outcome.kind = RouteOutcome::Refused;
-            outcome.reason = answer.reason.empty() ? "refused by vantrel-nethelper" : answer.reason;
-            break;
-        case HelperAnswer::Error:
-            outcome.error = answer.error;
-            break;
-        default:
-            outcome.error = EPERM;
-            break;
+    case HelperAnswer::Ok: outcome.kind = RouteOutcome::Added; break;
+    case HelperAnswer::Exists: outcome.kind = RouteOutcome::Exists; break;
+    case HelperAnswer::Refused:
+        outcome.kind = RouteOutcome::Refused;
+        outcome.reason = answer.reason.empty() ? "refused by vantrel-nethelper" : answer.reason;
+        break;
+    case HelperAnswer::Error: outcome.error = answer.error; break;
+    default: outcome.error = EPERM; break;
     }
     return outcome;
 }
@@ -87,15 +79,15 @@ RouteOutcome Carry(HelperRequest request, int prefixLength, const char* why = ""
         const HelperRun run = RunNetHelper(request);
         outcome = run.ran ? FromAnswer(run.answer) : RouteOutcome{};
         if (!run.ran) outcome.error = EPERM;
-        way = run.path.empty()       ? "no CAP_NET_ADMIN and no vantrel-nethelper: "
-              : !run.barred.empty()  ? run.path + ": " + run.barred + ": "
-              : run.ran              ? "by " + run.path + ": "
-                                     : "by " + run.path + ", which failed: ";
+        way = run.path.empty()      ? "no CAP_NET_ADMIN and no vantrel-nethelper: "
+              : !run.barred.empty() ? run.path + ": " + run.barred + ": "
+              : run.ran             ? "by " + run.path + ": "
+                                    : "by " + run.path + ", which failed: ";
     }
-    const std::string destination = request.verb == HelperVerb::AddLinkLocalRoute ||
-                                            request.verb == HelperVerb::DeleteLinkLocalRoute
-                                        ? Dotted(LinkLocalNetwork())
-                                        : Dotted(request.address);
+    const std::string destination =
+        request.verb == HelperVerb::AddLinkLocalRoute || request.verb == HelperVerb::DeleteLinkLocalRoute
+            ? Dotted(LinkLocalNetwork())
+            : Dotted(request.address);
     char line[400];
     std::snprintf(line, sizeof line, "route %s %s/%d dev %s: %s%s%s", VerbText(request.verb), destination.c_str(),
                   prefixLength, request.interface.c_str(), why, way.c_str(),
@@ -199,14 +191,10 @@ void EndWithoutRoutes(int status) {
 
 std::string DescribeRouteOutcome(const RouteOutcome& outcome) {
     switch (outcome.kind) {
-        case RouteOutcome::Added:
-            return "added";
-        case RouteOutcome::Exists:
-            return "exists";
-        case RouteOutcome::Refused:
-            return "refused: " + outcome.reason;
-        case RouteOutcome::Failed:
-            break;
+    case RouteOutcome::Added: return "added";
+    case RouteOutcome::Exists: return "exists";
+    case RouteOutcome::Refused: return "refused: " + outcome.reason;
+    case RouteOutcome::Failed: break;
     }
     return std::strerror(outcome.error);
 }

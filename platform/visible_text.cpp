@@ -42,8 +42,8 @@ std::size_t Decode(const unsigned char* p, std::size_t left, unsigned& code) {
 
 // Characters that move or reorder text rather than show.
 bool Invisible(unsigned code) {
-    return (code >= 0x80 && code <= 0x9F) || code == 0x200E || code == 0x200F || code == 0x2028 ||
-           code == 0x2029 || (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+    return (code >= 0x80 && code <= 0x9F) || code == 0x200E || code == 0x200F || code == 0x2028 || code == 0x2029 ||
+           (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
 }
 
 }  // namespace

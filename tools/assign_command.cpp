@@ -62,7 +62,8 @@ int RunAssignCommand(const AssignArguments& a, const std::function<int(const std
             !faults.empty())
             return refuse(faults);
     }
-    const camera_actions::AddressTexts texts = camera_actions::AssignmentTexts(r, a.dhcp, {a.ipAddr, a.subnet, a.gateway});
+    const camera_actions::AddressTexts texts =
+        camera_actions::AssignmentTexts(r, a.dhcp, {a.ipAddr, a.subnet, a.gateway});
     if (camera_actions::ProbeDue(r, a.dhcp, texts.ip) && AddressTaken(texts.ip, a.force)) return kAddressTaken;
     const uint8_t result = scanner.Assign(index, texts.ip.c_str(), texts.subnet.c_str(), texts.gateway.c_str(),
                                           a.dhcp ? 1 : 0, a.reboot ? 1 : 0);

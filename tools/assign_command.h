@@ -8,7 +8,7 @@ struct AssignArguments {
     bool dhcp = false;
     std::string ipAddr, subnet, gateway;
     bool reboot = false;
-    std::string via;  // "drovik" or "mdns": the record of that protocol; empty: the broadcast one first
+    std::string via;     // "drovik" or "mdns": the record of that protocol; empty: the broadcast one first
     bool force = false;  // assign even when another device answers at the new address
 };
 

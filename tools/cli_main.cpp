@@ -159,8 +159,10 @@ int Run(int argc, char** argv) {
     // provision takes the three signals itself, between cameras (and after its
     // last step lets them wait for the end); every other command ends on one
     // at once, its routes removed first.
-    if (provision->parsed()) platform::BlockExitSignals();
-    else platform::EndOnExitSignalsWithoutRoutes();
+    if (provision->parsed())
+        platform::BlockExitSignals();
+    else
+        platform::EndOnExitSignalsWithoutRoutes();
     // A reader that went away is a failed write, not the end of the run: the routes still go.
     signal(SIGPIPE, SIG_IGN);
 

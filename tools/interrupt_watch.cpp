@@ -24,7 +24,8 @@ bool InterruptWatch::WaitFor(std::chrono::milliseconds span) {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
             std::max(end - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero()));
-        const timespec timeout{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
+        const timespec timeout{static_cast<time_t>(left.count() / 1000000000),
+                               static_cast<long>(left.count() % 1000000000)};
         const int signal = sigtimedwait(&set, nullptr, &timeout);
         if (signal > 0) {
             seen = signal;

@@ -64,7 +64,8 @@ bool ReadPlanText(const std::string& path, std::string& text, std::string& error
 }
 
 void PrintFaults(const std::string& planName, const PlanFaults& faults) {
-    for (const PlanFault& fault : faults.listed) std::cerr << planName << ":" << fault.line << ": " << fault.text << '\n';
+    for (const PlanFault& fault : faults.listed)
+        std::cerr << planName << ":" << fault.line << ": " << fault.text << '\n';
     if (faults.more > 0) std::cerr << planName << ": … and " << faults.more << " more\n";
     std::cerr.flush();
 }
@@ -195,7 +196,8 @@ private:
         }
         const std::string path = camera.foundByDrovik ? "broadcast" : "HTTP";
         // Refused before anything is sent: a dry run says so too.
-        if (const uint8_t refused = camera_actions::AssignRefusal(camera)) return Settle(run, refused, CScanner::ResultText(refused));
+        if (const uint8_t refused = camera_actions::AssignRefusal(camera))
+            return Settle(run, refused, CScanner::ResultText(refused));
         if (options.dryRun)
             return Settle(run, 0, "would assign by " + path + (nameDue ? ", then name it " + row.name : ""));
         const camera_actions::AddressTexts texts =

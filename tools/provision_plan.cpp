@@ -163,8 +163,8 @@ bool ReadHeader(const CsvRecord& header, int (&at)[kColumns], PlanFaults& faults
     bool good = true;
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
         const std::string name = Lower(header.fields[i]);
-        const auto* known = std::find_if(std::begin(kColumnNames), std::end(kColumnNames),
-                                         [&](const char* c) { return name == c; });
+        const auto* known =
+            std::find_if(std::begin(kColumnNames), std::end(kColumnNames), [&](const char* c) { return name == c; });
         if (known == std::end(kColumnNames)) {
             faults.Add(header.line, "unknown column " + Shown(header.fields[i]));
             good = false;
@@ -269,8 +269,8 @@ Plan ParsePlan(std::string_view text) {
         if (!row.hwAddrText.empty()) {
             const auto [first, fresh] = hwLines.emplace(row.hwAddrText, row.line);
             if (!fresh)
-                plan.faults.Add(row.line,
-                                "hardware address " + row.hwAddrText + " also on line " + std::to_string(first->second));
+                plan.faults.Add(
+                    row.line, "hardware address " + row.hwAddrText + " also on line " + std::to_string(first->second));
         }
         if (plan.faults.empty()) plan.rows.push_back(std::move(row));
     };

@@ -19,11 +19,11 @@
 struct PlanRow {
     int line = 0;
     uint8_t hwAddr[6] = {};
-    std::string hwAddrText;  // "02:e5:a1:00:00:01"
-    bool dhcp = false;       // ip "dhcp": subnet and gateway are empty
+    std::string hwAddrText;           // "02:e5:a1:00:00:01"
+    bool dhcp = false;                // ip "dhcp": subnet and gateway are empty
     std::string ip, subnet, gateway;  // as written; the camera gets them as typed
-    std::string name;        // empty: the camera keeps its name
-    std::string via;         // "drovik", "mdns" or empty (the broadcast record first)
+    std::string name;                 // empty: the camera keeps its name
+    std::string via;                  // "drovik", "mdns" or empty (the broadcast record first)
 };
 
 struct PlanFault {

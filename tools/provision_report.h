@@ -5,9 +5,9 @@
 
 struct RowOutcome {
     std::string hwAddrText;
-    std::string planned;  // the planned address, or "dhcp"
-    std::string result;   // "verified", "unchanged", "not found", "address in use by ...", ...
-    int code = 0;         // 0, an assignment result (1 to 6, 15), or one of the codes below
+    std::string planned;    // the planned address, or "dhcp"
+    std::string result;     // "verified", "unchanged", "not found", "address in use by ...", ...
+    int code = 0;           // 0, an assignment result (1 to 6, 15), or one of the codes below
     bool verified = false;  // the last scan saw the camera at its planned settings
 };
 
@@ -16,8 +16,8 @@ namespace outcome_code {
 constexpr int kNotFound = 10;
 constexpr int kAddressInUse = 11;
 constexpr int kNameNotSet = 12;
-constexpr int kNotSeen = 13;       // not at its planned address after the wait
-constexpr int kNameNotSeen = 14;   // at its address, but with another name
+constexpr int kNotSeen = 13;      // not at its planned address after the wait
+constexpr int kNameNotSeen = 14;  // at its address, but with another name
 }  // namespace outcome_code
 
 // A table with a heading line, tab-separated, or a JSON array.

@@ -5,8 +5,8 @@
 #include <string>
 
 struct SettingsTarget {
-    std::string ip;    // dotted IPv4 address: UDP and the HTTP read (port 80)
-    int port = 80;     // the web server of the writes and lists
+    std::string ip;  // dotted IPv4 address: UDP and the HTTP read (port 80)
+    int port = 80;   // the web server of the writes and lists
 };
 
 int RunGetCommand(const SettingsTarget& target, const std::string& oid);

@@ -26,13 +26,11 @@ bool BusyWait::eventFilter(QObject*, QEvent* event) {
     case QEvent::TouchEnd:
     case QEvent::ContextMenu:
     case QEvent::TabletPress:
-    case QEvent::TabletRelease:
-        return true;
+    case QEvent::TabletRelease: return true;
     case QEvent::Close:
         event->ignore();  // the window stays; the request is not kept for later
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -5,8 +5,7 @@
 #include <QObject>
 #include <functional>
 
-class BusyWait : public QObject
-{
+class BusyWait : public QObject {
     Q_OBJECT
 
 public:

@@ -108,8 +108,8 @@ int DrovikCollectionTarget(const uint8_t* data, std::size_t size) {
             ++same;
             const drovik::Reply& other = replies[j];
             const bool otherSender = other.from.sin_addr.s_addr != reply.from.sin_addr.s_addr;
-            const bool otherChallenge = std::memcmp(other.bytes + 12, reply.bytes + 12, 16) != 0 &&
-                                        other.pass == reply.pass && reply.pass >= 0;
+            const bool otherChallenge =
+                std::memcmp(other.bytes + 12, reply.bytes + 12, 16) != 0 && other.pass == reply.pass && reply.pass >= 0;
             FUZZ_CHECK(otherSender || otherChallenge);
         }
         FUZZ_CHECK(same <= 1 && reply.conflict == (same == 1) && r.conflict == (same == 1 ? 1 : 0));

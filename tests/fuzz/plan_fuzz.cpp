@@ -63,7 +63,8 @@ int PlanTarget(const uint8_t* data, std::size_t size) {
         FUZZ_CHECK(row.line > line);
         line = row.line;
         uint8_t hw[6];
-        FUZZ_CHECK(row.hwAddrText.size() == 17 && camera_actions::ParseHwAddr(row.hwAddrText, hw) && std::memcmp(hw, row.hwAddr, 6) == 0);
+        FUZZ_CHECK(row.hwAddrText.size() == 17 && camera_actions::ParseHwAddr(row.hwAddrText, hw) &&
+                   std::memcmp(hw, row.hwAddr, 6) == 0);
         FUZZ_CHECK(hwSeen.insert(row.hwAddrText).second);
         FUZZ_CHECK(row.via.empty() || row.via == "drovik" || row.via == "mdns");
         FUZZ_CHECK(NoControls(row.ip) && NoControls(row.subnet) && NoControls(row.gateway) && NoControls(row.name));

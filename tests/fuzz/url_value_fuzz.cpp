@@ -14,7 +14,9 @@ int HexDigit(char c) {
     return -1;
 }
 
-bool MustEscape(unsigned char byte) { return byte <= 0x20 || byte >= 0x7F || byte == '#' || byte == '%' || byte == '&'; }
+bool MustEscape(unsigned char byte) {
+    return byte <= 0x20 || byte >= 0x7F || byte == '#' || byte == '%' || byte == '&';
+}
 
 }  // namespace
 

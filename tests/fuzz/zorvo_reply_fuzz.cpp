@@ -45,7 +45,7 @@ const Datagram* Take(const uint8_t* request, const Datagram* const (&replies)[2]
         const bool repeat = end >= at + 16 && std::memcmp(d.bytes.get() + at, held, 16) == 0;
         const bool wholeNonce = end >= at + 16;
         const bool valueEnds = end > at ? std::memchr(d.bytes.get() + at, 0, end - at) != nullptr : fourth;
-        const bool answer = !repeat && (Status(d) == zorvo::kStatusRefused ? wholeNonce
+        const bool answer = !repeat && (Status(d) == zorvo::kStatusRefused        ? wholeNonce
                                         : Status(d) == zorvo::kStatusDone && read ? valueEnds
                                                                                   : true);
         FUZZ_CHECK(taken == answer);
@@ -56,7 +56,8 @@ const Datagram* Take(const uint8_t* request, const Datagram* const (&replies)[2]
 
 // One OID exchange as CZorvo runs it: the status, and after a refusal the
 // retry's; then a generation-4 reply's echoes. 0 or an error code.
-int Exchange(const uint8_t* request, const Datagram* const (&replies)[2], const uint8_t* nonce, const Datagram*& reply) {
+int Exchange(const uint8_t* request, const Datagram* const (&replies)[2], const uint8_t* nonce,
+             const Datagram*& reply) {
     const bool fourth = request[0] == zorvo::kCmdOid4;
     const std::size_t payloadAt = fourth ? zorvo::kPayloadAt4 : zorvo::kPayloadAt3;
     uint8_t held[16];
@@ -84,8 +85,10 @@ int Exchange(const uint8_t* request, const Datagram* const (&replies)[2], const 
     }
     if (!fourth) return 0;
     code = zorvo::CheckEchoes4(d.bytes.get(), d.got, request);
-    if (code == 0) FUZZ_CHECK(d.got >= 6 && d.bytes[4] == request[0] && d.bytes[5] == request[1]);
-    else FUZZ_CHECK(code == zorvo::kErrShortReply || code == zorvo::kErrSequenceEcho || code == zorvo::kErrCommandEcho);
+    if (code == 0)
+        FUZZ_CHECK(d.got >= 6 && d.bytes[4] == request[0] && d.bytes[5] == request[1]);
+    else
+        FUZZ_CHECK(code == zorvo::kErrShortReply || code == zorvo::kErrSequenceEcho || code == zorvo::kErrCommandEcho);
     return code;
 }
 
@@ -129,8 +132,10 @@ int ZorvoReplyTarget(const uint8_t* data, std::size_t size) {
 
     // A read of "2.17" into `room` bytes.
     uint8_t request[zorvo::kRequestBytes];
-    if (fourth) zorvo::BuildOidRequest4(seqNo, zorvo::kOpRead, "2.17", nullptr, request);
-    else zorvo::BuildOidRequest3(zorvo::kOpRead, "2.17", nullptr, request);
+    if (fourth)
+        zorvo::BuildOidRequest4(seqNo, zorvo::kOpRead, "2.17", nullptr, request);
+    else
+        zorvo::BuildOidRequest3(zorvo::kOpRead, "2.17", nullptr, request);
     const Datagram readReply(first, firstLength, zorvo::kReadReply), readRetry(second, secondLength, zorvo::kReadReply);
     const Datagram* reply = nullptr;
     if (Exchange(request, {&readReply, &readRetry}, held, reply) == 0) {
@@ -154,8 +159,10 @@ int ZorvoReplyTarget(const uint8_t* data, std::size_t size) {
     }
 
     // A write of "2.17" = "CET": its reply has a smaller limit.
-    if (fourth) zorvo::BuildOidRequest4(seqNo, zorvo::kOpWrite4, "2.17", "CET", request);
-    else zorvo::BuildOidRequest3(zorvo::kOpWrite3, "2.17", "CET", request);
+    if (fourth)
+        zorvo::BuildOidRequest4(seqNo, zorvo::kOpWrite4, "2.17", "CET", request);
+    else
+        zorvo::BuildOidRequest3(zorvo::kOpWrite3, "2.17", "CET", request);
     const std::size_t writeLimit = fourth ? zorvo::kWriteReply4 : zorvo::kWriteReply3;
     const Datagram writeReply(first, firstLength, writeLimit), writeRetry(second, secondLength, writeLimit);
     if (Exchange(request, {&writeReply, &writeRetry}, held, reply) == 0) ++accepted;

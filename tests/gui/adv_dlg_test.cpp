@@ -9,8 +9,7 @@
 #include "adv_dlg.h"
 #include "message_boxes.h"
 
-class TestAdvDlg : public QObject
-{
+class TestAdvDlg : public QObject {
     Q_OBJECT
 
 private:
@@ -42,10 +41,17 @@ private slots:
         const QString tooLong = "Name exceeds maximum of 16 characters";
         const QString badChar = "Invalid name.  Use alphanumeric, '-' or '_' only";
         const QList<QPair<QString, QString>> names = {
-            {"Abcdefghij-_4567", ""},        {"Abcdefghij-_45678", tooLong}, {"a b c d e f g h i", tooLong},
-            {"", ""},                        {"Lobby 2", badChar},           {"cam.01", badChar},
-            {"Caf\u00e9", badChar},          {"\u03a9mega", badChar},        {"a b.c\u00e9 d", badChar},
-            {"cam-01", ""},                  {"LOBBY_2", ""},
+            {"Abcdefghij-_4567", ""},
+            {"Abcdefghij-_45678", tooLong},
+            {"a b c d e f g h i", tooLong},
+            {"", ""},
+            {"Lobby 2", badChar},
+            {"cam.01", badChar},
+            {"Caf\u00e9", badChar},
+            {"\u03a9mega", badChar},
+            {"a b.c\u00e9 d", badChar},
+            {"cam-01", ""},
+            {"LOBBY_2", ""},
         };
         for (const auto& [name, message] : names) {
             Open(name);

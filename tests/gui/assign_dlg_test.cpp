@@ -15,8 +15,7 @@ static const QString kBadIp = "Invalid IP address. Use xxx.xxx.xxx.xxx";
 static const QString kBadSubnet = "Invalid subnet mask. Use xxx.xxx.xxx.xxx";
 static const QString kBadGateway = "Invalid Gateway. Use xxx.xxx.xxx.xxx";
 
-class TestAssignDlg : public QObject
-{
+class TestAssignDlg : public QObject {
     Q_OBJECT
 
 private:
@@ -77,8 +76,12 @@ private slots:
 
     void subnetDefaultByClassOncePerShowingForAnUnaddressedCamera() {
         const QList<QPair<QString, QString>> byFirstOctet = {
-            {"126.1.2.3", "255.0.0.0"},   {"127.0.0.1", ""},            {"0.1.2.3", ""},
-            {"128.0.0.1", "255.255.0.0"}, {"191.2.3.4", "255.255.0.0"}, {"192.168.1.20", "255.255.255.0"},
+            {"126.1.2.3", "255.0.0.0"},
+            {"127.0.0.1", ""},
+            {"0.1.2.3", ""},
+            {"128.0.0.1", "255.255.0.0"},
+            {"191.2.3.4", "255.255.0.0"},
+            {"192.168.1.20", "255.255.255.0"},
             {"224.1.2.3", "255.255.255.0"},
         };
         for (const auto& [ip, mask] : byFirstOctet) {

@@ -21,8 +21,7 @@
 
 // Plays the user: each dialog or message box that shows gets the next step.
 // A box with no step left is recorded and closed with its default button.
-class User : public QObject
-{
+class User : public QObject {
 public:
     using Step = std::function<void(QDialog*)>;
     User() { qApp->installEventFilter(this); }
@@ -45,7 +44,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* dialog = qobject_cast<QDialog*>(watched);
         if (event->type() != QEvent::Show || !dialog || !dialog->isWindow()) return false;
-        if (auto* box = qobject_cast<QMessageBox*>(dialog)) boxes.append({box->text(), box->windowTitle(), box->icon()});
+        if (auto* box = qobject_cast<QMessageBox*>(dialog))
+            boxes.append({box->text(), box->windowTitle(), box->icon()});
         Step step = steps.empty() ? Step([](QDialog* d) { d->reject(); }) : steps.front();
         if (!steps.empty()) steps.pop_front();
         QTimer::singleShot(0, dialog, [step, dialog] {
@@ -60,8 +60,7 @@ private:
 };
 
 // Takes the URLs the window opens instead of a browser.
-class Browser : public QObject
-{
+class Browser : public QObject {
     Q_OBJECT
 public:
     Browser() { QDesktopServices::setUrlHandler("http", this, "Open"); }
@@ -71,8 +70,7 @@ public slots:
     void Open(const QUrl& url) { opened << url.toString(); }
 };
 
-class TestCameraCommandsLan : public QObject
-{
+class TestCameraCommandsLan : public QObject {
     Q_OBJECT
 
     TForm1* form = nullptr;
@@ -81,7 +79,8 @@ class TestCameraCommandsLan : public QObject
 
     int Scans() const {
         int n = 0;
-        for (const std::string& line : trace->Lines()) n += line.rfind("Got ", 0) == 0 && line.find(" drovik replies") != std::string::npos;
+        for (const std::string& line : trace->Lines())
+            n += line.rfind("Got ", 0) == 0 && line.find(" drovik replies") != std::string::npos;
         return n;
     }
     // Selects the row of the camera named `name`; false when it is not listed.
@@ -131,8 +130,12 @@ private slots:
         EmulatedCamera shed{.name = "Shed", .hwAddr = "02:e5:a1:00:00:55", .ip = "10.77.0.15"};
         shed.extra = {{"assignReply", "refuse"}};
         EmulatedCamera fresh{.name = "Fresh", .hwAddr = "02:e5:a1:00:00:65"};  // no address yet
-        EmulatedCamera link{.name = "Link", .hwAddr = "02:e5:a1:00:00:75", .ip = "169.254.10.20",
-                            .subnet = "255.255.0.0", .drovik = false, .mdns = true};
+        EmulatedCamera link{.name = "Link",
+                            .hwAddr = "02:e5:a1:00:00:75",
+                            .ip = "169.254.10.20",
+                            .subnet = "255.255.0.0",
+                            .drovik = false,
+                            .mdns = true};
         auto camsim = StartCamsim({lobby, gate, dock, yard, pier, shed, fresh, link}, &lan, "cams", 280);
         QVERIFY(camsim);
         cams = camsim.get();

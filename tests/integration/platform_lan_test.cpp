@@ -126,6 +126,7 @@ TEST_F(PlatformLan, OnlySuitableLinksAreQueriedEachOnce) {
     lan.AddHost("pc", "a", "eth0", {"10.77.0.2/24"});
     ASSERT_TRUE(lan.Ok());
     // An alias on eth0, a point-to-point tunnel, a link that is down, one without multicast.
+    // clang-format off
     for (std::vector<std::string> command : std::vector<std::vector<std::string>>{
              {"ip", "addr", "add", "10.77.0.3/24", "dev", "eth0", "label", "eth0:1"},
              {"ip", "tuntap", "add", "dev", "tun0", "mode", "tun"},
@@ -139,6 +140,7 @@ TEST_F(PlatformLan, OnlySuitableLinksAreQueriedEachOnce) {
              {"ip", "link", "set", "nomc0p", "up"},
              {"ip", "link", "set", "nomc0", "up"},
          }) {
+        // clang-format on
         ASSERT_EQ(lan.Run("pc", command), 0) << command[1] << " " << command[2];
     }
     TraceCapture trace;

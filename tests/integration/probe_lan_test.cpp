@@ -58,7 +58,8 @@ Probed Probe(const char* text, bool ordinary = false) {
     EXPECT_TRUE(probed.reported) << text;
     std::printf("probe %-13s %s %-17s %5lld ms\n", text,
                 probed.answer.method == ProbeMethod::ArpOnEveryLink ? "arp      " : "neighbour",
-                probed.answer.answered ? probed.HwAddr().c_str() : "no answer", static_cast<long long>(probed.took.count()));
+                probed.answer.answered ? probed.HwAddr().c_str() : "no answer",
+                static_cast<long long>(probed.took.count()));
     return probed;
 }
 
@@ -109,12 +110,12 @@ TEST_F(ProbeLan, OrdinaryUserHasTheKernelResolveOnTheRoutedLink) {
     const std::string near = HwAddr("near");
     // Entries the pc held before the probe: for 10.77.0.51 from traffic with the
     // device (still there); for 10.77.0.97 and .98 from devices that have gone.
-    for (std::vector<std::string> entry : std::vector<std::vector<std::string>>{
-             {"10.77.0.51", near, "stale"},
-             {"10.77.0.97", "02:00:00:00:00:97", "reachable"},
-             {"10.77.0.98", "02:00:00:00:00:98", "stale"}}) {
-        ASSERT_EQ(lan.Run("pc", {"ip", "neigh", "replace", entry[0], "lladdr", entry[1], "dev", "eth0", "nud", entry[2]}),
-                  0);
+    for (std::vector<std::string> entry :
+         std::vector<std::vector<std::string>>{{"10.77.0.51", near, "stale"},
+                                               {"10.77.0.97", "02:00:00:00:00:97", "reachable"},
+                                               {"10.77.0.98", "02:00:00:00:00:98", "stale"}}) {
+        ASSERT_EQ(
+            lan.Run("pc", {"ip", "neigh", "replace", entry[0], "lladdr", entry[1], "dev", "eth0", "nud", entry[2]}), 0);
     }
     ASSERT_TRUE(lan.RunInside("pc", [&] {
         const Probed fresh = Probe("10.77.0.50", true);

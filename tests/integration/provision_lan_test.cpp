@@ -35,8 +35,7 @@ struct Row {
 void HoldMastsNewAddress(TestLan& lan, const std::string& camsHwAddr) {
     lan.Run("cams", {"ip", "addr", "add", "10.77.0.150/32", "dev", "lo"});
     lan.Run("cams", {"sysctl", "-qw", "net.ipv4.conf.eth0.arp_ignore=1"});
-    lan.Run("pc", {"ip", "neigh", "replace", "10.77.0.150", "lladdr", camsHwAddr, "dev", "eth0", "nud",
-                   "permanent"});
+    lan.Run("pc", {"ip", "neigh", "replace", "10.77.0.150", "lladdr", camsHwAddr, "dev", "eth0", "nud", "permanent"});
 }
 
 // Every kind of camera a site brings: broadcast-only ones at old addresses,
@@ -70,7 +69,9 @@ std::vector<Row> SitePlan() {
 }
 
 // The row of a camera whose planned address "near" holds.
-Row BlockedRow() { return {Cam("Blocked", "02:e5:a1:00:06:08", "10.77.0.31"), "10.77.0.50", "255.255.255.0", "10.77.0.1", ""}; }
+Row BlockedRow() {
+    return {Cam("Blocked", "02:e5:a1:00:06:08", "10.77.0.31"), "10.77.0.50", "255.255.255.0", "10.77.0.1", ""};
+}
 
 std::string PlanText(const std::vector<Row>& rows) {
     std::string text = "# site plan\nhwaddr,ip,subnet,gateway,name\n";
@@ -204,8 +205,8 @@ TEST_F(SiteLan, InterruptedPlanResumesSkipsTheBlockedRowAndRepeatsUnchanged) {
         }
     }
     const std::string sent = run->Sent();
-    EXPECT_EQ(sent.find("02:e5:a1:00:06:01"), std::string::npos) << sent;  // done before
-    EXPECT_EQ(sent.find("02:e5:a1:00:06:08"), std::string::npos) << sent;  // blocked
+    EXPECT_EQ(sent.find("02:e5:a1:00:06:01"), std::string::npos) << sent;               // done before
+    EXPECT_EQ(sent.find("02:e5:a1:00:06:08"), std::string::npos) << sent;               // blocked
     EXPECT_NE(sent.find("set 10.77.0.150 2.4=Mast-North"), std::string::npos) << sent;  // named where it went
     EXPECT_NE(sent.find("set 10.77.0.22 2.4=Hall_2"), std::string::npos) << sent;
     EXPECT_NE(sent.find("http 169.254.7.7:8080 GET /set.oid?"), std::string::npos) << sent;
@@ -229,7 +230,8 @@ TEST_F(SiteLan, InterruptedPlanResumesSkipsTheBlockedRowAndRepeatsUnchanged) {
     EXPECT_EQ(table.substr(0, table.find('\n')), "Hardware Address\tPlanned Address\tResult");
     EXPECT_NE(table.find("02:e5:a1:00:06:02\tdhcp\tunchanged\n"), std::string::npos) << table;
     std::size_t unchanged = 0;
-    for (std::size_t at = table.find("\tunchanged\n"); at != std::string::npos; at = table.find("\tunchanged\n", at + 1))
+    for (std::size_t at = table.find("\tunchanged\n"); at != std::string::npos;
+         at = table.find("\tunchanged\n", at + 1))
         ++unchanged;
     EXPECT_EQ(unchanged, 20u) << table;
     EXPECT_EQ(run->Sent(), "");
@@ -245,9 +247,9 @@ TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
     HoldMastsNewAddress(lan, HwAddr("cams"));
     EmulatedCamera mast = Cam("Mast", "02:e5:a1:00:06:03", "10.77.0.23");
     mast.extra = {{"zorvo", true}};
-    const std::vector<Row> rows = {{mast, "10.77.0.150", "255.255.255.0", "10.77.0.1", "Mast-North"},
-                                   {Cam("Plain", "02:e5:a1:00:06:09", "10.77.0.30"), "10.77.0.201",
-                                    "255.255.255.0", "10.77.0.1", ""}};
+    const std::vector<Row> rows = {
+        {mast, "10.77.0.150", "255.255.255.0", "10.77.0.1", "Mast-North"},
+        {Cam("Plain", "02:e5:a1:00:06:09", "10.77.0.30"), "10.77.0.201", "255.255.255.0", "10.77.0.1", ""}};
     auto cams = StartCameras("cams", {rows[0].camera, rows[1].camera});
     ASSERT_TRUE(cams);
     ProvisionRun run(*cams);
@@ -263,7 +265,8 @@ TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
     bool signalled = false;
     uint8_t request[128];
     pollfd waiting{watch, POLLIN, 0};
-    for (const auto end = std::chrono::steady_clock::now() + 60s; !signalled && std::chrono::steady_clock::now() < end;) {
+    for (const auto end = std::chrono::steady_clock::now() + 60s;
+         !signalled && std::chrono::steady_clock::now() < end;) {
         if (poll(&waiting, 1, 1000) <= 0 || recv(watch, request, sizeof request, 0) < 2) continue;
         if (request[1] == 3) ++assignments;
         if (request[1] == 1 && assignments == 2) {
@@ -280,8 +283,9 @@ TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
     EXPECT_EQ(outcomes[0]["result"], "assigned by broadcast");
     EXPECT_EQ(outcomes[0]["verified"], false);
     EXPECT_EQ(outcomes[1]["result"], "verified");  // the scan saw it there: nothing more was due
-    EXPECT_EQ(run.Sent(), "assign 02:e5:a1:00:06:03 dhcp=0 reboot=0 ip=10.77.0.150\n"
-                          "assign 02:e5:a1:00:06:09 dhcp=0 reboot=0 ip=10.77.0.201\n");
+    EXPECT_EQ(run.Sent(),
+              "assign 02:e5:a1:00:06:03 dhcp=0 reboot=0 ip=10.77.0.150\n"
+              "assign 02:e5:a1:00:06:09 dhcp=0 reboot=0 ip=10.77.0.201\n");
 }
 
 // The round trip the README shows: a scan's CSV, edited, is a plan; unedited it changes nothing.
@@ -293,9 +297,10 @@ TEST_F(ProvisionLan, ScanCsvIsAPlan) {
     ProvisionRun run(*cams);
     std::string csv;
     ASSERT_EQ(lan.Run("pc", {VANTREL_CLI, "scan", "--csv"}, &csv), 0);
-    EXPECT_EQ(csv, "hwaddr,ip,subnet,gateway,name,type,via\n"
-                   "02:e5:a1:00:07:02,0.0.0.0,255.255.255.0,10.77.0.1,Fresh,ZC-100,drovik\n"
-                   "02:e5:a1:00:07:01,10.77.0.20,255.255.255.0,10.77.0.1,Both,ZC-100,drovik\n");
+    EXPECT_EQ(csv,
+              "hwaddr,ip,subnet,gateway,name,type,via\n"
+              "02:e5:a1:00:07:02,0.0.0.0,255.255.255.0,10.77.0.1,Fresh,ZC-100,drovik\n"
+              "02:e5:a1:00:07:01,10.77.0.20,255.255.255.0,10.77.0.1,Both,ZC-100,drovik\n");
     const std::string plan = lan.File("plan.csv");
     std::ofstream(plan) << csv;
     std::string out;

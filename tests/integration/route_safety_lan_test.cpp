@@ -68,13 +68,14 @@ TEST_F(RouteSafetyLan, LyingDevicesAndThePcsOwnRoutesLeaveTheTableAsItWas) {
     if (HasFatalFailure()) return;
     // Devices whose "ip addr" is no address at all: a port and a path aimed at
     // the PC itself, user-info, a host name, a number out of range, trailing junk.
-    const char* const bogus[] = {"127.0.0.1:8099/pwn?", "192.168.60.40/set.oid", "root:qivnep@192.168.60.41",
-                                 "evil.example", "256.1.1.1", "192.168.60.44 x"};
+    const char* const bogus[] = {
+        "127.0.0.1:8099/pwn?", "192.168.60.40/set.oid", "root:qivnep@192.168.60.41", "evil.example",
+        "256.1.1.1",           "192.168.60.44 x"};
     std::vector<EmulatedCamera> cameras;
     for (int i = 0; i < 6; ++i) {
         const std::string n = std::to_string(i);
-        cameras.push_back(Naming(WebCam("Bogus" + n, "02:e5:a1:00:07:2" + n, "192.168.60.4" + n, {{"http", false}}),
-                                 bogus[i]));
+        cameras.push_back(
+            Naming(WebCam("Bogus" + n, "02:e5:a1:00:07:2" + n, "192.168.60.4" + n, {{"http", false}}), bogus[i]));
     }
     // "Liar" and "Stray" answer from one address and name another; "Gate"
     // claims the office gateway's address on the camera LAN; the PC reaches
@@ -148,9 +149,11 @@ TEST_F(RouteSafetyLan, ExitSignalsMidRequestEndTheRunWithoutItsRoute) {
         int signal, status;
         std::string camera, hw;
         bool member;  // by the helper, as a member of its group; else as root
+        // clang-format off
     } runs[] = {{SIGINT, 130, "192.168.1.90", "02:e5:a1:00:08:01", false},
                 {SIGTERM, 143, "192.168.1.91", "02:e5:a1:00:08:02", false},
                 {SIGHUP, 129, "192.168.1.92", "02:e5:a1:00:08:03", true}};
+    // clang-format on
     for (const auto& run : runs) {
         if (run.member && helper.empty()) continue;  // no file capabilities here
         std::vector<std::string> argv = {run.member ? lan.Executable(VANTREL_CLI) : VANTREL_CLI, "--trace"};
@@ -193,8 +196,8 @@ TEST_F(RouteSafetyLan, KilledRunsRoutesAreSweptRunningOnesKept) {
     if (HasFatalFailure()) return;
     EmulatedCamera fresh = WebCam("Fresh", "02:e5:a1:00:09:02", "169.254.7.7");
     fresh.subnet = "255.255.0.0";
-    auto cams = StartCameras(
-        "cams", {WebCam("Slow", "02:e5:a1:00:09:01", "192.168.1.90", {{"httpFault", "trickle"}}), fresh});
+    auto cams =
+        StartCameras("cams", {WebCam("Slow", "02:e5:a1:00:09:01", "192.168.1.90", {{"httpFault", "trickle"}}), fresh});
     const group* users = getgrnam("users");
     const std::string helper = users ? GroupHelper(users->gr_gid) : std::string();
     if (helper.empty()) GTEST_SKIP() << "the helper cannot be given its owner and capabilities here";

@@ -23,10 +23,14 @@ using ScanLan = CameraLan;
 
 // One LAN: the pc (no default route) and two camera hosts.
 std::vector<EmulatedCamera> BasicCameras() {
-    EmulatedCamera lobby{.name = "Lobby", .hwAddr = "02:e5:a1:00:00:05", .ip = "10.77.0.10",
-                         .gateway = "10.77.0.1"};
-    EmulatedCamera gate{.name = "Gate West", .hwAddr = "02:e5:a1:00:00:85", .ip = "10.77.0.11",
-                        .productName = "ZD-2", .productCode = "1a0", .dhcp = 1, .httpPort = 8080};
+    EmulatedCamera lobby{.name = "Lobby", .hwAddr = "02:e5:a1:00:00:05", .ip = "10.77.0.10", .gateway = "10.77.0.1"};
+    EmulatedCamera gate{.name = "Gate West",
+                        .hwAddr = "02:e5:a1:00:00:85",
+                        .ip = "10.77.0.11",
+                        .productName = "ZD-2",
+                        .productCode = "1a0",
+                        .dhcp = 1,
+                        .httpPort = 8080};
     EmulatedCamera every{.name = "Every", .hwAddr = "02:e5:a1:00:00:c1", .ip = "10.77.0.12", .everyPass = true};
     EmulatedCamera other{.name = "Other maker", .hwAddr = "00:11:22:33:44:55", .ip = "10.77.0.13"};
     EmulatedCamera noAddress{.name = "New", .hwAddr = "02:e5:a1:00:00:40", .subnet = "0.0.0.0"};
@@ -34,8 +38,8 @@ std::vector<EmulatedCamera> BasicCameras() {
 }
 
 EmulatedCamera Yard() {
-    return {.name = "Yard", .hwAddr = "02:e5:a1:00:00:f0", .ip = "10.77.0.20", .productName = "ZC-7",
-            .productCode = "7"};
+    return {
+        .name = "Yard", .hwAddr = "02:e5:a1:00:00:f0", .ip = "10.77.0.20", .productName = "ZC-7", .productCode = "7"};
 }
 
 void BuildBasicLan(TestLan& lan) {
@@ -46,8 +50,8 @@ void BuildBasicLan(TestLan& lan) {
 json ExpectedBasic() {
     std::vector<EmulatedCamera> cams = BasicCameras();
     // In IP order: the camera without address first; the other maker's camera is not listed.
-    return json::array({cams[4].Expected(), cams[0].Expected(), cams[1].Expected(), cams[2].Expected(),
-                        Yard().Expected()});
+    return json::array(
+        {cams[4].Expected(), cams[0].Expected(), cams[1].Expected(), cams[2].Expected(), Yard().Expected()});
 }
 
 TEST_F(ScanLan, CliListsExactlyTheMakersCameras) {
@@ -86,7 +90,6 @@ TEST_F(ScanLan, TwoScansAtOnceEachListEveryCamera) {
     EXPECT_EQ(CliScan(true), ExpectedBasic());
     ASSERT_EQ(first->Wait(60s), 0);
     EXPECT_EQ(json::parse(first->Output(), nullptr, false), ExpectedBasic());
-
 }
 
 TEST_F(ScanLan, ScannerTracesRepliesAndDuplicates) {
@@ -161,8 +164,8 @@ TEST_F(ScanLan, ChatteringHostEndsThePassesLikeSilence) {
     auto cams = StartCameras("cams", BasicCameras());
     auto cams2 = StartCameras("cams2", {Yard()});
     // 60 seconds of a datagram every 100 ms unless stopped.
-    auto chatter = lan.Start("chatter", {VANTREL_CAMSIM, "noise", "--port", "43283", "--interval-ms", "100",
-                                         "--count", "600"});
+    auto chatter =
+        lan.Start("chatter", {VANTREL_CAMSIM, "noise", "--port", "43283", "--interval-ms", "100", "--count", "600"});
     ASSERT_TRUE(chatter && chatter->WaitForLine("ready", 20s));
 
     TraceCapture trace;

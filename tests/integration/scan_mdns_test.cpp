@@ -81,7 +81,8 @@ TEST_F(MdnsLan, CamerasAnsweringMdnsFollowTheBroadcastOnes) {
     json listed = CliScan();
     EXPECT_EQ(listed.size(), expected.size());
     // Both of "Both"'s records share an address; their order is not defined.
-    for (const json& record : expected) EXPECT_NE(std::find(listed.begin(), listed.end(), record), listed.end()) << record;
+    for (const json& record : expected)
+        EXPECT_NE(std::find(listed.begin(), listed.end(), record), listed.end()) << record;
     EXPECT_EQ(CliScan(true).size(), expected.size());  // an ordinary user hears them too
 }
 
@@ -156,10 +157,12 @@ TEST_F(MdnsLan, AvahiPublishedCameraIsListed) {
     lan.AddHost("pc", "lan", "eth0", {"10.77.0.2/24"});
     lan.AddHost("avcam", "lan", "eth0", {"10.77.0.30/24"});
     ASSERT_TRUE(lan.Ok());
+    // clang-format off
     AvahiDaemon avahi(lan, "avcam", "eth0",
                       {{"Lobby-02e5a1c0ffee", 8081,
                         {"server name=Lobby", "ip addr=10.77.0.30", "subnet=255.255.255.0", "gateway=10.77.0.1",
                          "product name=ZC-100", "dhcp=enabled", "product code=3c", "hw addr=02e5a1c0ffee"}}});
+    // clang-format on
     ASSERT_TRUE(avahi.Ok());
     const json expected = {{"name", "Lobby"},
                            {"hwAddrText", "02:e5:a1:c0:ff:ee"},
@@ -195,9 +198,9 @@ TEST_F(MdnsLan, ChatteringLanEndsTheCollectionLikeSilence) {
     auto cams = StartCameras("cams", {gate, yard});
     // Printers, a storage box and phones: a datagram every 100 ms from each of
     // three senders, for up to 60 s; TXT updates and other services' answers among them.
-    auto chatter = lan.Start("office", {VANTREL_CAMSIM, "noise", "--port", "5353", "--to", "224.0.0.251", "--mdns",
-                                        "--interval-ms", "100", "--count", "600", "--from", "10.77.0.90", "--from",
-                                        "10.77.0.91", "--from", "10.77.0.92"});
+    auto chatter = lan.Start(
+        "office", {VANTREL_CAMSIM, "noise", "--port", "5353", "--to", "224.0.0.251", "--mdns", "--interval-ms", "100",
+                   "--count", "600", "--from", "10.77.0.90", "--from", "10.77.0.91", "--from", "10.77.0.92"});
     ASSERT_TRUE(chatter && chatter->WaitForLine("ready", 20s));
 
     TraceCapture trace;
@@ -241,7 +244,8 @@ TEST_F(MdnsLan, InterfacesHeardAtOnceKeepInterfaceOrder) {
     ASSERT_TRUE(scan.entered);
     // Grouped by interface in interface order; within one, in arrival order.
     std::vector<std::string> order;
-    for (const CameraRecord& r : scan.records) order.push_back(std::string(r.name) + "@" + Key(r).substr(Key(r).rfind('|') + 1));
+    for (const CameraRecord& r : scan.records)
+        order.push_back(std::string(r.name) + "@" + Key(r).substr(Key(r).rfind('|') + 1));
     EXPECT_EQ(order, (std::vector<std::string>{"Quick@10.71.0.2", "Slow@10.71.0.2", "Busy@10.72.0.2", "Far1@10.73.0.2",
                                                "Far2@10.73.0.2"}));
     ExpectStreamedTable(scan);

@@ -37,9 +37,14 @@ using List = CCameraSettings::ChoiceList;
 // A camera named "Cam<last byte>": UDP of `generation` (0: none), a web server
 // with `httpFault` on port 80 ("": none), then `more` keys.
 json Camera(const std::string& ip, int generation, const std::string& httpFault, const json& more = json::object()) {
-    json cam = {{"name", "Cam" + ip.substr(ip.rfind('.') + 1)}, {"hwAddr", "02:e5:a1:00:0b:01"}, {"ip", ip},
-                {"drovik", false}, {"zorvo", generation != 0}, {"zorvoVersion", generation ? generation : 4},
-                {"http", !httpFault.empty()}, {"httpFault", httpFault.empty() ? "none" : httpFault}};
+    json cam = {{"name", "Cam" + ip.substr(ip.rfind('.') + 1)},
+                {"hwAddr", "02:e5:a1:00:0b:01"},
+                {"ip", ip},
+                {"drovik", false},
+                {"zorvo", generation != 0},
+                {"zorvoVersion", generation ? generation : 4},
+                {"http", !httpFault.empty()},
+                {"httpFault", httpFault.empty() ? "none" : httpFault}};
     cam.update(more);
     return cam;
 }
@@ -151,9 +156,9 @@ TEST_F(SettingsLoopback, ChoiceLists) {
     json web = kCet;
     web["httpPort"] = 8080;
     json lists = web, noQuote = web;
-    lists.update({{"httpAuth", "digest"},
-                  {"httpLists", {{"2.17", "zones = 'GMT,CET,,Pacific/Auckland,EST5EDT'; other = 'X'"},
-                                 {"1.2.29.4", "''"}}}});
+    lists.update(
+        {{"httpAuth", "digest"},
+         {"httpLists", {{"2.17", "zones = 'GMT,CET,,Pacific/Auckland,EST5EDT'; other = 'X'"}, {"1.2.29.4", "''"}}}});
     noQuote["httpLists"] = {{"2.17", "GMT CET"}};
     Start(json::array({Camera("127.0.0.91", 4, "none", lists), Camera("127.0.0.92", 4, "unauthorized", web),
                        Camera("127.0.0.93", 4, "status500", web), Camera("127.0.0.94", 4, "none", noQuote)}));
@@ -188,8 +193,10 @@ protected:
         Launch nobody;
         nobody.who = RunAs(true);
         auto process = ::Start({cli, "--help"}, nobody);
-        if (process && process->Wait(10s) == 0) asUser = nobody.who;
-        else std::printf("running vantrel-cli as root: user 65534 cannot run it here\n");
+        if (process && process->Wait(10s) == 0)
+            asUser = nobody.who;
+        else
+            std::printf("running vantrel-cli as root: user 65534 cannot run it here\n");
     }
     void TearDown() override {
         SettingsLoopback::TearDown();
@@ -215,8 +222,8 @@ protected:
 TEST_F(SettingsCliLoopback, GetSetAndChoices) {
     json lists = kCet;
     lists.update({{"httpPort", 8080}, {"httpLists", {{"2.17", "'GMT,CET'"}}}});
-    Start(json::array({Camera("127.0.0.95", 3, ""), Camera("127.0.0.96", 4, "none", lists),
-                       Camera("127.0.0.97", 0, "none")}));
+    Start(json::array(
+        {Camera("127.0.0.95", 3, ""), Camera("127.0.0.96", 4, "none", lists), Camera("127.0.0.97", 0, "none")}));
     const std::string typed = "Yard #1 & GMT+1 50%";
     for (const std::string ip : {"127.0.0.95", "127.0.0.96", "127.0.0.97"}) {
         SCOPED_TRACE(ip);
@@ -288,10 +295,10 @@ TEST_F(SettingsCliLoopback, EveryFinal401IsAnAuthenticationError) {
     const std::string refused = "HTTP/1.1 401 Unauthorized\r\n";
     // The current value is read without credentials and answered; the lists are refused.
     const std::string current = "HTTP/1.1 200 OK\r\nContent-Length: 14\r\n\r\n<xmp>CET</xmp>";
-    ScriptedHttp foo("127.0.0.176", 80,
-                     {{"get.oid", current},
-                      {"", refused + "WWW-Authenticate: Foo realm=\"cam\"\r\nContent-Length: 0\r\n\r\n"}},
-                     ScriptedHttp::End::Close);
+    ScriptedHttp foo(
+        "127.0.0.176", 80,
+        {{"get.oid", current}, {"", refused + "WWW-Authenticate: Foo realm=\"cam\"\r\nContent-Length: 0\r\n\r\n"}},
+        ScriptedHttp::End::Close);
     ScriptedHttp bare("127.0.0.177", 80, {{"get.oid", current}, {"", refused + "Content-Length: 0\r\n\r\n"}},
                       ScriptedHttp::End::Close);
     ASSERT_TRUE(foo.Ready() && bare.Ready());

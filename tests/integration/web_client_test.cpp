@@ -53,8 +53,8 @@ protected:
         std::unique_ptr<char[]> body;
         const auto start = Clock::now();
         const int result = client.ReadURL(url.c_str(), body);
-        return {result, client.statusCode, client.openStatus, body != nullptr, body ? body.get() : "",
-                Clock::now() - start};
+        return {result,          client.statusCode,      client.openStatus,
+                body != nullptr, body ? body.get() : "", Clock::now() - start};
     }
 };
 
@@ -148,8 +148,9 @@ TEST_F(WebClientLoopback, TimeLimitsAndFailuresToConnect) {
     EXPECT_GE(assignTook, 10000ms);
     EXPECT_LT(assignTook, 25s);
     EXPECT_TRUE(trace.Contains("Assign: reply cut after status 200: taken as assigned"));
-    EXPECT_TRUE(restarting.Received("GET /set.oid?OidTB3.6.2=10.77.0.1&OidTB3.6.1=255.255.255.0&OidTB3.6.10=10.77.0.40"
-                                    "&OidTB4.2=enabled&OidTR3.6.22=1 HTTP/1.1"));
+    EXPECT_TRUE(
+        restarting.Received("GET /set.oid?OidTB3.6.2=10.77.0.1&OidTB3.6.1=255.255.255.0&OidTB3.6.10=10.77.0.40"
+                            "&OidTB4.2=enabled&OidTR3.6.22=1 HTTP/1.1"));
     std::printf("assignment reply stalled after its headers: Success after %lld ms\n",
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(assignTook).count()));
     // Past 1 MiB the body is dropped.

@@ -22,8 +22,13 @@ using namespace std::chrono_literals;
 using nlohmann::json;
 
 json OidCamera(const std::string& ip, int version, const std::string& fault = "none") {
-    return {{"name", "Cam" + ip.substr(ip.rfind('.') + 1)}, {"hwAddr", "02:e5:a1:00:09:01"}, {"ip", ip},
-            {"drovik", false}, {"zorvo", true}, {"zorvoVersion", version}, {"zorvoFault", fault},
+    return {{"name", "Cam" + ip.substr(ip.rfind('.') + 1)},
+            {"hwAddr", "02:e5:a1:00:09:01"},
+            {"ip", ip},
+            {"drovik", false},
+            {"zorvo", true},
+            {"zorvoVersion", version},
+            {"zorvoFault", fault},
             {"oids", {{"2.17", "CET"}}}};
 }
 
@@ -129,7 +134,7 @@ TEST_F(ZorvoLoopback, RefusalsEchoesAndBadReplies) {
     EXPECT_EQ(read("127.0.0.53"), zorvo::kErrCommandEcho);
     EXPECT_EQ(read("127.0.0.54"), zorvo::kErrSequenceEcho);
     EXPECT_EQ(read("127.0.0.55", &seq), zorvo::kErrShortRead);
-    EXPECT_EQ(seq, 1);  // unchanged by the short reply
+    EXPECT_EQ(seq, 1);                                  // unchanged by the short reply
     EXPECT_EQ(read("127.0.0.56"), zorvo::kErrNoReply);  // over the limit: no reply
     EXPECT_EQ(read("127.0.0.57"), zorvo::kErrStatus);   // no retry
 }

@@ -21,9 +21,13 @@ AvahiDaemon::AvahiDaemon(TestLan& lan, const std::string& host, const std::strin
     dir_ = dir;
     std::filesystem::create_directory(dir_ + "/services");
     std::ofstream(dir_ + "/avahi-daemon.conf") << "[server]\n"
-                                                  "host-name=" << host << "\n"
+                                                  "host-name="
+                                               << host
+                                               << "\n"
                                                   "use-ipv4=yes\nuse-ipv6=no\n"
-                                                  "allow-interfaces=" << link << "\n"
+                                                  "allow-interfaces="
+                                               << link
+                                               << "\n"
                                                   "enable-dbus=no\n"
                                                   "[wide-area]\nenable-wide-area=no\n"
                                                   "[publish]\npublish-workstation=no\npublish-hinfo=no\n";
@@ -31,8 +35,11 @@ AvahiDaemon::AvahiDaemon(TestLan& lan, const std::string& host, const std::strin
         std::ofstream file(dir_ + "/services/s" + std::to_string(i) + ".service");
         file << "<?xml version=\"1.0\" standalone='no'?>\n"
                 "<!DOCTYPE service-group SYSTEM \"avahi-service.dtd\">\n"
-                "<service-group><name>" << services[i].name << "</name>\n"
-                "<service><type>_http._tcp</type><port>" << services[i].port << "</port>\n";
+                "<service-group><name>"
+             << services[i].name
+             << "</name>\n"
+                "<service><type>_http._tcp</type><port>"
+             << services[i].port << "</port>\n";
         for (const std::string& t : services[i].txt) file << "<txt-record>" << t << "</txt-record>\n";
         file << "</service></service-group>\n";
     }

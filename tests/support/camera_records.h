@@ -16,9 +16,9 @@ struct RecordFields {
     const char* subnet = "";
     const char* gateway = "";
     int dhcp = 0;
-    int code = 0;           // the product code
-    bool drovik = false;    // found by the broadcast (else by multicast DNS)
-    int httpPort = 0;       // nonzero: with its text and the web address
+    int code = 0;         // the product code
+    bool drovik = false;  // found by the broadcast (else by multicast DNS)
+    int httpPort = 0;     // nonzero: with its text and the web address
 };
 
 inline CameraRecord MakeRecord(const RecordFields& f) {

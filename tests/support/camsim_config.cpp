@@ -44,8 +44,8 @@ bool WriteCamsimConfig(const std::string& path, const nlohmann::json& cameras) {
 std::unique_ptr<LanProcess> StartCamsim(const nlohmann::json& cameras, TestLan* lan, const std::string& host,
                                         int seconds) {
     static std::atomic<int> started{0};
-    const std::string config = "/tmp/vantrel-camsim-" + std::to_string(getpid()) + "-" + std::to_string(started++) +
-                               ".json";
+    const std::string config =
+        "/tmp/vantrel-camsim-" + std::to_string(getpid()) + "-" + std::to_string(started++) + ".json";
     std::unique_ptr<LanProcess> camsim;
     if (WriteCamsimConfig(config, cameras)) {
         const std::vector<std::string> argv = {VANTREL_CAMSIM, "--config", config, "--duration-s",

@@ -19,10 +19,10 @@ struct EmulatedCamera {
     int dhcp = 0;
     int httpPort = 0;  // 0: the camera sends no port option
     bool everyPass = false;
-    bool drovik = true;   // answers the broadcast protocol
-    bool mdns = false;    // answers multicast DNS from its ip (which must be on its host)
-    std::vector<std::string> mdnsOrder{};  // e.g. {"txt", "aaaa", "srv"}; empty: the emulator's default
-    bool answerSection = false;          // every record in the answer section
+    bool drovik = true;                               // answers the broadcast protocol
+    bool mdns = false;                                // answers multicast DNS from its ip (which must be on its host)
+    std::vector<std::string> mdnsOrder{};             // e.g. {"txt", "aaaa", "srv"}; empty: the emulator's default
+    bool answerSection = false;                       // every record in the answer section
     nlohmann::json extra = nlohmann::json::object();  // further camsim keys, e.g. {"assignReply", "refuse"}
 
     std::string HwHex() const {
@@ -33,9 +33,14 @@ struct EmulatedCamera {
     }
 
     nlohmann::json Json() const {
-        nlohmann::json j = {{"name", name},         {"hwAddr", hwAddr},           {"ip", ip},
-                            {"subnet", subnet},     {"gateway", gateway},         {"productName", productName},
-                            {"productCode", productCode}, {"dhcp", dhcp},
+        nlohmann::json j = {{"name", name},
+                            {"hwAddr", hwAddr},
+                            {"ip", ip},
+                            {"subnet", subnet},
+                            {"gateway", gateway},
+                            {"productName", productName},
+                            {"productCode", productCode},
+                            {"dhcp", dhcp},
                             {"answer", everyPass ? "every" : "range"}};
         if (httpPort) j["httpPort"] = httpPort;
         j["drovik"] = drovik;

@@ -37,7 +37,7 @@ pid_t Spawn(const std::vector<std::string>& argv, const Launch& how, int* readEn
     const int err =
         how.stderrPath.empty() ? -1 : open(how.stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const int ns = how.netns.empty() ? -1 : NetnsVisit::Open(how.netns);
-    struct statvfs sys{};
+    struct statvfs sys {};
     const unsigned long sysFlags = statvfs("/sys", &sys) == 0 && (sys.f_flag & ST_RDONLY) ? MS_RDONLY : 0;
     int pipeFds[2] = {-1, -1};
     pid_t pid = -1;
@@ -50,17 +50,17 @@ pid_t Spawn(const std::vector<std::string>& argv, const Launch& how, int* readEn
             _exit(127);
         // As `ip netns exec` does: the namespace's own /sys, in a mount
         // namespace of the child's, so that /sys/class/net shows its links.
-        if (ns >= 0 && (setns(ns, CLONE_NEWNET) != 0 || unshare(CLONE_NEWNS) != 0 ||
-                        mount(nullptr, "/", nullptr, MS_SLAVE | MS_REC, nullptr) != 0 ||
-                        umount2("/sys", MNT_DETACH) != 0 ||
-                        mount(how.netns.c_str(), "/sys", "sysfs", sysFlags, nullptr) != 0))
+        if (ns >= 0 &&
+            (setns(ns, CLONE_NEWNET) != 0 || unshare(CLONE_NEWNS) != 0 ||
+             mount(nullptr, "/", nullptr, MS_SLAVE | MS_REC, nullptr) != 0 || umount2("/sys", MNT_DETACH) != 0 ||
+             mount(how.netns.c_str(), "/sys", "sysfs", sysFlags, nullptr) != 0))
             _exit(127);
         const rlimit limit{how.addressSpace, how.addressSpace};
         if (how.addressSpace && setrlimit(RLIMIT_AS, &limit) != 0) _exit(99);
         // setuid from root drops every capability: the exec is checked with
         // the user's own rights, as when they start the program themselves.
-        if (how.who.unprivileged && (setgroups(how.who.groups.size(), how.who.groups.data()) != 0 ||
-                                     setgid(65534) != 0 || setuid(65534) != 0))
+        if (how.who.unprivileged &&
+            (setgroups(how.who.groups.size(), how.who.groups.data()) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
             _exit(127);
         execvp(args[0], args.data());
         _exit(errno == ENOENT ? 127 : 126);
@@ -86,8 +86,10 @@ LanProcess::~LanProcess() {
     }
     if (out_ >= 0) close(out_);
     if (status_ == kSanitizerExitStatus) {
-        std::fprintf(stderr, "test_lan: a program this test started ended with status %d: its sanitizer report "
-                     "is above\n", kSanitizerExitStatus);
+        std::fprintf(stderr,
+                     "test_lan: a program this test started ended with status %d: its sanitizer report "
+                     "is above\n",
+                     kSanitizerExitStatus);
         std::abort();
     }
 }

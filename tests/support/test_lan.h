@@ -58,10 +58,10 @@ struct RunAs {
 // How a program is started; it is exec'd directly, with no shell or helper
 // program between, so its exit status and signals are its own.
 struct Launch {
-    std::string netns;                  // network namespace to run in; empty: this process's
+    std::string netns;  // network namespace to run in; empty: this process's
     RunAs who;
     std::string stdinPath = "/dev/null";
-    std::string stderrPath;             // empty: the test's own standard error
+    std::string stderrPath;               // empty: the test's own standard error
     unsigned long long addressSpace = 0;  // nonzero: its RLIMIT_AS in bytes
 };
 
@@ -116,8 +116,8 @@ public:
 
     // Starts argv inside the host as `who`; its standard error goes to
     // `stderrPath` when one is given.
-    std::unique_ptr<LanProcess> Start(const std::string& host, const std::vector<std::string>& argv,
-                                      RunAs who = {}, const std::string& stderrPath = {});
+    std::unique_ptr<LanProcess> Start(const std::string& host, const std::vector<std::string>& argv, RunAs who = {},
+                                      const std::string& stderrPath = {});
     // Runs argv inside the host to its end; returns its exit status and standard
     // output, and its standard error when `errors` is given.
     int Run(const std::string& host, const std::vector<std::string>& argv, std::string* output = nullptr,
@@ -147,8 +147,8 @@ private:
 std::vector<std::string> BasicRange(int first, int last);
 
 // Skips the running test with the reason when namespaces cannot be made.
-#define SKIP_WITHOUT_TEST_LAN()                                          \
-    do {                                                                 \
-        const std::string why_ = TestLan::Unavailable();                 \
+#define SKIP_WITHOUT_TEST_LAN()                                              \
+    do {                                                                     \
+        const std::string why_ = TestLan::Unavailable();                     \
         if (!why_.empty()) GTEST_SKIP() << "test LAN unavailable: " << why_; \
     } while (0)

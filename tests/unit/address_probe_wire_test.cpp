@@ -20,6 +20,7 @@ in_addr Address(const char* text) {
 TEST(AddressProbeWire, ArpProbeAndTheRepliesThatAnswerIt) {
     const uint8_t ours[6] = {0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
     const platform::ArpPacket probe = platform::MakeArpProbe(ours, Address("10.77.0.60"));
+    // clang-format off
     const platform::ArpPacket expected = {0x00, 0x01,                          // Ethernet
                                           0x08, 0x00,                          // IPv4
                                           6,    4,    0x00, 0x01,              // lengths, request
@@ -27,6 +28,7 @@ TEST(AddressProbeWire, ArpProbeAndTheRepliesThatAnswerIt) {
                                           0,    0,    0,    0,                 // sender IP 0.0.0.0
                                           0,    0,    0,    0,    0,    0,     // target hardware unknown
                                           10,   77,   0,    60};               // who has it
+    // clang-format on
     EXPECT_EQ(probe, expected);
 
     // The device's reply, with the padding an Ethernet frame brings.
@@ -52,6 +54,7 @@ TEST(AddressProbeWire, ArpProbeAndTheRepliesThatAnswerIt) {
 TEST(AddressProbeWire, NeighbourMessageAndCutShort) {
     // RTM_NEWNEIGH (28) for 10.77.0.60 on link 3, REACHABLE, with its hardware
     // address and cache times (confirmed 7 ticks ago); little-endian host.
+    // clang-format off
     const Bytes message = {
         68,   0,    0,    0,    28,   0,    0,    0,    1,    0,    0,    0,    0,    0,    0,    0,  // nlmsghdr
         2,    0,    0,    0,    3,    0,    0,    0,    0x02, 0,    0,    0,                        // ndmsg: AF_INET, link 3, NUD_REACHABLE
@@ -59,6 +62,7 @@ TEST(AddressProbeWire, NeighbourMessageAndCutShort) {
         10,   0,    2,    0,    0x02, 0xe5, 0xa1, 0x00, 0x03, 0x01, 0,    0,                      // NDA_LLADDR, padded
         20,   0,    3,    0,    7,    0,    0,    0,    7,    0,    0,    0,                      // NDA_CACHEINFO: confirmed, used,
         9,    0,    0,    0,    1,    0,    0,    0};                                           // updated, refcnt
+    // clang-format on
     ASSERT_EQ(message.size(), 68u);
     platform::NeighbourEntry entry;
     ASSERT_TRUE(platform::ReadNeighbour(message.data(), message.size(), entry));

@@ -89,17 +89,19 @@ TEST(DrovikAssignWire, FixedAndDhcpRequestsDigestAndReply) {
     std::size_t n = drovik::BuildAssignRequest(0x42, digest, hw, true, false, inet_addr("10.1.2.3"),
                                                inet_addr("255.255.255.0"), inet_addr("10.1.2.1"), out);
     const Bytes head = Bytes{0x42, 3, 0, 0} + expectedDigest + Bytes{0x02, 0xe5, 0xa1, 0x00, 0x00, 0x05};
+    // clang-format off
     EXPECT_EQ(Bytes(out, out + n), (head + Bytes{1, 0,                      // reboot
                                                 1, 0, 0, 4, 10, 1, 2, 3,      // IP
                                                 2, 0, 0, 4, 255, 255, 255, 0,  // subnet
                                                 3, 0, 0, 4, 10, 1, 2, 1,      // gateway
                                                 8, 0, 0, 1, 0,                // dhcp off
                                                 0, 0, 0, 0}));
+    // clang-format on
     EXPECT_EQ(n, 61u);
     // DHCP: no address options, whatever the texts held.
     n = drovik::BuildAssignRequest(0x07, digest, hw, false, true, inet_addr("10.1.2.3"), 0, 0, out);
     EXPECT_EQ(Bytes(out, out + n), (Bytes{0x07, 3, 0, 0} + expectedDigest +
-                                       Bytes{0x02, 0xe5, 0xa1, 0x00, 0x00, 0x05, 0, 0, 8, 0, 0, 1, 1, 0, 0, 0, 0}));
+                                    Bytes{0x02, 0xe5, 0xa1, 0x00, 0x00, 0x05, 0, 0, 8, 0, 0, 1, 1, 0, 0, 0, 0}));
     EXPECT_EQ(n, 37u);
 
     // Reply: ID | code 5 | 2 bytes | status. Missing bytes count as 0.
@@ -140,9 +142,15 @@ TEST(AddressRules, InetAddrFormsMessagesAndSubnetDefault) {
     struct {
         const char* ip;
         const char* subnet;
-    } cases[] = {{"0.1.2.3", nullptr},        {"1.2.3.4", "255.0.0.0"},        {"126.0.0.1", "255.0.0.0"},
-                 {"127.0.0.1", nullptr},      {"128.0.0.1", "255.255.0.0"},    {"191.1.1.1", "255.255.0.0"},
-                 {"192.168.1.1", "255.255.255.0"}, {"224.0.0.1", "255.255.255.0"}, {"junk", nullptr}};
+    } cases[] = {{"0.1.2.3", nullptr},
+                 {"1.2.3.4", "255.0.0.0"},
+                 {"126.0.0.1", "255.0.0.0"},
+                 {"127.0.0.1", nullptr},
+                 {"128.0.0.1", "255.255.0.0"},
+                 {"191.1.1.1", "255.255.0.0"},
+                 {"192.168.1.1", "255.255.255.0"},
+                 {"224.0.0.1", "255.255.255.0"},
+                 {"junk", nullptr}};
     for (const auto& c : cases) {
         const char* got = address_rules::SubnetDefault(c.ip);
         EXPECT_EQ(std::string(got ? got : "-"), std::string(c.subnet ? c.subnet : "-")) << c.ip;

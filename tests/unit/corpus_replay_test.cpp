@@ -25,9 +25,12 @@ struct Harness {
 };
 
 const Harness kHarnesses[] = {
-    {"drovik_reply", DrovikReplyTarget}, {"drovik_collection", DrovikCollectionTarget},
-    {"mdns_answer", MdnsAnswerTarget},   {"zorvo_reply", ZorvoReplyTarget},
-    {"settings_body", SettingsBodyTarget}, {"url_value", UrlValueTarget},
+    {"drovik_reply", DrovikReplyTarget},
+    {"drovik_collection", DrovikCollectionTarget},
+    {"mdns_answer", MdnsAnswerTarget},
+    {"zorvo_reply", ZorvoReplyTarget},
+    {"settings_body", SettingsBodyTarget},
+    {"url_value", UrlValueTarget},
     {"plan", PlanTarget},
 };
 

@@ -12,8 +12,8 @@
 namespace {
 
 using namespace std::chrono_literals;
-using platform::Waited;
 using platform::WaitClock;
+using platform::Waited;
 
 void Ignore(int) {}
 
@@ -32,7 +32,8 @@ TEST(DeadlineWait, RoundsUpEndsAtTheDeadlineAndOutlastsASignal) {
     ASSERT_EQ(read(channel[0], &byte, 1), 1);
 
     // A signal 20 ms into a 150 ms wait: the wait goes on to its deadline.
-    struct sigaction handler {}, previous{};
+    struct sigaction handler {
+    }, previous{};
     handler.sa_handler = Ignore;
     ASSERT_EQ(sigaction(SIGALRM, &handler, &previous), 0);
     itimerval timer{};

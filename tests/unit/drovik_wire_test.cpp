@@ -18,10 +18,12 @@ using Bytes = std::vector<uint8_t>;
 
 // Header of a reply from 02:e5:a1:00:00:42 with nonce 10 11 .. 1f.
 Bytes FixedPart(uint8_t lastHw = 0x42, uint8_t oui0 = 0x02) {
+    // clang-format off
     return {0x01, 0x02, 0x00, 0x00, 0x00, 0x00,                    // not read
             oui0, 0xe5, 0xa1, 0x00, 0x00, lastHw,                  // hardware address
             0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,        // nonce
             0x18, 0x19, 0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f};
+    // clang-format on
 }
 
 Bytes operator+(Bytes a, const Bytes& b) {
@@ -29,6 +31,7 @@ Bytes operator+(Bytes a, const Bytes& b) {
     return a;
 }
 
+// clang-format off
 const Bytes kAllOptions = {
     0x01, 0x00, 0x00, 0x04, 192, 168, 1, 20,             // IP address
     0x02, 0x00, 0x00, 0x04, 255, 255, 255, 0,            // subnet mask
@@ -41,6 +44,7 @@ const Bytes kAllOptions = {
     0x0b, 0x00, 0x00, 0x02, 0x1f, 0x90,                  // http port 8080
     0x00, 0x00, 0x00, 0x00,                              // end
 };
+// clang-format on
 
 CameraRecord Read(const Bytes& reply) {
     CameraRecord record;
@@ -117,6 +121,7 @@ TEST(DrovikReply, WalkStopsAtEndMarkerAndAtTruncatedOptions) {
 }
 
 TEST(DrovikReply, ShortAddressAndPortValuesAreSkipped) {
+    // clang-format off
     CameraRecord r = Read(FixedPart() + Bytes{
                                             0x01, 0x00, 0x00, 0x03, 10, 0, 0,       // IP, 3 bytes: skipped
                                             0x02, 0x00, 0x00, 0x00,                 // subnet, empty: skipped
@@ -125,6 +130,7 @@ TEST(DrovikReply, ShortAddressAndPortValuesAreSkipped) {
                                             0x08, 0x00, 0x00, 0x00,                 // dhcp, empty: skipped
                                             0x04, 0x00, 0x00, 0x02, 'O', 'K',       // the walk goes on
                                         });
+    // clang-format on
     EXPECT_STREQ(r.ipAddrText, "");
     EXPECT_EQ(r.ipAddr, 0u);
     EXPECT_STREQ(r.subnetText, "");
@@ -135,6 +141,7 @@ TEST(DrovikReply, ShortAddressAndPortValuesAreSkipped) {
 }
 
 TEST(DrovikReply, LaterOptionOverridesAndLongerValuesUseTheirStart) {
+    // clang-format off
     CameraRecord r = Read(FixedPart() + Bytes{
                                             0x04, 0x00, 0x00, 0x03, 'O', 'n', 'e',
                                             0x01, 0x00, 0x00, 0x06, 10, 1, 2, 3, 9, 9,  // 6-byte address: first 4
@@ -142,6 +149,7 @@ TEST(DrovikReply, LaterOptionOverridesAndLongerValuesUseTheirStart) {
                                             0x08, 0x00, 0x00, 0x02, 0x02, 0x07,        // dhcp 2
                                             0x01, 0x00, 0x00, 0x04, 10, 1, 2, 4,
                                         });
+    // clang-format on
     EXPECT_STREQ(r.name, "Two");
     EXPECT_STREQ(r.ipAddrText, "10.1.2.4");
     EXPECT_EQ(r.dhcp, 2);
@@ -182,10 +190,10 @@ TEST(DrovikRecords, OuiFilterDuplicatesAndRecordForming) {
     TraceCapture trace;
     drovik::Reply replies[5] = {
         Collected(FixedPart(0x01) + kAllOptions),
-        Collected(FixedPart(0x02, 0x00)),                         // another maker
-        Collected(FixedPart(0x03)),                               // no options
-        Collected(FixedPart(0x01) + Bytes{0x04, 0, 0, 1, 'Q'}),   // same camera again, later pass
-        Collected(FixedPart(0x02, 0x00)),                         // the other maker again
+        Collected(FixedPart(0x02, 0x00)),                        // another maker
+        Collected(FixedPart(0x03)),                              // no options
+        Collected(FixedPart(0x01) + Bytes{0x04, 0, 0, 1, 'Q'}),  // same camera again, later pass
+        Collected(FixedPart(0x02, 0x00)),                        // the other maker again
     };
     CameraRecord out[5];
     int n = drovik::BuildRecords(replies, 5, out);  // without duplicate marks first
@@ -259,14 +267,14 @@ TEST(DrovikRecords, ClonesListedTwiceMarkedAndJunkTakesNoPlace) {
         {FixedPart(0x01), "10.0.0.10", 0},
         {WithNonce(FixedPart(0x01), 0x99), "10.0.0.10", 1},  // the same camera, next pass, new challenge
         {FixedPart(0x02), "10.0.0.11", 0},
-        {FixedPart(0x02), "10.0.0.12", 0},                   // a clone at another address
-        {FixedPart(0x02), "10.0.0.13", 0},                   // and a third device: not listed again
-        {FixedPart(0x03), "0.0.0.0", 0},                     // two unaddressed clones, one request
+        {FixedPart(0x02), "10.0.0.12", 0},  // a clone at another address
+        {FixedPart(0x02), "10.0.0.13", 0},  // and a third device: not listed again
+        {FixedPart(0x03), "0.0.0.0", 0},    // two unaddressed clones, one request
         {WithNonce(FixedPart(0x03), 0x77), "0.0.0.0", 0},
-        {FixedPart(0x04), "0.0.0.0", -1},                    // one camera hearing a request on two links
+        {FixedPart(0x04), "0.0.0.0", -1},  // one camera hearing a request on two links
         {WithNonce(FixedPart(0x04), 0x55), "0.0.0.0", -1},
-        {FixedPart(0x05, 0x00), "10.0.0.20", 0},             // another maker
-        {Bytes(27, 0x02), "10.0.0.21", 0},                   // too short
+        {FixedPart(0x05, 0x00), "10.0.0.20", 0},  // another maker
+        {Bytes(27, 0x02), "10.0.0.21", 0},        // too short
     };
     static drovik::Reply table[drovik::kMaxReplies];
     static CameraRecord out[drovik::kMaxReplies];

@@ -32,6 +32,7 @@ Bytes Name(std::initializer_list<std::string> labels) {
     return b + Bytes{0};
 }
 Bytes Pointer(int offset) { return {static_cast<uint8_t>(0xC0 | (offset >> 8)), static_cast<uint8_t>(offset & 0xFF)}; }
+// clang-format off
 Bytes Record(const Bytes& owner, uint16_t type, uint16_t rrClass, const Bytes& data) {
     return owner + Bytes{static_cast<uint8_t>(type >> 8), static_cast<uint8_t>(type), static_cast<uint8_t>(rrClass >> 8),
                          static_cast<uint8_t>(rrClass), 0, 0, 0x11, 0x94,  // TTL 4500
@@ -41,6 +42,7 @@ Bytes Header(int qd, int an, int ns, int ar) {
     return {0, 0, 0x84, 0x00, 0, static_cast<uint8_t>(qd), 0, static_cast<uint8_t>(an),
             0, static_cast<uint8_t>(ns), 0, static_cast<uint8_t>(ar)};
 }
+// clang-format on
 Bytes Txt(std::initializer_list<std::string> strings) {
     Bytes b;
     for (const std::string& s : strings) b = b + Label(s);
@@ -83,9 +85,11 @@ Bytes Answer(std::initializer_list<Bytes> additional, const Bytes& target = kIns
 }
 
 TEST(MdnsQuery, ThirtyFourBytes) {
+    // clang-format off
     const mdns::Query expected = {0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
                                   0x05, '_',  'h',  't',  't',  'p',  0x04, '_',  't',  'c',  'p',  0x05,
                                   'l',  'o',  'c',  'a',  'l',  0x00, 0x00, 0x0c, 0x00, 0x01};
+    // clang-format on
     EXPECT_EQ(mdns::MakeQuery(), expected);
 }
 
@@ -141,12 +145,14 @@ TEST(MdnsAnswer, OuiAfterTheFirstHyphenInAnyCase) {
 // What printers, phones and NAS boxes send all day: nothing in it is a camera.
 TEST(MdnsAnswer, OtherDevicesAnswersMakeNoRecord) {
     // A printer's TXT update on its own: _ipp._tcp.local instance "Printer", TXT "txtvers=1", "rp=q1".
+    // clang-format off
     const Bytes printerTxt = {0x00, 0x00, 0x84, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,
                               0x07, 'P',  'r',  'i',  'n',  't',  'e',  'r',  0x04, '_',  'i',  'p',
                               'p',  0x04, '_',  't',  'c',  'p',  0x05, 'l',  'o',  'c',  'a',  'l',
                               0x00, 0x00, 0x10, 0x80, 0x01, 0x00, 0x00, 0x11, 0x94, 0x00, 0x10, 0x09,
                               't',  'x',  't',  'v',  'e',  'r',  's',  '=',  '1',  0x05, 'r',  'p',
                               '=',  'q',  '1'};
+    // clang-format on
     EXPECT_EQ(Read(printerTxt).added, 0);
     EXPECT_FALSE(mdns::DescribesCamera(printerTxt.data(), printerTxt.size()));
 
@@ -164,24 +170,23 @@ TEST(MdnsAnswer, OtherDevicesAnswersMakeNoRecord) {
     // The OUI on another service, or a camera PTR outside the answer section, says nothing either.
     const Bytes ippCam = Name({"Lobby-02e5a1c0ffee", "_ipp", "_tcp", "local"});
     EXPECT_EQ(Read(Header(0, 1, 0, 1) + Record(ipp, 12, 1, ippCam) + Record(ippCam, 16, 1, kLobbyTxt)).added, 0);
-    EXPECT_EQ(Read(Header(0, 1, 0, 1) + Record(kInstance, 16, 1, kLobbyTxt) + Record(kService, 12, 1, kInstance))
-                  .added,
+    EXPECT_EQ(Read(Header(0, 1, 0, 1) + Record(kInstance, 16, 1, kLobbyTxt) + Record(kService, 12, 1, kInstance)).added,
               0);
     // A camera PTR does not adopt another owner's TXT.
     EXPECT_EQ(Read(Answer({Record(printer, 16, 1, printerData)})).added, 0);
 
     // Beside a camera: only the camera is listed, once, however often its TXT comes.
     const Bytes nasPtr = Record(kService, 12, 1, nas);
-    Result r = Read(Header(0, 2, 0, 3) + Record(kService, 12, 1, kInstance) + nasPtr +
-                    Record(nas, 16, 1, printerData) + Record(kInstance, 16, 1, kLobbyTxt) +
+    Result r = Read(Header(0, 2, 0, 3) + Record(kService, 12, 1, kInstance) + nasPtr + Record(nas, 16, 1, printerData) +
+                    Record(kInstance, 16, 1, kLobbyTxt) +
                     Record(kInstance, 16, 1, Txt({"server name=Again", "ip addr=10.1.2.9"})));
     ASSERT_EQ(r.added, 1);
     EXPECT_STREQ(r.records[0].name, "Lobby");
 }
 
 TEST(MdnsAnswer, SrvAndTxtInEitherOrderAndOwnersMatched) {
-    EXPECT_EQ(Read(Answer({Record(kInstance, 16, 1, kLobbyTxt), Record(kInstance, 33, 1, Srv(81))})).records[0].httpPort,
-              81);
+    EXPECT_EQ(
+        Read(Answer({Record(kInstance, 16, 1, kLobbyTxt), Record(kInstance, 33, 1, Srv(81))})).records[0].httpPort, 81);
     // Another instance's SRV does not give this camera its port.
     Result r = Read(Answer({Record(Name({"Other-02e5a1000001", "_http", "_tcp", "local"}), 33, 1, Srv(82)),
                             Record(kInstance, 16, 1, kLobbyTxt)}));
@@ -193,16 +198,16 @@ TEST(MdnsAnswer, SrvAndTxtInEitherOrderAndOwnersMatched) {
     r = Read(Answer({Record(Name({"LOBBY-02E5A1C0FFEE", "_HTTP", "_tcp", "local"}), 33, 0x8001, Srv(83)),
                      Record(kInstance, 16, 1, kLobbyTxt)}));
     EXPECT_EQ(r.records[0].httpPort, 83);
-    EXPECT_EQ(Read(Answer({Record(kInstance, 33, 2, Srv(84)), Record(kInstance, 16, 1, kLobbyTxt)})).records[0].httpPort,
-              0);
+    EXPECT_EQ(
+        Read(Answer({Record(kInstance, 33, 2, Srv(84)), Record(kInstance, 16, 1, kLobbyTxt)})).records[0].httpPort, 0);
 }
 
 TEST(MdnsAnswer, AddressAndNsecRecordsAreSkipped) {
     Bytes aaaa(16, 0xfe);
     Bytes nsec = Name({"lobby", "local"}) + Bytes{0, 4, 0x40, 0, 0, 8};
-    Result r = Read(Answer({Record(Name({"lobby", "local"}), 28, 0x8001, aaaa),
-                            Record(Name({"lobby", "local"}), 47, 0x8001, nsec), Record(kInstance, 16, 1, kLobbyTxt),
-                            Record(kInstance, 33, 1, Srv(85))}));
+    Result r = Read(
+        Answer({Record(Name({"lobby", "local"}), 28, 0x8001, aaaa), Record(Name({"lobby", "local"}), 47, 0x8001, nsec),
+                Record(kInstance, 16, 1, kLobbyTxt), Record(kInstance, 33, 1, Srv(85))}));
     ASSERT_EQ(r.added, 1);
     EXPECT_EQ(r.records[0].httpPort, 85);
 }
@@ -217,7 +222,8 @@ TEST(MdnsAnswer, EachDatagramStartsAfresh) {
 }
 
 TEST(MdnsAnswer, ACameraNamingNoAddressIsNotListedAndTextsAreMadeFromNumbers) {
-    for (const char* bad : {"ip addr=127.0.0.1:8099/pwn?", "ip addr=evil.example", "ip addr=10.1.2.3#", "server name=NoAddr"})
+    for (const char* bad :
+         {"ip addr=127.0.0.1:8099/pwn?", "ip addr=evil.example", "ip addr=10.1.2.3#", "server name=NoAddr"})
         EXPECT_EQ(Read(Answer({Record(kInstance, 16, 1, Txt({"server name=X", bad}))})).added, 0) << bad;
     // The last "ip addr" string decides; a later malformed one leaves no address.
     EXPECT_EQ(Read(Answer({Record(kInstance, 16, 1, Txt({"ip addr=10.1.2.3", "ip addr=10.1.2.3/x"}))})).added, 0);
@@ -239,7 +245,7 @@ TEST(MdnsAnswer, TwoTxtRecordsTwoCamerasAndTheRoomLimit) {
 
     r = Read(datagram, 1);
     EXPECT_EQ(r.added, 1);
-    EXPECT_FALSE(r.linkLocal);  // the link-local camera found no room
+    EXPECT_FALSE(r.linkLocal);              // the link-local camera found no room
     EXPECT_EQ(r.records[1].name[0], 0x5A);  // untouched
     r = Read(datagram, 0);
     EXPECT_EQ(r.added, 0);
@@ -252,6 +258,7 @@ TEST(MdnsTxt, KeysValuesAndCuts) {
         std::string name, ip, product;
         int dhcp, code;
         std::string hw;
+        // clang-format off
     } cases[] = {
         {"server name", "", "", "", 0, 0, ""},                          // no "=": empty
         {"server names=Yard", "Yard", "", "", 0, 0, ""},                // key is a prefix
@@ -280,6 +287,7 @@ TEST(MdnsTxt, KeysValuesAndCuts) {
         {"hw addr=0011", "", "", "", 0, 0, "00:11"},
         {"Server name=X", "", "", "", 0, 0, ""},  // case-sensitive keys
     };
+    // clang-format on
     for (const Case& c : cases) {
         CameraRecord r{};
         bool linkLocal = false;
@@ -342,8 +350,7 @@ TEST(MdnsNames, CompressionPointers) {
 TEST(MdnsNames, PointerBeyondOffset255IsFollowed) {
     // A long A record first moves the SRV owner past offset 255; the TXT owner points to it.
     Bytes filler = Name({std::string(60, 'f'), std::string(60, 'g'), std::string(60, 'h'), "local"});
-    Bytes start = Header(0, 1, 0, 3) + Record(kService, 12, 1, kInstance) +
-                  Record(filler, 1, 1, {10, 0, 0, 1});
+    Bytes start = Header(0, 1, 0, 3) + Record(kService, 12, 1, kInstance) + Record(filler, 1, 1, {10, 0, 0, 1});
     const int srvOwnerAt = static_cast<int>(start.size());
     ASSERT_GE(srvOwnerAt, 256);
     Bytes datagram = start + Record(kInstance, 33, 1, Srv(8443)) + Record(Pointer(srvOwnerAt), 16, 1, kLobbyTxt);
@@ -357,6 +364,7 @@ TEST(MdnsNames, PointerBeyondOffset255IsFollowed) {
 // a buffer of exactly its size, so a sanitized build sees any read past it.
 TEST(MdnsAnswer, Rfc9267FaultsGiveNoRecord) {
     // Every byte by hand: PTR _http._tcp.local -> C-02e5a1._http._tcp.local, then that instance's TXT.
+    // clang-format off
     const Bytes camera = {
         0x00, 0x00, 0x84, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01,  // 1 answer, 1 additional
         0x05, '_',  'h',  't',  't',  'p',  0x04, '_',  't',  'c',  'p',        // 12: _http._tcp.local
@@ -366,6 +374,7 @@ TEST(MdnsAnswer, Rfc9267FaultsGiveNoRecord) {
         0xc0, 0x28,                                                  // 51: TXT owner, pointer to 40
         0x00, 0x10, 0x00, 0x01, 0x00, 0x00, 0x11, 0x94, 0x00, 0x10,  // 53: TXT, IN, TTL, data length 16
         0x0f, 'i',  'p',  ' ',  'a',  'd',  'd',  'r',  '=',  '1',  '.',  '2',  '.',  '3',  '.',  '4'};  // 63
+    // clang-format on
     ASSERT_EQ(camera.size(), 79u);
     ASSERT_EQ(Read(camera).added, 1);
     auto patched = [&camera](std::size_t at, const Bytes& bytes, std::size_t length = 79) {
@@ -395,7 +404,8 @@ TEST(MdnsAnswer, Rfc9267FaultsGiveNoRecord) {
     // A name longer than 255 only through a pointer: the instance label, then
     // a pointer to a name that fits on its own (255 characters; from its
     // second label, 191).
-    const Bytes longest = Name({std::string(63, 'a'), std::string(63, 'b'), std::string(63, 'c'), std::string(63, 'd')});
+    const Bytes longest =
+        Name({std::string(63, 'a'), std::string(63, 'b'), std::string(63, 'c'), std::string(63, 'd')});
     auto target = [&longest](int pointedAt) {
         const Bytes head = Header(0, 2, 0, 1) + Record(longest, 1, 1, {10, 0, 0, 1}) +
                            Record(kService, 12, 1, Label("C-02e5a1") + Pointer(pointedAt));
@@ -409,7 +419,8 @@ TEST(MdnsAnswer, Rfc9267FaultsGiveNoRecord) {
 
 TEST(MdnsAnswer, BrokenRecordsEndTheDatagramButKeepWhatCameBefore) {
     Bytes good = Record(kInstance, 16, 1, kLobbyTxt);
-    Bytes second = Record(Name({"Gate-02e5a1000002", "_http", "_tcp", "local"}), 16, 1, Txt({"server name=Gate", "ip addr=10.1.2.9"}));
+    Bytes second = Record(Name({"Gate-02e5a1000002", "_http", "_tcp", "local"}), 16, 1,
+                          Txt({"server name=Gate", "ip addr=10.1.2.9"}));
     // A record whose owner loops.
     Bytes head = Header(0, 1, 0, 2) + Record(kService, 12, 1, kInstance) + good;
     const int loopAt = static_cast<int>(head.size());

@@ -29,6 +29,7 @@ std::string Fault(const std::vector<std::string>& arguments) {
 }
 
 TEST(NetHelperRequest, RefusesEveryMalformedArgument) {
+    // clang-format off
     const std::vector<std::vector<std::string>> malformed = {
         {},
         {"route"},
@@ -73,6 +74,7 @@ TEST(NetHelperRequest, RefusesEveryMalformedArgument) {
         {"add-link-local-route", "eth0", "192.168.60.2"},
         {"add-link-local-route", "eth0", "eth0"},
     };
+    // clang-format on
     for (const std::vector<std::string>& arguments : malformed) {
         std::string shown;
         for (const std::string& a : arguments) shown += "[" + a + "]";
@@ -121,10 +123,10 @@ TEST(NetHelperAnswer, ReadsOnlyTheFixedLines) {
     EXPECT_EQ(platform::FormatHelperAnswer(answer), "refused interface \"eth0?[2J?ok\" is no interface name\n");
     answer.reason.assign(500, 'x');
     EXPECT_EQ(platform::ReadHelperAnswer(platform::FormatHelperAnswer(answer)).reason, std::string(200, 'x'));
-    for (const char* garbled : {"", "ok", "ok\nok\n", "OK\n", "error\n", "error 0\n", "error -1\n", "error 12345\n",
-                                "error 1x\n", "answered 00:1a:2b:fe:0d\n", "answered 00:1A:2b:fe:0d:99\n",
-                                "answered 00-1a-2b-fe-0d-99\n", "answered 00:1a:2b:fe:0d:99 \n", "silent ok\n",
-                                "exists now\n", "refused \n", "refused \x1b]0;owned\x07\n"})
+    for (const char* garbled :
+         {"", "ok", "ok\nok\n", "OK\n", "error\n", "error 0\n", "error -1\n", "error 12345\n", "error 1x\n",
+          "answered 00:1a:2b:fe:0d\n", "answered 00:1A:2b:fe:0d:99\n", "answered 00-1a-2b-fe-0d-99\n",
+          "answered 00:1a:2b:fe:0d:99 \n", "silent ok\n", "exists now\n", "refused \n", "refused \x1b]0;owned\x07\n"})
         EXPECT_EQ(platform::ReadHelperAnswer(garbled).kind, HelperAnswer::Garbled) << garbled;
 }
 

@@ -32,20 +32,20 @@ std::vector<std::string> Faults(const std::string& text) { return Lines(ParsePla
 TEST(ProvisionPlan, EveryFaultIsNamedWithItsLine) {
     EXPECT_EQ(Faults("# site plan\n"
                      "hwaddr,ip,subnet,gateway,name\n"
-                     "02:e5:a1:00:00:01,10.0.0.11,255.255.255.0,10.0.0.1,Gate-1\n"     // 3: fine
-                     "02:e5:a1:00:00:1,10.0.0.12,255.255.255.0,10.0.0.1,\n"            // 4
-                     "02:e5:a1:00:00:03,10.0.0.256,,10.0.0.1,Lobby\n"                  // 5
-                     "02:e5:a1:00:00:04,010.077.000.023,255.255.255.0,10.0.0.1,\n"     // 6: would be 8.63.0.19
-                     "02-E5-A1-00-00-01,10.0.0.15,255.255.255.0,10.0.0.1,\n"           // 7
-                     "02:e5:a1:00:00:06,0x0a000010,255.255.255.0,10.0.0.1,\n"           // 8
+                     "02:e5:a1:00:00:01,10.0.0.11,255.255.255.0,10.0.0.1,Gate-1\n"  // 3: fine
+                     "02:e5:a1:00:00:1,10.0.0.12,255.255.255.0,10.0.0.1,\n"         // 4
+                     "02:e5:a1:00:00:03,10.0.0.256,,10.0.0.1,Lobby\n"               // 5
+                     "02:e5:a1:00:00:04,010.077.000.023,255.255.255.0,10.0.0.1,\n"  // 6: would be 8.63.0.19
+                     "02-E5-A1-00-00-01,10.0.0.15,255.255.255.0,10.0.0.1,\n"        // 7
+                     "02:e5:a1:00:00:06,0x0a000010,255.255.255.0,10.0.0.1,\n"       // 8
                      "\n"
-                     "02:e5:a1:00:00:07,dhcp,255.255.255.0,,\n"                        // 10
+                     "02:e5:a1:00:00:07,dhcp,255.255.255.0,,\n"                                        // 10
                      "02:e5:a1:00:00:08,DHCP,,,Camera-in-the-north-east-corner-of-the-yard-by-gate\n"  // 11
-                     "02:e5:a1:00:00:09,10.0.0.19,255.255.255.0\n"                     // 12
-                     "02:e5:a1:00:00:0a,\"10.0.0.20\"x,255.255.255.0,10.0.0.1,\n"       // 13
-                     "02:e5:a1:00:00:0b,10.1,255.255.255.0,10.0.0.1.,\n"                // 14
-                     "02:e5:a1:00:00:0c,dhcp,,,\"\xff\xfe\n\"\n"                        // 15: no 8-bit text
-                     "02:e5:a1:00:00:0d,10.0.0.21,255.255.255.0,10.0.0.1,\"Gate\n"      // 17: never closed
+                     "02:e5:a1:00:00:09,10.0.0.19,255.255.255.0\n"                                     // 12
+                     "02:e5:a1:00:00:0a,\"10.0.0.20\"x,255.255.255.0,10.0.0.1,\n"                      // 13
+                     "02:e5:a1:00:00:0b,10.1,255.255.255.0,10.0.0.1.,\n"                               // 14
+                     "02:e5:a1:00:00:0c,dhcp,,,\"\xff\xfe\n\"\n"                    // 15: no 8-bit text
+                     "02:e5:a1:00:00:0d,10.0.0.21,255.255.255.0,10.0.0.1,\"Gate\n"  // 17: never closed
                      "-2\n"),
               (std::vector<std::string>{
                   "4: bad hardware address \"02:e5:a1:00:00:1\"",
@@ -65,15 +65,15 @@ TEST(ProvisionPlan, EveryFaultIsNamedWithItsLine) {
               }));
 
     // A control character is a fault wherever it is: a NUL no longer cuts a field short.
-    EXPECT_EQ(Faults("hwaddr,ip,subnet,gateway,name\r\n"
-                     "02:e5:a1:00:00:01,dhcp,,,Gate\0-1\r\n"s
-                     "02:e5:a1:00:00:02,dhcp,,,\"Ya\trd\"\r\n"
-                     "02:e5:a1:00:00:03,dhcp\x1b[2J,,,\r\n"
-                     "02:e5:a1:00:00:04,dhcp,,,\"Mast\x7f\n\"\r\n"
-                     "02:e5:a1:00:00:05,dhcp,,,\"Dock\r\n-1\"\r\n"),  // 7: a quoted line break is text
-              (std::vector<std::string>{"2: control character 0x00 in a field", "3: control character 0x09 in a field",
-                                        "4: control character 0x1b in a field",
-                                        "5: control character 0x7f in a field"}));
+    EXPECT_EQ(
+        Faults("hwaddr,ip,subnet,gateway,name\r\n"
+               "02:e5:a1:00:00:01,dhcp,,,Gate\0-1\r\n"s
+               "02:e5:a1:00:00:02,dhcp,,,\"Ya\trd\"\r\n"
+               "02:e5:a1:00:00:03,dhcp\x1b[2J,,,\r\n"
+               "02:e5:a1:00:00:04,dhcp,,,\"Mast\x7f\n\"\r\n"
+               "02:e5:a1:00:00:05,dhcp,,,\"Dock\r\n-1\"\r\n"),  // 7: a quoted line break is text
+        (std::vector<std::string>{"2: control character 0x00 in a field", "3: control character 0x09 in a field",
+                                  "4: control character 0x1b in a field", "5: control character 0x7f in a field"}));
     EXPECT_EQ(Faults("hwaddr,ip,subnet,gateway,name\n" + std::string(300, ',') + "\n02:e5:a1:00:00:01,dhcp,,,,\n"),
               (std::vector<std::string>{"2: more than 100 fields", "3: 6 fields where the header has 5"}));
     EXPECT_EQ(Faults("hwaddr,ip,subnet,\"gate\nway\",name\n"),
@@ -150,8 +150,8 @@ CameraRecord Record(const char* name, const char* ip, const char* subnet, const 
                     unsigned char last = 0x0c) {
     char hw[18];
     std::snprintf(hw, sizeof hw, "02:e5:a1:0a:0b:%02x", last);
-    return MakeRecord({.name = name, .type = "ZC-100", .hw = hw, .ip = ip, .subnet = subnet, .gateway = gateway,
-                       .dhcp = dhcp});
+    return MakeRecord(
+        {.name = name, .type = "ZC-100", .hw = hw, .ip = ip, .subnet = subnet, .gateway = gateway, .dhcp = dhcp});
 }
 
 // A scan's CSV is a plan that leaves every camera as it is, whatever the
@@ -160,8 +160,8 @@ TEST(ProvisionPlan, ScanCsvReadsBackAsAPlanThatChangesNothing) {
     const CameraRecord fixed = Record("Gate-1", "10.0.0.11", "255.255.255.0", "10.0.0.1", 0);
     const CameraRecord onDhcp = Record("Yard", "10.0.0.99", "255.255.255.0", "10.0.0.1", 1, 0x0d);
     const CameraRecord odd[] = {
-        Record("", "0.0.0.0", "0.0.0.0", "0.0.0.0", 0, 1),                 // fresh from the factory
-        Record("Lobby Cam", "10.0.0.12", "", "", 0, 2),                     // multicast DNS: empty TXT values
+        Record("", "0.0.0.0", "0.0.0.0", "0.0.0.0", 0, 1),  // fresh from the factory
+        Record("Lobby Cam", "10.0.0.12", "", "", 0, 2),     // multicast DNS: empty TXT values
         Record("Caf\xe9 #2, \"east\"", "10.0.0.255", "255.255.255.0", "10.0.0.1", 0, 3),
         Record("Twin-1", "192.168.0.90", "255.255.255.0", "192.168.1.1", 0, 4),  // two at the maker's default
         Record("Twin-2", "192.168.0.90", "255.255.255.0", "192.168.1.1", 0, 5),
@@ -187,7 +187,7 @@ TEST(ProvisionPlan, ScanCsvReadsBackAsAPlanThatChangesNothing) {
     PlanRow row = ParsePlan("hwaddr,ip,subnet,gateway,name\n02:e5:a1:0a:0b:0c,10.0.0.11,255.255.255.0,10.0.0.1,gate-1")
                       .rows.at(0);
     EXPECT_TRUE(AtPlannedAddress(fixed, row));
-    EXPECT_TRUE(NameDue(fixed, row));  // names compare exactly
+    EXPECT_TRUE(NameDue(fixed, row));             // names compare exactly
     EXPECT_FALSE(AtPlannedAddress(onDhcp, row));  // same address, but from DHCP
     row.gateway = "10.0.0.254";
     EXPECT_FALSE(AtPlannedAddress(fixed, row));
@@ -203,27 +203,29 @@ TEST(ProvisionPlan, ScanCsvReadsBackAsAPlanThatChangesNothing) {
 // the dialog's rules and the plan's own; a camera's own settings are not.
 TEST(ProvisionPlan, WhatWouldBeSentIsJudgedAgainstTheScan) {
     std::vector<CameraRecord> found;
-    for (unsigned char i = 1; i <= 13; ++i) found.push_back(Record("Cam", "10.0.0.99", "255.255.255.0", "10.0.0.1", 0, i));
+    for (unsigned char i = 1; i <= 13; ++i)
+        found.push_back(Record("Cam", "10.0.0.99", "255.255.255.0", "10.0.0.1", 0, i));
     found[0] = Record("Lobby Cam", "10.0.0.11", "", "", 0, 1);
     found[7] = Record("Odd", "10.0.0.40", "", "10.0.0.1", 0, 8);
     found[11] = Record("Twin", "192.168.0.90", "255.255.255.0", "192.168.0.1", 0, 12);
     found[12] = Record("Twin", "192.168.0.90", "255.255.255.0", "192.168.0.1", 0, 13);
-    const Plan plan = ParsePlan("hwaddr,ip,subnet,gateway,name\n"
-                                "02:e5:a1:0a:0b:01,10.0.0.11,,,Lobby Cam\n"                // 2: as it is
-                                "02:e5:a1:0a:0b:02,10.0.0.0,255.255.255.0,10.0.0.1,\n"      // 3
-                                "02:e5:a1:0a:0b:03,10.0.0.255,255.255.255.0,10.0.0.1,\n"    // 4
-                                "02:e5:a1:0a:0b:04,10.0.0.14,255.0.255.0,10.0.0.1,\n"       // 5
-                                "02:e5:a1:0a:0b:05,10.0.0.15,255.255.255.0,10.0.1.1,\n"     // 6
-                                "02:e5:a1:0a:0b:06,10.0.0.99,255.255.255.0,0.0.0.0,Lobby Cam\n"  // 7: no gateway
-                                "02:e5:a1:0a:0b:07,10.0.0.17,255.255.255.0,,Yard 1\n"       // 8: not found
-                                "02:e5:a1:0a:0b:08,10.0.0.18,,10.0.0.1,\n"                  // 9: its own mask goes too
-                                "02:e5:a1:0a:0b:09,10.0.0.11,255.255.255.0,10.0.0.1,\n"     // 10: taken on line 2
-                                "02:e5:a1:0a:0b:0a,10.0.0.20,0.0.0.0,0.0.0.0,\n"            // 11
-                                "02:e5:a1:0a:0b:0b,10.0.0.21,255.255.255.0,10.0.0.255,\n"   // 12
-                                "02:e5:a1:0a:0b:0c,192.168.0.90,255.255.255.0,192.168.0.1,\n"  // 13, 14: shared today
-                                "02:e5:a1:0a:0b:0d,192.168.0.90,255.255.255.0,192.168.0.1,\n"
-                                "02:e5:a1:0a:0b:0e,10.0.0.22,255.255.255.254,0.0.0.0,Dock\n"  // 15: a /31 has no broadcast
-                                "02:e5:a1:0a:0b:0f,dhcp,,,Dock-2\n");
+    const Plan plan = ParsePlan(
+        "hwaddr,ip,subnet,gateway,name\n"
+        "02:e5:a1:0a:0b:01,10.0.0.11,,,Lobby Cam\n"                      // 2: as it is
+        "02:e5:a1:0a:0b:02,10.0.0.0,255.255.255.0,10.0.0.1,\n"           // 3
+        "02:e5:a1:0a:0b:03,10.0.0.255,255.255.255.0,10.0.0.1,\n"         // 4
+        "02:e5:a1:0a:0b:04,10.0.0.14,255.0.255.0,10.0.0.1,\n"            // 5
+        "02:e5:a1:0a:0b:05,10.0.0.15,255.255.255.0,10.0.1.1,\n"          // 6
+        "02:e5:a1:0a:0b:06,10.0.0.99,255.255.255.0,0.0.0.0,Lobby Cam\n"  // 7: no gateway
+        "02:e5:a1:0a:0b:07,10.0.0.17,255.255.255.0,,Yard 1\n"            // 8: not found
+        "02:e5:a1:0a:0b:08,10.0.0.18,,10.0.0.1,\n"                       // 9: its own mask goes too
+        "02:e5:a1:0a:0b:09,10.0.0.11,255.255.255.0,10.0.0.1,\n"          // 10: taken on line 2
+        "02:e5:a1:0a:0b:0a,10.0.0.20,0.0.0.0,0.0.0.0,\n"                 // 11
+        "02:e5:a1:0a:0b:0b,10.0.0.21,255.255.255.0,10.0.0.255,\n"        // 12
+        "02:e5:a1:0a:0b:0c,192.168.0.90,255.255.255.0,192.168.0.1,\n"    // 13, 14: shared today
+        "02:e5:a1:0a:0b:0d,192.168.0.90,255.255.255.0,192.168.0.1,\n"
+        "02:e5:a1:0a:0b:0e,10.0.0.22,255.255.255.254,0.0.0.0,Dock\n"  // 15: a /31 has no broadcast
+        "02:e5:a1:0a:0b:0f,dhcp,,,Dock-2\n");
     ASSERT_EQ(Lines(plan.faults), std::vector<std::string>{});
     std::vector<const CameraRecord*> cameras;
     for (const CameraRecord& r : found) cameras.push_back(&r);

@@ -11,8 +11,15 @@
 namespace {
 
 TEST(RecordJson, EveryFieldAndItsForm) {
-    CameraRecord r = MakeRecord({.name = "Caf\xe9", .type = "ZC-100", .hw = "02:e5:a1:0a:0b:0c", .ip = "10.1.2.3",
-                                 .subnet = "255.0.0.0", .dhcp = 2, .code = 60, .drovik = true, .httpPort = 80});
+    CameraRecord r = MakeRecord({.name = "Caf\xe9",
+                                 .type = "ZC-100",
+                                 .hw = "02:e5:a1:0a:0b:0c",
+                                 .ip = "10.1.2.3",
+                                 .subnet = "255.0.0.0",
+                                 .dhcp = 2,
+                                 .code = 60,
+                                 .drovik = true,
+                                 .httpPort = 80});
     inet_pton(AF_INET, "10.1.2.100", &r.ifaceAddr.sin_addr);
 
     nlohmann::json j = RecordToJson(r);
@@ -34,8 +41,9 @@ TEST(RecordJson, EveryFieldAndItsForm) {
     // visible line. JSON keeps its bytes (escaped by JSON itself).
     std::strcpy(r.name, "\x1b]0;owned\x07\x1b[2J\nFake\t02:e5:a1:00:00:01\t10.1.2.9\x9b");
     std::strcpy(r.productName, "ZC\r\x7f");
-    EXPECT_EQ(RecordToRow(r), "\\x1b]0;owned\\x07\\x1b[2J\\x0aFake\\x0902:e5:a1:00:00:01\\x0910.1.2.9\\x9b"
-                              "\tZC\\x0d\\x7f\t02:e5:a1:0a:0b:0c\t10.1.2.3");
+    EXPECT_EQ(RecordToRow(r),
+              "\\x1b]0;owned\\x07\\x1b[2J\\x0aFake\\x0902:e5:a1:00:00:01\\x0910.1.2.9\\x9b"
+              "\tZC\\x0d\\x7f\t02:e5:a1:0a:0b:0c\t10.1.2.3");
     EXPECT_EQ(RecordToJson(r)["productName"], "ZC\r\x7f");
 }
 

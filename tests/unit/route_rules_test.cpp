@@ -17,6 +17,7 @@ using platform::RouteVerdict;
 in_addr A(const char* text) { return in_addr{inet_addr(text)}; }
 
 TEST(RouteDump, ReadsTheMainTablesRoutesAndNothingPastALength) {
+    // clang-format off
     const std::vector<uint8_t> dump = {
         // RTM_NEWROUTE, 68 bytes, NLM_F_MULTI: 10.66.0.50/32 table main proto 163 scope link, oif 3,
         // gateway 192.168.60.254, metric 12345
@@ -40,6 +41,7 @@ TEST(RouteDump, ReadsTheMainTablesRoutesAndNothingPastALength) {
         // NLMSG_DONE
         20, 0, 0, 0, 3, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
     };
+    // clang-format on
     std::vector<RouteEntry> routes;
     bool done = false, failed = false;
     platform::ReadRouteMessages(dump.data(), dump.size(), routes, done, failed);
@@ -88,7 +90,8 @@ TEST(RouteDump, ReadsTheMainTablesRoutesAndNothingPastALength) {
 platform::RouteView Pc() {
     platform::RouteView view;
     view.read = true;
-    view.subnets = {{2, "eth0", A("10.77.0.2"), A("255.255.255.0")}, {3, "eth1", A("192.168.60.2"), A("255.255.255.0")}};
+    view.subnets = {{2, "eth0", A("10.77.0.2"), A("255.255.255.0")},
+                    {3, "eth1", A("192.168.60.2"), A("255.255.255.0")}};
     auto route = [](const char* destination, int length, std::vector<in_addr> gateways, unsigned link,
                     unsigned char protocol) {
         RouteEntry entry;
@@ -132,6 +135,7 @@ TEST(RouteRules, HostRoutesOnlyWhereTheyHijackNothing) {
         RouteVerdict::Kind kind;
         const char* reason;
     };
+    // clang-format off
     const Case cases[] = {
         {"192.168.1.90", 3, RouteVerdict::Allowed, ""},    // a camera at its factory address
         {"169.254.10.20", 3, RouteVerdict::Allowed, ""},   // a link-local camera
@@ -149,6 +153,7 @@ TEST(RouteRules, HostRoutesOnlyWhereTheyHijackNothing) {
         {"192.168.60.99", 3, RouteVerdict::Exists, ""},    // the PC's own /32 is used as it is
         {"169.254.9.9", 2, RouteVerdict::Exists, ""},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const RouteVerdict verdict = platform::JudgeAddHostRoute(A(c.destination), c.link, pc);
         EXPECT_EQ(verdict.kind, c.kind) << c.destination;

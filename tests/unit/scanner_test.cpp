@@ -101,8 +101,9 @@ TEST(ScannerScan, ReplacementDiscoveryIsBoundedAndRunsOnAWorker) {
 }
 
 TEST(ScannerResult, TextsOfTheSevenCodes) {
-    const char* expected[] = {"Success",          "Bad Packet ID", "Incorrect Response Code", "Assignment Failure",
-                              "Invalid Password", "Send Error",    "Receive Error"};
+    const char* expected[] = {
+        "Success",    "Bad Packet ID", "Incorrect Response Code", "Assignment Failure", "Invalid Password",
+        "Send Error", "Receive Error"};
     for (int code = 0; code < 7; ++code) EXPECT_STREQ(CScanner::ResultText(code), expected[code]);
     EXPECT_STREQ(CScanner::ResultText(7), "");  // never an out-of-table read
 }
@@ -131,7 +132,8 @@ TEST(CameraActions, TheCameraIsItsBroadcastRecordUnlessAProtocolIsNamed) {
     ASSERT_TRUE(camera_actions::ParseHwAddr("02e5a1000002", hw));
     EXPECT_EQ(camera_actions::FindCamera(s.scanner(), hw, Via::Drovik), -1);
     EXPECT_EQ(camera_actions::FindCamera(s.scanner(), hw), 1);
-    for (const char* bad : {"02:e5:a1:00:00:1", "02:e5:a1:00:00:0g", "02:e5:a1:00:00-01x", "02e5a100000", "02;e5:a1:00:00:01"})
+    for (const char* bad :
+         {"02:e5:a1:00:00:1", "02:e5:a1:00:00:0g", "02:e5:a1:00:00-01x", "02e5a100000", "02;e5:a1:00:00:01"})
         EXPECT_FALSE(camera_actions::ParseHwAddr(bad, hw)) << bad;
 
     // Two devices answering the broadcast as one hardware address: refused before anything is sent.

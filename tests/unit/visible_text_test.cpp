@@ -34,10 +34,16 @@ TEST(VisibleText, TerminalControlsShowAsEscapes) {
               "\\x1b]0;owned\\x07\\x1b[2J\\x0aFake\\x0910.0.0.1\\x0d");
     EXPECT_EQ(VisibleText(std::string("a\0b\x7f", 4)), "a\\x00b\\x7f");
     // C1 (CSI, NEL) as UTF-8 and as the raw byte alike.
-    EXPECT_EQ(VisibleText("\xc2\x9b" "2J\xc2\x85"), "\\x9b2J\\x85");
-    EXPECT_EQ(VisibleText("\x9b" "2J\x85\x80\x9f"), "\\x9b2J\\x85\\x80\\x9f");
+    EXPECT_EQ(VisibleText("\xc2\x9b"
+                          "2J\xc2\x85"),
+              "\\x9b2J\\x85");
+    EXPECT_EQ(VisibleText("\x9b"
+                          "2J\x85\x80\x9f"),
+              "\\x9b2J\\x85\\x80\\x9f");
     // Text that reorders or breaks the line in a terminal or a widget.
-    EXPECT_EQ(VisibleText("Cam\xe2\x80\xae" "1.0.0.01\xe2\x80\xa8x\xe2\x81\xa6"), "Cam\\u202e1.0.0.01\\u2028x\\u2066");
+    EXPECT_EQ(VisibleText("Cam\xe2\x80\xae"
+                          "1.0.0.01\xe2\x80\xa8x\xe2\x81\xa6"),
+              "Cam\\u202e1.0.0.01\\u2028x\\u2066");
     // A name that spells an escape stays apart from one that holds the control.
     EXPECT_EQ(VisibleText("\\x1b"), "\\\\x1b");
     EXPECT_NE(VisibleText("\\x1b"), VisibleText("\x1b"));
@@ -52,17 +58,21 @@ TEST(VisibleText, TerminalControlsShowAsEscapes) {
 }
 
 TEST(VisibleText, BrokenUtf8ShowsByteByByte) {
-    EXPECT_EQ(VisibleText("\x80"), "\\x80");                           // stray continuation
-    EXPECT_EQ(VisibleText("\xc0\xaf"), "\\xc0\\xaf");                  // overlong '/'
-    EXPECT_EQ(VisibleText("\xe0\x80\xaf"), "\\xe0\\x80\\xaf");         // overlong, three bytes
+    EXPECT_EQ(VisibleText("\x80"), "\\x80");                             // stray continuation
+    EXPECT_EQ(VisibleText("\xc0\xaf"), "\\xc0\\xaf");                    // overlong '/'
+    EXPECT_EQ(VisibleText("\xe0\x80\xaf"), "\\xe0\\x80\\xaf");           // overlong, three bytes
     EXPECT_EQ(VisibleText("\xf0\x80\x80\xaf"), "\\xf0\\x80\\x80\\xaf");  // overlong, four bytes
-    EXPECT_EQ(VisibleText("\xed\xa0\x80"), "\\xed\\xa0\\x80");         // a surrogate
+    EXPECT_EQ(VisibleText("\xed\xa0\x80"), "\\xed\\xa0\\x80");           // a surrogate
     EXPECT_EQ(VisibleText("\xf4\x90\x80\x80"), "\\xf4\\x90\\x80\\x80");  // past U+10FFFF
     EXPECT_EQ(VisibleText("\xfe\xff"), "\\xfe\\xff");
     // Cut sequences, at the end and before other text: what follows is read afresh.
     EXPECT_EQ(VisibleText("\xe3\x82"), "\\xe3\\x82");
-    EXPECT_EQ(VisibleText("\xe3\x82" "A\xe3\x82\xab"), "\\xe3\\x82A\xe3\x82\xab");
-    EXPECT_EQ(VisibleText("\xf0\x9f\x93" "\x1b"), "\\xf0\\x9f\\x93\\x1b");
+    EXPECT_EQ(VisibleText("\xe3\x82"
+                          "A\xe3\x82\xab"),
+              "\\xe3\\x82A\xe3\x82\xab");
+    EXPECT_EQ(VisibleText("\xf0\x9f\x93"
+                          "\x1b"),
+              "\\xf0\\x9f\\x93\\x1b");
     EXPECT_EQ(VisibleText("\xc3(\xa0\xe2(\xa1"), "\\xc3(\\xa0\\xe2(\\xa1");
 }
 
