@@ -30,10 +30,14 @@ class ActionModule(ActionBase):
                 return result
             try:
                 path = self._find_needle('files', src)
+            except AnsibleError:
+                result.update(failed=True, msg='%s: no such plan on the controller' % src)
+                return result
+            try:
                 with open(path, 'rb') as plan:
                     data = plan.read(MAX_PLAN_BYTES + 1)
-            except (AnsibleError, OSError) as e:
-                result.update(failed=True, msg='%s: cannot be read: %s' % (src, to_text(e)))
+            except OSError as e:
+                result.update(failed=True, msg='%s: cannot be read: %s' % (src, to_text(e.strerror or e)))
                 return result
             if len(data) > MAX_PLAN_BYTES:
                 result.update(failed=True, msg='%s: is larger than 4 MiB (%d bytes), the most a plan may hold'

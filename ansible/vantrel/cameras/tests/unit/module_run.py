@@ -1,5 +1,5 @@
 # Runs a module of the collection as Ansible does on a managed host (its
-# arguments in a file, its result as JSON on standard output) with fake_cli.py
+# arguments in a file, its result as JSON on standard output) with fake_cli_body.py
 # as vantrel-cli.
 import json
 import os
@@ -18,8 +18,12 @@ class ModuleRun:
         for name, text in (('stdout', stdout), ('stderr', stderr), ('rc', str(rc))):
             with open(os.path.join(self.dir, name), 'w') as f:
                 f.write(text)
+        fake = os.path.join(self.dir, 'vantrel-cli')
+        with open(os.path.join(HERE, 'fake_cli_body.py')) as body, open(fake, 'w') as f:
+            f.write('#!' + sys.executable + '\n' + body.read())
+        os.chmod(fake, 0o755)
         args = dict(args)
-        args.setdefault('cli_path', cli or os.path.join(HERE, 'fake_cli.py'))
+        args.setdefault('cli_path', cli or fake)
         args_file = os.path.join(self.dir, 'args.json')
         with open(args_file, 'w') as f:
             json.dump({'ANSIBLE_MODULE_ARGS': args}, f)

@@ -4,6 +4,7 @@ import unittest
 import collection_path  # noqa: F401  (makes the collection importable)
 from module_run import ModuleRun
 
+from ansible_collections.vantrel.cameras.plugins.filter.csv_line import csv_line
 from ansible_collections.vantrel.cameras.plugins.modules import scan
 
 CAMERAS = [
@@ -29,6 +30,13 @@ class Filters(unittest.TestCase):
         self.assertEqual(names(scan.filter_cameras(CAMERAS, 'mdns')), [('Hall', 0)])
         self.assertEqual(names(scan.filter_cameras(CAMERAS, 'broadcast', {'02e5a1000607'})), [('Hall', 1)])
         self.assertEqual(scan.filter_cameras(CAMERAS, None, set()), [])
+
+
+class SurveyLines(unittest.TestCase):
+    def test_camera_texts_stay_one_inert_cell(self):
+        self.assertEqual(csv_line(['site-a', 'Dock 1', 1, None]), 'site-a,Dock 1,1,')
+        self.assertEqual(csv_line(['=HYPERLINK("x")', '-1', 'a,b', 'two\nlines', "'q"]),
+                         '"\'=HYPERLINK(""x"")",\'-1,"a,b",two\\x0alines,\'\'q')
 
 
 class ModuleRuns(unittest.TestCase):

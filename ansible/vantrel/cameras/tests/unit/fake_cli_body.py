@@ -1,6 +1,5 @@
-#!/usr/bin/python3
-# Stands in for vantrel-cli: keeps its arguments and standard input in
-# $FAKE_CLI_DIR, then prints stdout and stderr from there and exits with rc.
+# Stands in for vantrel-cli (module_run.py writes it out with a #! line):
+# keeps its arguments and standard input in $FAKE_CLI_DIR, then prints stdout and stderr from there and exits with rc.
 import json
 import os
 import sys
