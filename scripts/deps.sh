@@ -6,9 +6,10 @@ set -eu
 PACKAGES="cmake make g++ pkg-config qt6-base-dev fonts-liberation libgtest-dev nlohmann-json3-dev libcli11-dev iproute2 util-linux avahi-daemon libssl-dev libcurl4-openssl-dev libmicrohttpd-dev"
 # `--test`: also what the whole suite uses beyond the build: clang and its
 # libFuzzer runtime (fuzz harnesses); dpkg-dev, lintian, debootstrap, Xvfb,
-# xdotool and libcap2-bin (the Debian package, installed into a fresh root).
+# xdotool and libcap2-bin (the Debian package, installed into a fresh root);
+# ansible-core (the Ansible collection's module tests).
 [ "${1:-}" = "--test" ] &&
-    PACKAGES="$PACKAGES clang libclang-rt-14-dev dpkg-dev lintian debootstrap xvfb xdotool libcap2-bin"
+    PACKAGES="$PACKAGES clang libclang-rt-14-dev dpkg-dev lintian debootstrap xvfb xdotool libcap2-bin ansible-core"
 
 missing=""
 for p in $PACKAGES; do

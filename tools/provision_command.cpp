@@ -19,6 +19,7 @@
 #include "interrupt_watch.h"
 #include "provision_report.h"
 #include "scan_notes.h"
+#include "visible_text.h"
 
 namespace {
 
@@ -119,6 +120,23 @@ std::string WriteName(const CameraRecord& camera, const std::string& name) {
     return message.empty() ? "the camera did not take it" : message;
 }
 
+// The camera as the scan lists it; record texts are Latin-1, JSON's UTF-8.
+CameraState StateOf(const CameraRecord& camera) {
+    using platform::Latin1ToUtf8;
+    return {Latin1ToUtf8(camera.ipAddrText), Latin1ToUtf8(camera.subnetText), Latin1ToUtf8(camera.gatewayText),
+            camera.dhcp != 0, Latin1ToUtf8(camera.name)};
+}
+
+// What the row leaves its camera with: what it has where the plan keeps it.
+CameraState StateAfter(const PlanRow& row, const CameraRecord* camera) {
+    CameraState after = camera ? StateOf(*camera) : CameraState{};
+    if (!camera || !AtPlannedAddress(*camera, row))
+        after = row.dhcp ? CameraState{"", "", "", true, after.name}
+                         : CameraState{row.ip, row.subnet, row.gateway, false, after.name};
+    if (!row.name.empty() && (!camera || NameDue(*camera, row))) after.name = row.name;
+    return after;
+}
+
 class Provisioning {
 public:
     Provisioning(const std::string& planName, const std::vector<PlanRow>& rows, const ProvisionOptions& options)
@@ -138,9 +156,15 @@ public:
             return kExitBadPlan;
         }
         // A signal is taken at each step's end: nothing after it is sent.
-        for (const PlanRow& row : rows) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
             if (interrupt.Interrupted()) return Finish();
-            runs.push_back({&row, {row.hwAddrText, row.dhcp ? "dhcp" : row.ip, "", 0, false}});
+            const PlanRow& row = rows[i];
+            RowOutcome out;
+            out.hwAddrText = row.hwAddrText;
+            out.planned = row.dhcp ? "dhcp" : row.ip;
+            if (cameras[i]) out.before = StateOf(*cameras[i]);
+            out.after = StateAfter(row, cameras[i]);
+            runs.push_back({&row, out});
             RunRow(runs.back());
         }
         if (options.dryRun) return Finish();
@@ -182,9 +206,11 @@ private:
         if (AtPlannedAddress(camera, row)) {
             if (!nameDue) return Settle(run, 0, "unchanged", true);
             // The name alone: written now, at the address the camera has, without a wait.
+            run.out.changed = options.dryRun;
             if (options.dryRun) return Settle(run, 0, "would name it " + row.name);
             const std::string failure = WriteName(camera, row.name);
             if (!failure.empty()) return Settle(run, outcome_code::kNameNotSet, "name not set: " + failure);
+            run.out.changed = true;
             run.out.result = "named";
             run.stage = Stage::Named;
             return;
@@ -198,6 +224,7 @@ private:
         // Refused before anything is sent: a dry run says so too.
         if (const uint8_t refused = camera_actions::AssignRefusal(camera))
             return Settle(run, refused, CScanner::ResultText(refused));
+        run.out.changed = options.dryRun;
         if (options.dryRun)
             return Settle(run, 0, "would assign by " + path + (nameDue ? ", then name it " + row.name : ""));
         const camera_actions::AddressTexts texts =
@@ -205,6 +232,7 @@ private:
         const uint8_t result = scanner.Assign(index, texts.ip.c_str(), texts.subnet.c_str(), texts.gateway.c_str(),
                                               row.dhcp ? 1 : 0, options.reboot ? 1 : 0);
         if (result != 0) return Settle(run, result, CScanner::ResultText(result));
+        run.out.changed = true;
         run.out.result = "assigned by " + path;
         run.stage = Stage::Assigned;
         assigned = true;

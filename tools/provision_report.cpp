@@ -5,6 +5,14 @@
 
 #include "visible_text.h"
 
+namespace {
+
+nlohmann::json StateToJson(const CameraState& s) {
+    return {{"ip", s.ip}, {"subnet", s.subnet}, {"gateway", s.gateway}, {"dhcp", s.dhcp}, {"name", s.name}};
+}
+
+}  // namespace
+
 void PrintOutcomes(const std::vector<RowOutcome>& outcomes, bool json) {
     if (json) {
         nlohmann::json list = nlohmann::json::array();
@@ -13,7 +21,10 @@ void PrintOutcomes(const std::vector<RowOutcome>& outcomes, bool json) {
                             {"planned", o.planned},
                             {"result", o.result},
                             {"code", o.code},
-                            {"verified", o.verified}});
+                            {"verified", o.verified},
+                            {"changed", o.changed},
+                            {"before", o.before ? StateToJson(*o.before) : nlohmann::json(nullptr)},
+                            {"after", StateToJson(o.after)}});
         std::cout << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     } else {
         std::cout << "Hardware Address\tPlanned Address\tResult\n";

@@ -104,6 +104,18 @@ private:
     std::size_t mark = 0;
 };
 
+// A row's outcome by hardware address.
+std::map<std::string, json> ByHwAddr(const json& outcomes) {
+    std::map<std::string, json> rows;
+    for (const json& o : outcomes) rows[o["hwAddrText"]] = o;
+    return rows;
+}
+
+json State(const std::string& ip, const std::string& subnet, const std::string& gateway, bool dhcp,
+           const std::string& name) {
+    return {{"ip", ip}, {"subnet", subnet}, {"gateway", gateway}, {"dhcp", dhcp}, {"name", name}};
+}
+
 // Result text by hardware address.
 std::map<std::string, std::string> Results(const json& outcomes) {
     std::map<std::string, std::string> results;
@@ -167,6 +179,17 @@ TEST_F(SiteLan, DryRunTellsWhatItWouldDoAndSendsNothing) {
     EXPECT_EQ(results["02:e5:a1:00:06:07"], "would name it Hall_2");
     EXPECT_EQ(results["02:e5:a1:00:06:08"], blockedBy);
     EXPECT_EQ(run->Sent(), "");
+    // Each camera as found and as the plan would leave it: what is kept stays as found.
+    std::map<std::string, json> rows = ByHwAddr(outcomes);
+    EXPECT_EQ(rows["02:e5:a1:00:06:03"]["before"], State("10.77.0.23", "255.255.255.0", "10.77.0.1", false, "Mast"));
+    EXPECT_EQ(rows["02:e5:a1:00:06:03"]["after"],
+              State("10.77.0.150", "255.255.255.0", "10.77.0.1", false, "Mast-North"));
+    EXPECT_EQ(rows["02:e5:a1:00:06:02"]["after"], State("", "", "", true, "Dyn"));
+    json hall = rows["02:e5:a1:00:06:07"]["before"];  // found by multicast DNS: its mask as that tells it
+    EXPECT_EQ(hall["name"], "Hall");
+    hall["name"] = "Hall_2";
+    EXPECT_EQ(rows["02:e5:a1:00:06:07"]["after"], hall);
+    for (const auto& [hw, row] : rows) EXPECT_EQ(row["changed"], hw != "02:e5:a1:00:06:08") << row.dump();
 }
 
 // One case, as each step stands on what the one before left: the resumed run
@@ -199,9 +222,11 @@ TEST_F(SiteLan, InterruptedPlanResumesSkipsTheBlockedRowAndRepeatsUnchanged) {
             EXPECT_EQ(o["result"], blockedBy);
             EXPECT_EQ(o["code"], 11);
             EXPECT_EQ(o["verified"], false);
+            EXPECT_EQ(o["changed"], false);
         } else {
             EXPECT_EQ(o["result"], i < doneBefore ? "unchanged" : "verified") << o.dump();
             EXPECT_EQ(o["verified"], true) << o.dump();
+            EXPECT_EQ(o["changed"], i >= doneBefore) << o.dump();
         }
     }
     const std::string sent = run->Sent();
