@@ -53,7 +53,7 @@ options:
         required: true
       ip:
         description:
-          - The planned fixed address. Give either C(ip) or C(dhcp: true).
+          - "The planned fixed address. Give either C(ip) or C(dhcp: true)."
         type: str
       dhcp:
         description: The camera takes its address by DHCP (no subnet or gateway then).
@@ -78,11 +78,8 @@ options:
     description: Restart each camera that is given new address settings (the wait after them is then 30 seconds).
     type: bool
     default: false
-  cli_path:
-    description:
-      - The vantrel-cli program on the managed host, a path or a name looked up on its PATH.
-    type: str
-    default: vantrel-cli
+extends_documentation_fragment:
+  - vantrel.cameras.cli
 attributes:
   check_mode:
     support: full

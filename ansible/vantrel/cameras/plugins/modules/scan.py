@@ -37,11 +37,8 @@ options:
       - All cameras when left out.
     type: list
     elements: str
-  cli_path:
-    description:
-      - The vantrel-cli program on the managed host, a path or a name looked up on its PATH.
-    type: str
-    default: vantrel-cli
+extends_documentation_fragment:
+  - vantrel.cameras.cli
 attributes:
   check_mode:
     support: full
