@@ -63,11 +63,17 @@ int RunScanCommand(bool json, bool csv, uint8_t sortMode) {
 
 namespace {
 
+constexpr int kUsageError = 2;  // every argument error, whatever the parser's own code
+
 int Run(int argc, char** argv) {
     CLI::App app{"Vantrel command-line companion: finds the maker's cameras on the local network segments."};
     app.require_subcommand(1);
+    // --trace before or after the command: the commands pass it up.
+    app.fallthrough();
     bool trace = false;
     app.add_flag("--trace", trace, "Write the trace lines (otherwise sent to the system log) to standard error");
+    // Prints the parser's message (or the help it asks for) and gives the exit status.
+    const auto usage = [&app](const CLI::Error& error) { return app.exit(error) == 0 ? 0 : kUsageError; };
 
     CLI::App* scan = app.add_subcommand("scan", "Run one scan and list the cameras found");
     bool json = false;
@@ -154,7 +160,11 @@ int Run(int argc, char** argv) {
     choices->add_option("LIST", list, "timezone or analog")->required()->check(CLI::IsMember({"timezone", "analog"}));
     addPort(choices);
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return usage(error);
+    }
     if (trace) platform::SetTraceSink([](std::string_view line) { std::cerr << line << std::endl; });
     // provision takes the three signals itself, between cameras (and after its
     // last step lets them wait for the end); every other command ends on one
@@ -173,11 +183,11 @@ int Run(int argc, char** argv) {
     if (provision->parsed()) return RunProvisionPlan(planPath, provisionOptions);
 
     if (assign->parsed()) {
-        if (!arguments.dhcp && !*ip) return app.exit(CLI::RequiredError("--dhcp or --ip, --subnet and --gateway"));
+        if (!arguments.dhcp && !*ip) return usage(CLI::RequiredError("--dhcp or --ip, --subnet and --gateway"));
         if (const std::string faults = AssignArgumentFaults(arguments); !faults.empty())
-            return app.exit(CLI::ValidationError(faults));
+            return usage(CLI::ValidationError(faults));
         return RunAssignCommand(arguments,
-                                [&](const std::string& faults) { return app.exit(CLI::ValidationError(faults)); });
+                                [&](const std::string& faults) { return usage(CLI::ValidationError(faults)); });
     }
 
     if (scan->parsed()) {

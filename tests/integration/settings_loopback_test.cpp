@@ -235,6 +235,13 @@ TEST_F(SettingsCliLoopback, GetSetAndChoices) {
     EXPECT_TRUE(Told("http 127.0.0.97:80 GET /set.oid?OidTB2.4=Yard%20%231%20%26%20GMT+1%2050%25"));
     EXPECT_EQ(Cli({"choices", "127.0.0.96", "timezone", "--port", "8080"}), "0 cet\nGMT\nCET\n|");
     EXPECT_EQ(Cli({"get", "127.0.0.97", "9.9"}), "1 |Query for 9.9 failed with\nunknown OID 9.9\n");
+    // --trace after the command too; every argument error is the usage error, 2.
+    const std::string traced = Cli({"get", "127.0.0.95", "2.4", "--trace"});
+    EXPECT_EQ(traced.substr(0, typed.size() + 4), "0 " + typed + "\n|");
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"get", "127.0.0.95"}, {"get", "127.0.0.999", "2.4"}, {"get", "127.0.0.95", "2.x"}, {"frobnicate"},
+             {"set", "127.0.0.95", "2.4", "v", "--port", "0"}, {"get", "127.0.0.95", "2.4", "--bogus"}})
+        EXPECT_EQ(Cli(bad).substr(0, 2), "2 ") << bad[0];
     EXPECT_EQ(Cli({"choices", "127.0.0.96", "timezone", "--port", "8099"}),
               "1 |Query for timezones failed with -1\r\nCamera http port may not be 80\n");
 }
