@@ -53,7 +53,7 @@ options:
         required: true
       ip:
         description:
-          - The planned fixed address. Give either C(ip) or C(dhcp: true).
+          - "The planned fixed address. Give either C(ip) or C(dhcp: true)."
         type: str
       dhcp:
         description: The camera takes its address by DHCP (no subnet or gateway then).
