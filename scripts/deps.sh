@@ -7,9 +7,10 @@ PACKAGES="cmake make g++ pkg-config qt6-base-dev fonts-liberation libgtest-dev n
 # `--test`: also what the whole suite uses beyond the build: clang and its
 # libFuzzer runtime (fuzz harnesses); dpkg-dev, lintian, debootstrap, Xvfb,
 # xdotool and libcap2-bin (the Debian package, installed into a fresh root);
-# ansible-core (the Ansible collection's module tests).
+# ansible-core (the Ansible collection's module tests) and openssh-server
+# (its playbook test over SSH between namespaces).
 [ "${1:-}" = "--test" ] &&
-    PACKAGES="$PACKAGES clang libclang-rt-14-dev dpkg-dev lintian debootstrap xvfb xdotool libcap2-bin ansible-core"
+    PACKAGES="$PACKAGES clang libclang-rt-14-dev dpkg-dev lintian debootstrap xvfb xdotool libcap2-bin ansible-core openssh-server"
 
 missing=""
 for p in $PACKAGES; do

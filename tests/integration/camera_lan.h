@@ -19,6 +19,45 @@
 #include "scanner.h"
 #include "test_lan.h"
 
+// A camera and the settings a plan gives it.
+struct Row {
+    EmulatedCamera camera;
+    std::string planned, subnet, gateway, name;  // planned "dhcp": no subnet or gateway
+};
+
+// The plan of `rows` as vantrel-cli provision reads it.
+inline std::string PlanText(const std::vector<Row>& rows) {
+    std::string text = "# site plan\nhwaddr,ip,subnet,gateway,name\n";
+    for (const Row& r : rows)
+        text += r.camera.hwAddr + "," + r.planned + "," + r.subnet + "," + r.gateway + ",\"" + r.name + "\"\n";
+    return text;
+}
+
+// What the emulator in a camera host printed that it was sent.
+class ProvisionRun {
+public:
+    explicit ProvisionRun(LanProcess& cams) : cams(cams) {}
+    // What the cameras were sent since the last call: assignments, OID writes and web requests.
+    std::string Sent() {
+        cams.WaitForLine("\x01", std::chrono::milliseconds(300));  // reads what is waiting
+        const std::string fresh = cams.Output().substr(mark);
+        mark = cams.Output().size();
+        std::string sent;
+        for (std::size_t at = 0; at < fresh.size();) {
+            const std::size_t end = fresh.find('\n', at);
+            const std::string line = fresh.substr(at, end - at);
+            if (line.rfind("assign ", 0) == 0 || line.rfind("set ", 0) == 0 || line.rfind("http ", 0) == 0)
+                sent += line + "\n";
+            at = end == std::string::npos ? fresh.size() : end + 1;
+        }
+        return sent;
+    }
+
+private:
+    LanProcess& cams;
+    std::size_t mark = 0;
+};
+
 class CameraLan : public testing::Test {
 protected:
     void SetUp() override { SKIP_WITHOUT_TEST_LAN(); }

@@ -24,11 +24,6 @@ using nlohmann::json;
 
 using ProvisionLan = CameraLan;
 
-struct Row {
-    EmulatedCamera camera;
-    std::string planned, subnet, gateway, name;  // planned "dhcp": no subnet or gateway
-};
-
 // Mast's OID service follows it to 10.77.0.150: the cams host holds that
 // address already but answers no ARP for it (it is not on eth0), so the probe
 // finds it free while the pc reaches it by a fixed neighbour entry.
@@ -72,37 +67,6 @@ std::vector<Row> SitePlan() {
 Row BlockedRow() {
     return {Cam("Blocked", "02:e5:a1:00:06:08", "10.77.0.31"), "10.77.0.50", "255.255.255.0", "10.77.0.1", ""};
 }
-
-std::string PlanText(const std::vector<Row>& rows) {
-    std::string text = "# site plan\nhwaddr,ip,subnet,gateway,name\n";
-    for (const Row& r : rows)
-        text += r.camera.hwAddr + "," + r.planned + "," + r.subnet + "," + r.gateway + ",\"" + r.name + "\"\n";
-    return text;
-}
-
-class ProvisionRun {
-public:
-    explicit ProvisionRun(LanProcess& cams) : cams(cams) {}
-    // What the cameras were sent since the last call: assignments, OID writes and web requests.
-    std::string Sent() {
-        cams.WaitForLine("\x01", 300ms);  // reads what is waiting
-        const std::string fresh = cams.Output().substr(mark);
-        mark = cams.Output().size();
-        std::string sent;
-        for (std::size_t at = 0; at < fresh.size();) {
-            const std::size_t end = fresh.find('\n', at);
-            const std::string line = fresh.substr(at, end - at);
-            if (line.rfind("assign ", 0) == 0 || line.rfind("set ", 0) == 0 || line.rfind("http ", 0) == 0)
-                sent += line + "\n";
-            at = end == std::string::npos ? fresh.size() : end + 1;
-        }
-        return sent;
-    }
-
-private:
-    LanProcess& cams;
-    std::size_t mark = 0;
-};
 
 // A row's outcome by hardware address.
 std::map<std::string, json> ByHwAddr(const json& outcomes) {

@@ -46,7 +46,7 @@ pid_t Spawn(const std::vector<std::string>& argv, const Launch& how, int* readEn
         pid = fork();
     if (pid == 0) {
         if (dup2(pipeFds[1], STDOUT_FILENO) < 0 || dup2(in, STDIN_FILENO) < 0 ||
-            (err >= 0 && dup2(err, STDERR_FILENO) < 0))
+            (err >= 0 && dup2(err, STDERR_FILENO) < 0) || (how.stderrOnStdout && dup2(pipeFds[1], STDERR_FILENO) < 0))
             _exit(127);
         // As `ip netns exec` does: the namespace's own /sys, in a mount
         // namespace of the child's, so that /sys/class/net shows its links.

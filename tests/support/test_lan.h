@@ -62,6 +62,7 @@ struct Launch {
     RunAs who;
     std::string stdinPath = "/dev/null";
     std::string stderrPath;               // empty: the test's own standard error
+    bool stderrOnStdout = false;          // standard error on the pipe too (a daemon that logs there)
     unsigned long long addressSpace = 0;  // nonzero: its RLIMIT_AS in bytes
 };
 
