@@ -1,6 +1,10 @@
+import json
+import os
+import shutil
+import subprocess
 import unittest
 
-import collection_path  # noqa: F401  (makes the collection importable)
+import collection_path  # (makes the collection importable)
 import yaml
 
 from ansible_collections.vantrel.cameras.plugins.filter import csv_line
@@ -31,6 +35,17 @@ class Documentation(unittest.TestCase):
         for name, module in (('provision', provision), ('scan', scan)):
             yaml.safe_load(module.EXAMPLES)
             yaml.safe_load(module.RETURN)
+
+    @unittest.skipUnless(shutil.which('ansible-doc'), 'ansible-doc is not installed')
+    def test_shared_options_reach_every_module(self):
+        env = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=collection_path.TOP)
+        for module in ('scan', 'provision'):
+            name = 'vantrel.cameras.' + module
+            shown = subprocess.run(['ansible-doc', '--json', name], env=env, capture_output=True, text=True)
+            self.assertEqual(shown.returncode, 0, shown.stderr)
+            options = json.loads(shown.stdout)[name]['doc']['options']
+            self.assertEqual(options['cli_path']['default'], 'vantrel-cli', name)
+            self.assertEqual(texts(options, name), [])
 
 
 if __name__ == '__main__':
