@@ -23,6 +23,17 @@ inline std::string dotted(const Ipv4& a) {
     return buf;
 }
 
+// Lower-case hexadecimal pairs joined by `separator`.
+inline std::string hwText(const HwAddr& hw, const char* separator = ":") {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (std::uint8_t b : hw) {
+        if (!out.empty()) out += separator;
+        out += {kHex[b >> 4], kHex[b & 0x0F]};
+    }
+    return out;
+}
+
 // Which discovery requests a camera answers.
 enum class AnswerMode {
     Range,  // only requests whose range holds the last byte of the hardware address

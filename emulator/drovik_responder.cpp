@@ -2,11 +2,6 @@
 
 #include "udp.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -35,39 +30,17 @@ Ipv4 DrovikResponder::sourceFor(const Camera& cam) const {
     return local ? cam.ip : Ipv4{};
 }
 
-DrovikResponder::~DrovikResponder() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 bool DrovikResponder::open(std::string& error) {
-    auto fail = [&](const char* what) {
-        error = std::string(what) + ": " + std::strerror(errno);
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        return false;
-    };
-    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) return fail("socket");
-    int on = 1;
     // Shares the port with a PC's own send socket on the same host.
-    if (setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) != 0) return fail("SO_REUSEADDR");
-    if (setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) return fail("SO_BROADCAST");
-    // The arrival link is where the replies must leave.
-    if (setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &on, sizeof(on)) != 0) return fail("IP_PKTINFO");
-
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(drovik::kRequestPort);
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) return fail("bind");
-    return true;
+    fd_ = openUdp({}, drovik::kRequestPort, {.shared = true, .broadcast = true, .arrivalLink = true}, error);
+    return fd_.valid();
 }
 
 void DrovikResponder::onReadable() {
     for (int i = 0; i < kBatch; ++i) {
         std::uint8_t buf[kReadSize];
         Arrival arrival;
-        ReceiveResult result = receiveDatagram(fd_, buf, arrival);
+        ReceiveResult result = receiveDatagram(fd_.get(), buf, arrival);
         if (result == ReceiveResult::Empty) return;
         if (result == ReceiveResult::Failed) {
             std::fprintf(stderr, "vantrel-camsim: discovery socket read failed: %s\n", std::strerror(errno));
@@ -79,7 +52,7 @@ void DrovikResponder::onReadable() {
 
 void DrovikResponder::send(const Camera& cam, const Destination& to, const Route& route,
                            std::span<const std::uint8_t> reply) {
-    SendResult result = sendDatagram(fd_, to, route, reply, std::chrono::steady_clock::now() + kSendPatience);
+    SendResult result = sendDatagram(fd_.get(), to, route, reply, std::chrono::steady_clock::now() + kSendPatience);
     if (result == SendResult::Sent) return;
     std::fprintf(stderr, "vantrel-camsim: reply of %s to %s on link %u not sent: %s\n", cam.name.c_str(),
                  dotted(to.addr).c_str(), route.ifindex,
@@ -119,10 +92,8 @@ void DrovikResponder::answerAssignment(const drovik::AssignRequest& request, con
         }
         if (outcome.applied) {
             // Told on stdout like the web server's writes: "assign <hwaddr> dhcp=D reboot=R ip=A".
-            std::printf("assign %02x:%02x:%02x:%02x:%02x:%02x dhcp=%u reboot=%u ip=%s\n", cam.hwAddr[0],
-                        cam.hwAddr[1], cam.hwAddr[2], cam.hwAddr[3], cam.hwAddr[4], cam.hwAddr[5], cam.dhcp,
-                        request.reboot ? 1u : 0u, dotted(cam.ip).c_str());
-            std::fflush(stdout);
+            say("assign " + hwText(cam.hwAddr) + " dhcp=" + std::to_string(cam.dhcp) +
+                " reboot=" + (request.reboot ? "1" : "0") + " ip=" + dotted(cam.ip));
             if (onApplied_) onApplied_(i);
         }
     }

@@ -25,13 +25,12 @@ public:
     // it); it must outlive the responder. `local` holds this host's IPv4
     // addresses: a camera whose address is one of them sends from it.
     DrovikResponder(std::vector<Camera>& cameras, const LocalAddresses& local);
-    ~DrovikResponder();
     DrovikResponder(const DrovikResponder&) = delete;
     DrovikResponder& operator=(const DrovikResponder&) = delete;
 
     // Creates and binds the socket. On failure returns false and says why.
     bool open(std::string& error);
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
 
     // Answers the requests waiting on the socket; reads a bounded batch so a
     // flood cannot starve the rest of the event loop.
@@ -53,7 +52,7 @@ private:
     std::vector<Ipv4> localAddresses_;  // sorted
     std::vector<drovik::RecentNonces> recentNonces_;  // per camera
     NonceSource nonces_;
-    int fd_ = -1;
+    platform::OwnedFd fd_;
     EventLoop* loop_ = nullptr;
     std::function<void(std::size_t)> onApplied_;
 };

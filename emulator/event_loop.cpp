@@ -22,6 +22,12 @@ int complain(int code, const char* format, ...) {
     return code;
 }
 
+void say(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
 void EventLoop::watch(int fd, Handler onReadable) {
     watches_.push_back({fd, std::move(onReadable)});
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace camsim {
@@ -15,6 +16,9 @@ inline constexpr int kExitUsage = 2;    // bad command line or config
 
 // Says why on standard error after the program's name; returns `code`.
 [[gnu::format(printf, 2, 3)]] int complain(int code, const char* format, ...);
+
+// One line on stdout, flushed at once: test harnesses read it while the emulator runs.
+void say(const std::string& line);
 
 class EventLoop {
 public:

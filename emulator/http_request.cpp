@@ -84,8 +84,4 @@ void applyOidWrite(Camera& cam, const OidWrite& write) {
     else if (write.oid == "4.2" && write.value == "disabled") cam.dhcp = 0;
 }
 
-bool asksRestart(const OidWrite& write) {
-    return write.oid == "2.11" && write.value == "1";
-}
-
 }  // namespace camsim::http

@@ -44,7 +44,4 @@ std::vector<OidWrite> parseSetQuery(std::string_view query);
 // ("enabled" or "disabled").
 void applyOidWrite(Camera& cam, const OidWrite& write);
 
-// Whether a write asks the camera to restart now.
-bool asksRestart(const OidWrite& write);
-
 }  // namespace camsim::http

@@ -9,7 +9,6 @@
 // Prints to stdout, one line each:
 //   http <ip>:<port> <METHOD> <target as received>   every request
 //   set <ip> <OID>=<value>                            every OID written
-//   restart <ip>                                      a write asked for a restart
 // Writes take effect once their reply is over.
 
 #include "camera.h"

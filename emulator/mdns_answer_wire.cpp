@@ -33,14 +33,8 @@ bool asksForWebService(std::span<const std::uint8_t> datagram) {
     return false;
 }
 
-std::string hwAddrDigits(const HwAddr& hw) {
-    char buf[13];
-    std::snprintf(buf, sizeof(buf), "%02x%02x%02x%02x%02x%02x", hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]);
-    return buf;
-}
-
 std::string instanceLabel(const Camera& cam) {
-    return cam.name + "-" + hwAddrDigits(cam.hwAddr);
+    return cam.name + "-" + hwText(cam.hwAddr, "");
 }
 
 std::vector<std::string> txtStrings(const Camera& cam) {
@@ -54,7 +48,7 @@ std::vector<std::string> txtStrings(const Camera& cam) {
         cam.dhcp != 0 ? "dhcp=enabled" : "dhcp=disabled",
     };
     if (cam.productCode) out.push_back("product code=" + *cam.productCode);
-    out.push_back("hw addr=" + hwAddrDigits(cam.hwAddr));
+    out.push_back("hw addr=" + hwText(cam.hwAddr, ""));
     return out;
 }
 namespace {

@@ -33,9 +33,6 @@ bool asksForWebService(std::span<const std::uint8_t> datagram);
 // the maker's OUI right after the first hyphen.
 std::string instanceLabel(const Camera& cam);
 
-// Twelve lower-case hexadecimal digits, no separators.
-std::string hwAddrDigits(const HwAddr& hw);
-
 // The camera's "txt" strings, or by default, in this order:
 //   server name=, ip addr=, subnet=, gateway=, product name=,
 //   dhcp=enabled|disabled, product code= (only when it has one), hw addr=

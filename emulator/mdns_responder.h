@@ -7,6 +7,7 @@
 #include "camera.h"
 #include "event_loop.h"
 #include "multicast_links.h"
+#include "udp.h"
 
 #include <cstdint>
 #include <span>
@@ -24,7 +25,6 @@ public:
     // leaves (from the address it started with). Delayed answers wait on
     // `loop`'s timers.
     MdnsResponder(const std::vector<Camera>& cameras, LocalAddresses local, EventLoop& loop);
-    ~MdnsResponder();
     MdnsResponder(const MdnsResponder&) = delete;
     MdnsResponder& operator=(const MdnsResponder&) = delete;
 
@@ -33,7 +33,7 @@ public:
 
     // Creates, binds and joins the socket. On failure returns false and says why.
     bool open(std::string& error);
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
 
     // Answers the queries waiting on the socket; reads a bounded batch so a
     // flood cannot starve the rest of the event loop.
@@ -58,7 +58,7 @@ private:
     std::vector<Speaker> speakers_;
     std::vector<DelayGroup> groups_;  // by rising delay
     std::vector<std::size_t> notLocal_;
-    int fd_ = -1;
+    platform::OwnedFd fd_;
 };
 
 }  // namespace camsim

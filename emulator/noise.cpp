@@ -9,7 +9,6 @@
 #include "owned_fd.h"
 
 #include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <cerrno>
 #include <chrono>
@@ -18,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <string>
 
 namespace camsim {
 namespace {
@@ -71,27 +71,6 @@ std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const
     return routes;
 }
 
-// False on failure, with errno telling why.
-bool setUpSocket(int fd, const NoiseOptions& options) {
-    int on = 1;
-    int off = 0;
-    int ttl = 255;
-    if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) return false;
-    // Like any mDNS host, the noise host does not hear its own datagrams.
-    if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &off, sizeof(off)) != 0) return false;
-    if (!options.mdns) return true;
-
-    // mDNS is sent from its own port, with TTL 255. The socket joins no
-    // group, and IP_MULTICAST_ALL 0 keeps other sockets' groups out of it.
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(options.port);
-    return setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) == 0 &&
-           setsockopt(fd, IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof(off)) == 0 &&
-           setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof(ttl)) == 0 &&
-           ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
-}
-
 }  // namespace
 
 int runNoise(const NoiseOptions& options, SignalWatch& signals) {
@@ -100,10 +79,12 @@ int runNoise(const NoiseOptions& options, SignalWatch& signals) {
     auto routes = noiseRoutes(options, *local);
     if (!routes) return kExitUsage;
 
-    platform::OwnedFd sock(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!sock.valid() || !setUpSocket(sock.get(), options)) {
-        return complain(kExitRuntime, "noise: cannot set up the socket: %s", std::strerror(errno));
-    }
+    // Like any mDNS host, the noise host does not hear its own datagrams. Its
+    // mDNS leaves from the mDNS port; the socket joins no group.
+    std::string error;
+    platform::OwnedFd sock = openUdp({}, options.mdns ? options.port : 0,
+                                     {.shared = options.mdns, .broadcast = true, .mdns = true}, error);
+    if (!sock.valid()) return complain(kExitRuntime, "noise: cannot set up the socket: %s", error.c_str());
 
     std::printf("ready\n");
     std::fflush(stdout);

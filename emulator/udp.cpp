@@ -7,8 +7,45 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 namespace camsim {
+
+sockaddr_in socketAddress(const Ipv4& addr, std::uint16_t port) {
+    sockaddr_in out{};
+    out.sin_family = AF_INET;
+    out.sin_port = htons(port);
+    std::memcpy(&out.sin_addr.s_addr, addr.data(), addr.size());
+    return out;
+}
+
+platform::OwnedFd openUdp(const Ipv4& addr, std::uint16_t port, const SocketOptions& options, std::string& error) {
+    struct Option {
+        bool wanted;
+        int level, name, value;
+        const char* what;
+    };
+    const Option list[] = {
+        {options.shared, SOL_SOCKET, SO_REUSEADDR, 1, "SO_REUSEADDR"},
+        {options.broadcast, SOL_SOCKET, SO_BROADCAST, 1, "SO_BROADCAST"},
+        {options.arrivalLink, IPPROTO_IP, IP_PKTINFO, 1, "IP_PKTINFO"},
+        {options.mdns, IPPROTO_IP, IP_MULTICAST_TTL, 255, "IP_MULTICAST_TTL"},
+        {options.mdns, IPPROTO_IP, IP_MULTICAST_LOOP, 0, "IP_MULTICAST_LOOP"},
+        {options.mdns, IPPROTO_IP, IP_MULTICAST_ALL, 0, "IP_MULTICAST_ALL"},
+    };
+    auto fail = [&](const char* what) {
+        error = std::string(what) + ": " + std::strerror(errno);
+        return platform::OwnedFd();
+    };
+    platform::OwnedFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fd.valid()) return fail("socket");
+    for (const Option& o : list) {
+        if (o.wanted && setsockopt(fd.get(), o.level, o.name, &o.value, sizeof(o.value)) != 0) return fail(o.what);
+    }
+    const sockaddr_in bound = socketAddress(addr, port);
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&bound), sizeof(bound)) != 0) return fail("bind");
+    return fd;
+}
 
 ReceiveResult receiveDatagram(int fd, std::span<std::uint8_t> buffer, Arrival& arrival) {
     sockaddr_in from{};
@@ -48,10 +85,7 @@ ReceiveResult receiveDatagram(int fd, std::span<std::uint8_t> buffer, Arrival& a
 
 SendResult sendDatagram(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes,
                         std::chrono::steady_clock::time_point deadline) {
-    sockaddr_in dst{};
-    dst.sin_family = AF_INET;
-    dst.sin_port = htons(to.port);
-    std::memcpy(&dst.sin_addr.s_addr, to.addr.data(), to.addr.size());
+    sockaddr_in dst = socketAddress(to.addr, to.port);
 
     iovec iov{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
 

@@ -4,12 +4,34 @@
 
 #include "camera.h"
 
+#include "owned_fd.h"
+
+#include <netinet/in.h>
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace camsim {
+
+// addr:port as the socket calls take it.
+sockaddr_in socketAddress(const Ipv4& addr, std::uint16_t port);
+
+// What a service's socket needs besides its address, each one socket option.
+struct SocketOptions {
+    bool shared = false;       // SO_REUSEADDR: shares its port with the host's other sockets
+    bool broadcast = false;    // SO_BROADCAST
+    bool arrivalLink = false;  // IP_PKTINFO: each arrival tells its link, where the replies must leave
+    // Sends multicast DNS: TTL 255 so receivers can tell it stayed on the link,
+    // never hears its own datagrams, and takes in only the groups it joined itself.
+    bool mdns = false;
+};
+
+// A non-blocking UDP socket with those options, bound to addr:port. On
+// failure an empty one, and `error` says why.
+platform::OwnedFd openUdp(const Ipv4& addr, std::uint16_t port, const SocketOptions& options, std::string& error);
 
 struct Arrival {
     std::size_t length = 0;  // bytes of the datagram held in the buffer
