@@ -29,6 +29,10 @@ public:
 
     // Calls onReadable whenever fd has data (or an error) waiting.
     void watch(int fd, Handler onReadable);
+    // Ends run() once fd, a signalfd of the stop signals, has one waiting.
+    void stopOn(int signalFd) {
+        watch(signalFd, [this] { stop(); });
+    }
 
     // Calls onDue once, as soon as the loop runs at or after `when`. Timers
     // due at the same time run in the order they were set. May be called
@@ -50,27 +54,6 @@ private:
     std::vector<Watch> watches_;
     std::multimap<Clock::time_point, Handler> timers_;
     bool stopped_ = false;
-};
-
-// SIGTERM and SIGINT delivered as a readable file descriptor (signalfd), so
-// the event loop waits for them like for any socket and no signal can slip
-// in between a check and a wait.
-class SignalWatch {
-public:
-    SignalWatch() = default;
-    ~SignalWatch();
-    SignalWatch(const SignalWatch&) = delete;
-    SignalWatch& operator=(const SignalWatch&) = delete;
-
-    // Blocks SIGTERM and SIGINT for the process and opens the signalfd.
-    // Call before anything that may be told to stop. False on failure.
-    bool open();
-    int fd() const { return fd_; }
-    // Reads away pending signals; true when one was pending.
-    bool consume();
-
-private:
-    int fd_ = -1;
 };
 
 }  // namespace camsim

@@ -12,7 +12,12 @@
 #include "noise.h"
 #include "zorvo_server.h"
 
+#include "exit_signals.h"
+#include "owned_fd.h"
+
 #include <CLI/CLI.hpp>
+
+#include <sys/signalfd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,7 +34,6 @@ using camsim::kExitRuntime;
 using camsim::kExitUsage;
 
 constexpr std::size_t kMaxUdpPayload = 65507;
-constexpr std::uint64_t kMaxNoiseMs = 600'000;  // noise always ends within ten minutes
 
 // Every camera's replies must fit what it sends them in; false (and says
 // which camera) otherwise.
@@ -51,7 +55,7 @@ bool repliesFit(const std::string& configPath, const std::vector<camsim::Camera>
     return true;
 }
 
-int runCameras(const std::string& configPath, double durationS, camsim::SignalWatch& signals) {
+int runCameras(const std::string& configPath, double durationS, int signalFd) {
     camsim::CameraConfig config = camsim::loadCameraConfigFile(configPath);
     if (!config.ok()) return complain(kExitUsage, "%s: %s", configPath.c_str(), config.error.c_str());
     if (!repliesFit(configPath, config.cameras)) return kExitUsage;
@@ -59,9 +63,7 @@ int runCameras(const std::string& configPath, double durationS, camsim::SignalWa
     if (!local) return complain(kExitRuntime, "cannot read the interfaces: %s", std::strerror(errno));
 
     camsim::EventLoop loop;
-    loop.watch(signals.fd(), [&] {
-        if (signals.consume()) loop.stop();
-    });
+    loop.stopOn(signalFd);
     auto any = [&](bool camsim::Camera::*service) {
         return std::any_of(config.cameras.begin(), config.cameras.end(), [&](const auto& c) { return c.*service; });
     };
@@ -73,8 +75,7 @@ int runCameras(const std::string& configPath, double durationS, camsim::SignalWa
     std::unique_ptr<camsim::DrovikResponder> drovik;
     std::string error;
     if (any(&camsim::Camera::drovik)) {
-        drovik = std::make_unique<camsim::DrovikResponder>(config.cameras, *local);
-        drovik->setLoop(&loop);
+        drovik = std::make_unique<camsim::DrovikResponder>(config.cameras, *local, loop);
         if (!drovik->open(error)) {
             return complain(kExitRuntime, "discovery port %u: %s", camsim::drovik::kRequestPort, error.c_str());
         }
@@ -125,8 +126,7 @@ int runCameras(const std::string& configPath, double durationS, camsim::SignalWa
         loop.watch(mdns->fd(), [&] { mdns->onReadable(); });
     }
 
-    std::printf("ready\n");
-    std::fflush(stdout);
+    camsim::say("ready");
     auto duration = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(durationS));
     if (loop.run(std::chrono::steady_clock::now() + duration) == camsim::EventLoop::End::PollFailed) {
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
                  "protocol on UDP 35777 of the camera's own address, and (\"http\": true) get.oid, set.oid and\n"
                  "the list commands over HTTP on that address and its httpPort; it logs each web request\n"
                  "and OID write to stdout.\n"
-                 "Prints \"ready\" once it listens; stops on SIGTERM, SIGINT or after --duration-s."};
+                 "Prints \"ready\" once it listens; stops on SIGTERM, SIGINT, SIGHUP or after --duration-s."};
 
     std::string configPath;
     double durationS = 600;
@@ -164,8 +164,7 @@ int main(int argc, char** argv) {
         ->add_option("--count", noise.count, "number of rounds (one datagram per link, or per --from address, each)")
         ->required()
         ->check(CLI::Range(1, 1'000'000));
-    auto* toOption = noiseCommand->add_option(
-        "--to", noiseTo, "destination IPv4 address (default 255.255.255.255, with --mdns 224.0.0.251)");
+    noiseCommand->add_option("--to", noiseTo, "destination IPv4 address (default 255.255.255.255)");
     noiseCommand->add_flag("--mdns", noise.mdns,
                            "send other hosts' well-formed mDNS (TXT updates, printers' and a web server's "
                            "answers, a query for IPP printers, by turns) from the destination port instead of junk");
@@ -183,7 +182,6 @@ int main(int argc, char** argv) {
 
     if (*noiseCommand) {
         if (*configOption) return complain(kExitUsage, "--config does not go with noise");
-        if (noise.mdns && !*toOption) noiseTo = "224.0.0.251";
         if (!camsim::parseIpv4(noiseTo, noise.to)) {
             return complain(kExitUsage, "noise: --to: not an IPv4 address: %s", noiseTo.c_str());
         }
@@ -192,18 +190,16 @@ int main(int argc, char** argv) {
                 return complain(kExitUsage, "noise: --from: not an IPv4 address: %s", text.c_str());
             }
         }
-        if (static_cast<std::uint64_t>(noise.intervalMs) * noise.count > kMaxNoiseMs) {
-            return complain(kExitUsage, "noise: --interval-ms times --count must not exceed %llu ms",
-                            static_cast<unsigned long long>(kMaxNoiseMs));
-        }
     } else if (configPath.empty()) {
         return complain(kExitUsage, "--config is required (see --help)");
     }
 
     // Block the stop signals before anything is announced, so a SIGTERM right
-    // after "ready" is never lost.
-    camsim::SignalWatch signals;
-    if (!signals.open()) return complain(kExitRuntime, "cannot watch signals: %s", std::strerror(errno));
-    if (*noiseCommand) return camsim::runNoise(noise, signals);
-    return runCameras(configPath, durationS, signals);
+    // after "ready" is never lost: the event loop reads them from a signalfd.
+    platform::BlockExitSignals();
+    const sigset_t stopSignals = platform::ExitSignals();
+    platform::OwnedFd signals(signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC));
+    if (!signals.valid()) return complain(kExitRuntime, "cannot watch signals: %s", std::strerror(errno));
+    if (*noiseCommand) return camsim::runNoise(noise, signals.get());
+    return runCameras(configPath, durationS, signals.get());
 }

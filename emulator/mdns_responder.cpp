@@ -6,19 +6,13 @@
 
 #include <sys/socket.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <map>
 
 namespace camsim {
 namespace {
 
-constexpr int kBatch = 64;  // datagrams handled per wake-up
-// How long one answer may wait for room in the send queue before it is given up.
-constexpr std::chrono::seconds kSendPatience{2};
 // Room for the burst of answers from hundreds of cameras; the kernel caps it
 // at twice net.core.wmem_max, and a full queue is waited out anyway.
 constexpr int kSendBuffer = 4 << 20;
@@ -27,19 +21,13 @@ constexpr int kSendBuffer = 4 << 20;
 
 MdnsResponder::MdnsResponder(const std::vector<Camera>& cameras, LocalAddresses local, EventLoop& loop)
     : cameras_(cameras), local_(std::move(local)), loop_(loop) {
-    std::map<unsigned, std::vector<std::size_t>> byDelay;
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const Camera& cam = cameras[i];
         if (!cam.mdns) continue;
-        if (!isLocal(local_, cam.ip)) {
-            notLocal_.push_back(i);
-            continue;
-        }
-        if (!mdns::buildAnswer(cam).ok()) continue;  // the config check at start-up refuses such a camera
-        byDelay[cam.mdnsDelayMs].push_back(speakers_.size());
-        speakers_.push_back({i, cam.ip});
+        if (!isLocal(local_, cam.ip)) notLocal_.push_back(i);
+        // The config check at start-up refuses a camera whose answer cannot be built.
+        else if (mdns::buildAnswer(cam).ok()) byDelay_[cam.mdnsDelayMs].push_back({i, cam.ip});
     }
-    for (auto& [delayMs, members] : byDelay) groups_.push_back({delayMs, std::move(members)});
 }
 
 bool MdnsResponder::open(std::string& error) {
@@ -66,43 +54,23 @@ bool MdnsResponder::open(std::string& error) {
 }
 
 void MdnsResponder::onReadable() {
-    for (int i = 0; i < kBatch; ++i) {
-        std::uint8_t buf[mdns::kMaxMessage];
-        Arrival arrival;
-        ReceiveResult result = receiveDatagram(fd_.get(), buf, arrival);
-        if (result == ReceiveResult::Empty) return;
-        if (result == ReceiveResult::Failed) {
-            std::fprintf(stderr, "vantrel-camsim: mDNS socket read failed: %s\n", std::strerror(errno));
-            return;
-        }
-        // A cut-off datagram is no message to answer; most traffic is other hosts' mDNS.
-        if (arrival.truncated || !mdns::asksForWebService(std::span(buf, arrival.length))) continue;
+    receiveWaiting(fd_.get(), "mDNS", [this](std::span<const std::uint8_t> datagram, const Arrival& arrival) {
+        // Most traffic is other hosts' mDNS.
+        if (!mdns::asksForWebService(datagram)) return;
         const auto now = EventLoop::Clock::now();
-        for (std::size_t g = 0; g < groups_.size(); ++g) {
-            unsigned ifindex = arrival.ifindex;
-            if (groups_[g].delayMs == 0) {
-                sendAnswers(groups_[g], ifindex);
-            } else {
-                loop_.at(now + std::chrono::milliseconds(groups_[g].delayMs),
-                         [this, g, ifindex] { sendAnswers(groups_[g], ifindex); });
-            }
+        for (const auto& [delayMs, speakers] : byDelay_) {
+            loop_.at(now + std::chrono::milliseconds(delayMs),
+                     [this, &speakers, ifindex = arrival.ifindex] { sendAnswers(speakers, ifindex); });
         }
-    }
+    });
 }
 
-void MdnsResponder::sendAnswers(const DelayGroup& group, unsigned ifindex) {
-    for (std::size_t s : group.speakers) {
-        const Speaker& speaker = speakers_[s];
+void MdnsResponder::sendAnswers(const std::vector<Speaker>& speakers, unsigned ifindex) {
+    for (const Speaker& speaker : speakers) {
         const Camera& cam = cameras_[speaker.camera];
         // Built anew each time: an assignment may have changed the settings it carries.
-        mdns::Answer answer = mdns::buildAnswer(cam);
-        auto deadline = std::chrono::steady_clock::now() + kSendPatience;
-        SendResult result = sendDatagram(fd_.get(), {mdns::kGroup, mdns::kPort}, {ifindex, speaker.source},
-                                         answer.bytes, deadline);
-        if (result == SendResult::Sent) continue;
-        std::fprintf(stderr, "vantrel-camsim: mDNS answer of %s from %s on link %u not sent: %s\n",
-                     cam.name.c_str(), dotted(speaker.source).c_str(), ifindex,
-                     result == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
+        sendReply(fd_.get(), {mdns::kGroup, mdns::kPort}, {ifindex, speaker.source}, mdns::buildAnswer(cam).bytes,
+                  "mDNS answer", cam.name);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "udp.h"
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,28 +36,21 @@ public:
     bool open(std::string& error);
     int fd() const { return fd_.get(); }
 
-    // Answers the queries waiting on the socket; reads a bounded batch so a
-    // flood cannot starve the rest of the event loop.
+    // Answers the queries waiting on the socket.
     void onReadable();
 
 private:
     struct Speaker {
         std::size_t camera;  // index in cameras_
-        Ipv4 source{};
-    };
-    // Cameras that answer after the same delay, in config order.
-    struct DelayGroup {
-        unsigned delayMs = 0;
-        std::vector<std::size_t> speakers;
+        Ipv4 source{};       // the address it started with
     };
 
-    void sendAnswers(const DelayGroup& group, unsigned ifindex);
+    void sendAnswers(const std::vector<Speaker>& speakers, unsigned ifindex);
 
     const std::vector<Camera>& cameras_;
     LocalAddresses local_;
     EventLoop& loop_;
-    std::vector<Speaker> speakers_;
-    std::vector<DelayGroup> groups_;  // by rising delay
+    std::map<unsigned, std::vector<Speaker>> byDelay_;  // cameras that answer after the same delay, in config order
     std::vector<std::size_t> notLocal_;
     platform::OwnedFd fd_;
 };

@@ -73,7 +73,7 @@ std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const
 
 }  // namespace
 
-int runNoise(const NoiseOptions& options, SignalWatch& signals) {
+int runNoise(const NoiseOptions& options, int signalFd) {
     auto local = localAddresses();
     if (!local) return complain(kExitRuntime, "noise: cannot read the interfaces: %s", std::strerror(errno));
     auto routes = noiseRoutes(options, *local);
@@ -86,16 +86,13 @@ int runNoise(const NoiseOptions& options, SignalWatch& signals) {
                                      {.shared = options.mdns, .broadcast = true, .mdns = true}, error);
     if (!sock.valid()) return complain(kExitRuntime, "noise: cannot set up the socket: %s", error.c_str());
 
-    std::printf("ready\n");
-    std::fflush(stdout);
+    say("ready");
 
     std::mt19937_64 engine{std::random_device{}()};
     unsigned rounds = 0;
     unsigned failures = 0;
     EventLoop loop;
-    loop.watch(signals.fd(), [&] {
-        if (signals.consume()) loop.stop();
-    });
+    loop.stopOn(signalFd);
     // Round k is due k intervals after the start: a late wake-up sends the
     // rounds it missed at once rather than drift.
     const auto start = EventLoop::Clock::now();

@@ -1,15 +1,26 @@
 #include "udp.h"
 
+#include "event_loop.h"
+
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <string>
 
 namespace camsim {
+namespace {
+
+constexpr int kBatch = 64;                    // datagrams handled per wake-up
+constexpr std::size_t kReadSize = 9000 - 28;  // the largest multicast DNS message; any request is shorter
+// How long one reply may wait for room in the send queue before it is given up.
+constexpr std::chrono::seconds kSendPatience{2};
+
+}  // namespace
 
 sockaddr_in socketAddress(const Ipv4& addr, std::uint16_t port) {
     sockaddr_in out{};
@@ -47,40 +58,39 @@ platform::OwnedFd openUdp(const Ipv4& addr, std::uint16_t port, const SocketOpti
     return fd;
 }
 
-ReceiveResult receiveDatagram(int fd, std::span<std::uint8_t> buffer, Arrival& arrival) {
-    sockaddr_in from{};
-    iovec iov{buffer.data(), buffer.size()};
-    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
-    msghdr msg{};
-    msg.msg_name = &from;
-    msg.msg_namelen = sizeof(from);
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof(control);
-
-    ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
-    if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return ReceiveResult::Empty;
-        return ReceiveResult::Failed;
-    }
-
-    arrival = Arrival{};
-    arrival.length = static_cast<std::size_t>(n);
-    arrival.truncated = (msg.msg_flags & MSG_TRUNC) != 0;
-    if (msg.msg_namelen >= sizeof(sockaddr_in)) {
+void receiveWaiting(int fd, const char* what, const Take& take) {
+    for (int i = 0; i < kBatch; ++i) {
+        std::array<std::uint8_t, kReadSize> buffer;
+        sockaddr_in from{};
+        iovec iov{buffer.data(), buffer.size()};
+        alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
+        msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof(from);
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof(control);
+        const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                complain(0, "%s socket read failed: %s", what, std::strerror(errno));
+            }
+            return;
+        }
+        if (msg.msg_flags & MSG_TRUNC) continue;
+        Arrival arrival;
         std::memcpy(arrival.from.data(), &from.sin_addr.s_addr, arrival.from.size());
         arrival.fromPort = ntohs(from.sin_port);
-    }
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO &&
-            c->cmsg_len >= CMSG_LEN(sizeof(in_pktinfo))) {
-            in_pktinfo info;
-            std::memcpy(&info, CMSG_DATA(c), sizeof(info));
-            arrival.ifindex = static_cast<unsigned>(info.ipi_ifindex);
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info;
+                std::memcpy(&info, CMSG_DATA(c), sizeof(info));
+                arrival.ifindex = static_cast<unsigned>(info.ipi_ifindex);
+            }
         }
+        take(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)), arrival);
     }
-    return ReceiveResult::Received;
 }
 
 SendResult sendDatagram(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes,
@@ -121,6 +131,14 @@ SendResult sendDatagram(int fd, const Destination& to, const Route& route, std::
         int timeoutMs = static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count() + 1, 60'000));
         if (poll(&pfd, 1, timeoutMs) < 0 && errno != EINTR) return SendResult::Failed;
     }
+}
+
+void sendReply(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes, const char* what,
+               const std::string& who) {
+    const SendResult result = sendDatagram(fd, to, route, bytes, std::chrono::steady_clock::now() + kSendPatience);
+    if (result == SendResult::Sent) return;
+    complain(0, "%s of %s to %s on link %u not sent: %s", what, who.c_str(), dotted(to.addr).c_str(), route.ifindex,
+             result == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
 }
 
 }  // namespace camsim

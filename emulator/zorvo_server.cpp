@@ -7,19 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
-
 namespace camsim {
-namespace {
-
-constexpr int kBatch = 64;
-constexpr std::size_t kReadSize = 2048;  // requests fit in 100 bytes
-constexpr std::chrono::seconds kSendPatience{2};
-
-}  // namespace
 
 ZorvoServer::ZorvoServer(Camera& cam)
     : cam_(cam), name_(cam.name), ip_(cam.ip), service_(cam, [this] { return nonces_.next(); }) {
@@ -45,28 +33,13 @@ bool ZorvoServer::follow(std::string& error) {
 }
 
 void ZorvoServer::onReadable() {
-    for (int i = 0; i < kBatch; ++i) {
-        std::uint8_t buf[kReadSize];
-        Arrival arrival;
-        ReceiveResult result = receiveDatagram(fd_.get(), buf, arrival);
-        if (result == ReceiveResult::Empty) return;
-        if (result == ReceiveResult::Failed) {
-            std::fprintf(stderr, "vantrel-camsim: OID socket of %s read failed: %s\n", name_.c_str(),
-                         std::strerror(errno));
-            return;
-        }
-        if (arrival.truncated) continue;
-        auto reply = service_.answer(std::span<const std::uint8_t>(buf, arrival.length));
-        if (!reply) continue;
-        Destination to{arrival.from, arrival.fromPort};
+    receiveWaiting(fd_.get(), "OID", [this](std::span<const std::uint8_t> datagram, const Arrival& arrival) {
         // From the camera's own address, as a camera answers: a bare control
         // message would let the kernel pick the host's first address instead.
-        SendResult sent = sendDatagram(fd_.get(), to, Route{0, ip_}, *reply, std::chrono::steady_clock::now() + kSendPatience);
-        if (sent != SendResult::Sent) {
-            std::fprintf(stderr, "vantrel-camsim: OID reply of %s not sent: %s\n", name_.c_str(),
-                         sent == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
+        if (auto reply = service_.answer(datagram)) {
+            sendReply(fd_.get(), {arrival.from, arrival.fromPort}, Route{0, ip_}, *reply, "OID reply", name_);
         }
-    }
+    });
 }
 
 }  // namespace camsim
