@@ -48,6 +48,7 @@ struct ExtraOption {
     // Length written in the option header instead of value.size(), so a test
     // can declare more (or fewer) bytes than follow.
     std::optional<std::uint16_t> declaredLength;
+    bool operator==(const ExtraOption&) const = default;
 };
 
 // Records a camera's mDNS answer carries after its PTR record.
@@ -146,6 +147,8 @@ struct Camera {
     HttpFault httpFault = HttpFault::None;
     // OID text -> body of that OID's list command, sent as is.
     std::map<std::string, std::string> httpLists;
+
+    bool operator==(const Camera&) const = default;
 };
 
 }  // namespace camsim

@@ -20,28 +20,17 @@ struct Refusal {
     std::string key, why;
 };
 
-template <typename E>
-using Names = std::vector<std::pair<std::string, E>>;
-
-const Names<AnswerMode> kAnswerModes = {{"range", AnswerMode::Range}, {"every", AnswerMode::Every}};
-const Names<MdnsRecord> kMdnsRecords = {{"srv", MdnsRecord::Srv}, {"txt", MdnsRecord::Txt}, {"a", MdnsRecord::A},
-                                        {"aaaa", MdnsRecord::Aaaa}, {"nsec", MdnsRecord::Nsec}};
-const Names<MdnsSection> kMdnsSections = {{"additional", MdnsSection::Additional}, {"answer", MdnsSection::Answer}};
-const Names<ZorvoFault> kZorvoFaults = {
-    {"none", ZorvoFault::None},           {"refuseFirst", ZorvoFault::RefuseFirst},
-    {"refuseAlways", ZorvoFault::RefuseAlways}, {"wrongCommand", ZorvoFault::WrongCommand},
-    {"wrongSeq", ZorvoFault::WrongSeq},   {"shortRead", ZorvoFault::ShortRead},
-    {"oversize", ZorvoFault::Oversize},   {"status2", ZorvoFault::Status2}};
-const Names<AssignReply> kAssignReplies = {{"normal", AssignReply::Normal}, {"silent", AssignReply::Silent},
-                                           {"refuse", AssignReply::Refuse}, {"status7", AssignReply::Status7},
-                                           {"code4", AssignReply::Code4}};
-const Names<HttpAuth> kHttpAuths = {{"basic", HttpAuth::Basic}, {"digest", HttpAuth::Digest}};
-const Names<HttpFault> kHttpFaults = {
-    {"none", HttpFault::None},         {"unauthorized", HttpFault::Unauthorized}, {"error", HttpFault::Error},
-    {"chunked", HttpFault::Chunked},   {"noLength", HttpFault::NoLength},         {"noBody", HttpFault::NoBody},
-    {"empty", HttpFault::Empty},       {"slowHeaders", HttpFault::SlowHeaders},   {"trickle", HttpFault::Trickle},
-    {"shortBody", HttpFault::ShortBody}, {"status500", HttpFault::Status500},     {"status204", HttpFault::Status204},
-    {"bare", HttpFault::Bare}};
+// Each choice's names, in the order of its enum's values.
+const char* const kAnswerModes[] = {"range", "every"};
+const char* const kMdnsRecords[] = {"srv", "txt", "a", "aaaa", "nsec"};
+const char* const kMdnsSections[] = {"additional", "answer"};
+const char* const kZorvoFaults[] = {"none",     "refuseFirst", "refuseAlways", "wrongCommand",
+                                    "wrongSeq", "shortRead",   "oversize",     "status2"};
+const char* const kAssignReplies[] = {"normal", "silent", "refuse", "status7", "code4"};
+const char* const kHttpAuths[] = {"basic", "digest"};
+const char* const kHttpFaults[] = {"none",        "unauthorized", "error",     "chunked",   "noLength",
+                                   "noBody",      "empty",        "slowHeaders", "trickle", "shortBody",
+                                   "status500",   "status204",    "bare"};
 
 // Anything else is most likely a typo, which would otherwise silently give a
 // camera different from the one intended.
@@ -99,19 +88,19 @@ void integer(const json& entry, const std::string& key, std::int64_t low, std::i
     out = static_cast<T>(v->get<std::int64_t>());
 }
 
-template <typename E>
-E named(const std::string& text, const std::string& key, const Names<E>& names) {
-    for (const auto& [name, value] : names) {
-        if (text == name) return value;
-    }
+template <typename E, std::size_t N>
+E named(const std::string& text, const std::string& key, const char* const (&names)[N]) {
     std::string expected = "expected one of";
-    for (const auto& [name, value] : names) expected += " \"" + name + "\"";
+    for (std::size_t i = 0; i < N; ++i) {
+        if (text == names[i]) return static_cast<E>(i);
+        expected += std::string(" \"") + names[i] + "\"";
+    }
     throw Refusal{key, expected};
 }
 
-template <typename E>
-void choice(const json& entry, const std::string& key, const Names<E>& names, E& out) {
-    if (const json* v = find(entry, key)) out = named(as<std::string>(*v, key), key, names);
+template <typename E, std::size_t N>
+void choice(const json& entry, const std::string& key, const char* const (&names)[N], E& out) {
+    if (const json* v = find(entry, key)) out = named<E>(as<std::string>(*v, key), key, names);
 }
 
 void address(const json& entry, const std::string& key, Ipv4& out) {
@@ -153,9 +142,7 @@ Camera readCamera(const json& entry) {
     read(entry, "productName", cam.productName);
     read(entry, "productCode", cam.productCode);
     integer(entry, "dhcp", 0, 255, cam.dhcp);
-    std::uint16_t port = 0;
-    integer(entry, "httpPort", 0, 0xFFFF, port);
-    if (find(entry, "httpPort")) cam.httpPort = port;
+    integer(entry, "httpPort", 0, 0xFFFF, cam.httpPort);
     choice(entry, "answer", kAnswerModes, cam.answer);
 
     read(entry, "drovik", cam.drovik);
@@ -164,7 +151,7 @@ Camera readCamera(const json& entry) {
         cam.mdnsOrder.clear();
         const auto names = as<std::vector<std::string>>(*order, "mdnsOrder");
         for (std::size_t i = 0; i < names.size(); ++i) {
-            cam.mdnsOrder.push_back(named(names[i], "mdnsOrder[" + std::to_string(i) + "]", kMdnsRecords));
+            cam.mdnsOrder.push_back(named<MdnsRecord>(names[i], "mdnsOrder[" + std::to_string(i) + "]", kMdnsRecords));
         }
     }
     choice(entry, "mdnsSection", kMdnsSections, cam.mdnsSection);

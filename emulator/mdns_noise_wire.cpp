@@ -27,8 +27,6 @@ void srv(dns::MessageWriter& w, const dns::Name& owner, std::uint16_t port) {
     w.endRecord();
 }
 
-}  // namespace
-
 std::vector<std::uint8_t> printerAnnouncement() {
     const dns::Name service{"_printer", "_tcp", "local"};
     const dns::Name printer{"Office Printer", "_printer", "_tcp", "local"};
@@ -81,6 +79,8 @@ std::vector<std::uint8_t> storageWebAnswer() {
     srv(w, storage, 80);
     return w.message();
 }
+
+}  // namespace
 
 std::vector<std::uint8_t> officeMessage(unsigned kind) {
     switch (kind % 5) {

@@ -41,10 +41,16 @@ RecentNonces threeReplies() {
 const auto kOverFirst = md5("000102030405060708090a0b0c0d0e0f:root:QIVNEP");
 const auto kOverThird = md5("202122232425262728292a2b2c2d2e2f:root:QIVNEP");
 
+// Header, digest, then target, reboot and options.
+Bytes request(std::uint8_t packetId, const std::array<std::uint8_t, 16>& digest, const Bytes& rest) {
+    Bytes out(digest.begin(), digest.end());
+    out.insert(out.begin(), {packetId, 0x03, 0x00, 0x00});
+    out.insert(out.end(), rest.begin(), rest.end());
+    return out;
+}
+
 Bytes fixedRequest(std::uint8_t packetId, const std::array<std::uint8_t, 16>& digest) {
-    Bytes out = {packetId, 0x03, 0x00, 0x00};
-    out.insert(out.end(), digest.begin(), digest.end());
-    const Bytes rest = {
+    return request(packetId, digest, {
         0x02, 0xe5, 0xa1, 0x00, 0x00, 0x07,  // target
         0x01, 0x00,                          // reboot, zero
         0x01, 0x00, 0x00, 0x04, 10, 77, 0, 50,
@@ -52,21 +58,15 @@ Bytes fixedRequest(std::uint8_t packetId, const std::array<std::uint8_t, 16>& di
         0x03, 0x00, 0x00, 0x04, 10, 77, 0, 254,
         0x08, 0x00, 0x00, 0x01, 0x00,
         0x00, 0x00, 0x00, 0x00,
-    };
-    out.insert(out.end(), rest.begin(), rest.end());
-    return out;
+    });
 }
 
 Bytes dhcpRequest(std::uint8_t packetId, const std::array<std::uint8_t, 16>& digest) {
-    Bytes out = {packetId, 0x03, 0x00, 0x00};
-    out.insert(out.end(), digest.begin(), digest.end());
-    const Bytes rest = {
+    return request(packetId, digest, {
         0x02, 0xe5, 0xa1, 0x00, 0x00, 0x07, 0x00, 0x00,
         0x08, 0x00, 0x00, 0x01, 0x01,
         0x00, 0x00, 0x00, 0x00,
-    };
-    out.insert(out.end(), rest.begin(), rest.end());
-    return out;
+    });
 }
 
 AssignOutcome assignBytes(Camera& cam, const RecentNonces& recent, const Bytes& datagram) {

@@ -47,7 +47,7 @@ TEST(MdnsQuery, OtherQuestionsAreNotAnswered) {
     EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 30, {0x00, 0x21})));  // SRV
     EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 32, {0x00, 0x03})));  // class CH
     EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 19, {'_', 'u', 'd', 'p'})));
-    EXPECT_FALSE(asksForWebService(ippQuery()));
+    EXPECT_FALSE(asksForWebService(officeMessage(4)));
 
     // _http._tcp.local.example: same start, longer name.
     Bytes longer = {0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -67,7 +67,7 @@ TEST(MdnsQuery, ResponsesAndOtherOpcodesAreNotAnswered) {
     cam.name = "Lobby";
     cam.hwAddr = {0x02, 0xe5, 0xa1, 0x00, 0x00, 0x01};
     EXPECT_FALSE(asksForWebService(buildAnswer(cam).bytes));
-    EXPECT_FALSE(asksForWebService(printerAnnouncement()));
+    EXPECT_FALSE(asksForWebService(officeMessage(3)));
 }
 
 TEST(MdnsQuery, CompressedQuestionNameIsFollowed) {
@@ -92,7 +92,7 @@ TEST(MdnsQuery, MalformedQueriesAreNotAnswered) {
     // A second question promised but missing: the first still counts.
     EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 4, {0x00, 0x02})));
     // ... unless the missing one comes first.
-    Bytes ipp = ippQuery();
+    Bytes ipp = officeMessage(4);
     Bytes both = withBytes(ipp, 4, {0x00, 0x02});
     EXPECT_FALSE(asksForWebService(both));
 
@@ -120,9 +120,9 @@ TEST(MdnsNoise, ForeignMessagesAreWellFormedAndNoCamera) {
         4, '_', 'i', 'p', 'p', 4, '_', 't', 'c', 'p', 5, 'l', 'o', 'c', 'a', 'l', 0,
         0x00, 0x0c, 0x00, 0x01,
     };
-    EXPECT_EQ(ippQuery(), expectedQuery);
+    EXPECT_EQ(officeMessage(4), expectedQuery);
 
-    auto walked = testing::walkMessage(printerAnnouncement());
+    auto walked = testing::walkMessage(officeMessage(3));
     ASSERT_EQ(walked.problem, "");
     EXPECT_EQ(walked.flags, 0x8400);
     EXPECT_TRUE(walked.questions.empty());
@@ -149,8 +149,7 @@ TEST(MdnsNoise, ForeignMessagesAreWellFormedAndNoCamera) {
     ASSERT_EQ(web.problem, "");
     ASSERT_EQ(web.additionals.size(), 2u);
     EXPECT_EQ(web.answers[0].names, (std::vector<std::string>{"Storage._http._tcp.local"}));
-    EXPECT_EQ(officeMessage(3), printerAnnouncement());
-    EXPECT_EQ(officeMessage(9), ippQuery());
+    EXPECT_EQ(officeMessage(9), officeMessage(4));
 }
 
 }  // namespace

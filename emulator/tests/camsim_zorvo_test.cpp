@@ -127,49 +127,32 @@ TEST(OidService, FaultsShapeTheReplies) {
     const Bytes readName = {0, 0, 0, 2, '2', '.', '4', 0};
     const Bytes read4 = cat({0x2d, 0x09}, kOverFirst, readName);
     const Bytes read3 = cat({0x0f}, kOverFirst, readName);
-    {
+    const Bytes retry4 = cat({0x2d, 0x09}, kOverSecond, readName);
+    const Bytes lobby = {'L', 'o', 'b', 'b', 'y', 0};
+    Bytes oversize = plus({0, 0, 0, 0, 0x2d, 0x09}, lobby);
+    oversize.resize(60);
+    const struct {
+        ZorvoFault fault;
+        std::vector<std::pair<Bytes, Bytes>> exchange;  // requests and their replies, in turn
+    } cases[] = {
         // A right digest is refused once; the fresh nonce then works.
-        OidService service(camera(4, ZorvoFault::RefuseFirst), Nonces());
-        EXPECT_EQ(service.answer(read4), plus({0, 0, 0, 1, 0x2d, 0x09}, nonceBytes(0x10)));
-        EXPECT_EQ(service.answer(cat({0x2d, 0x09}, kOverSecond, readName)),
-                  (Bytes{0, 0, 0, 0, 0x2d, 0x09, 'L', 'o', 'b', 'b', 'y', 0}));
-    }
-    {
-        OidService service(camera(4, ZorvoFault::RefuseAlways), Nonces());
-        EXPECT_EQ(service.answer(read4), plus({0, 0, 0, 1, 0x2d, 0x09}, nonceBytes(0x10)));
-        EXPECT_EQ(service.answer(cat({0x2d, 0x09}, kOverSecond, readName)),
-                  plus({0, 0, 0, 1, 0x2d, 0x09}, nonceBytes(0x20)));
-    }
-    {
-        OidService service(camera(4, ZorvoFault::WrongCommand), Nonces());
-        auto reply = service.answer(read4);
-        ASSERT_TRUE(reply && reply->size() == 12);
-        EXPECT_NE((*reply)[4], 0x2d);
-        EXPECT_EQ((*reply)[5], 0x09);
-    }
-    {
-        OidService service(camera(4, ZorvoFault::WrongSeq), Nonces());
-        auto reply = service.answer(read4);
-        ASSERT_TRUE(reply && reply->size() == 12);
-        EXPECT_EQ((*reply)[4], 0x2d);
-        EXPECT_NE((*reply)[5], 0x09);
-    }
-    {
-        OidService service(camera(4, ZorvoFault::ShortRead), Nonces());
-        EXPECT_EQ(service.answer(read4), (Bytes{0, 0, 0, 0, 0x2d, 0x09}));
-        EXPECT_EQ(service.answer(read3), (Bytes{0, 0, 0, 0, 'L', 'o', 'b', 'b', 'y', 0}));
-    }
-    {
-        OidService service(camera(4, ZorvoFault::Oversize), Nonces());
-        Bytes expected = {0, 0, 0, 0, 0x2d, 0x09, 'L', 'o', 'b', 'b', 'y', 0};
-        expected.resize(60);
-        EXPECT_EQ(service.answer(read4), expected);
-        EXPECT_EQ(service.answer(Bytes{0x07})->size(), 8u);  // version and nonce replies keep their size
-    }
-    {
-        OidService service(camera(4, ZorvoFault::Status2), Nonces());
-        EXPECT_EQ(service.answer(read4), (Bytes{0, 0, 0, 2, 0x2d, 0x09}));
-        EXPECT_EQ(service.answer(read3), (Bytes{0, 0, 0, 2}));
+        {ZorvoFault::RefuseFirst,
+         {{read4, plus({0, 0, 0, 1, 0x2d, 0x09}, nonceBytes(0x10))}, {retry4, plus({0, 0, 0, 0, 0x2d, 0x09}, lobby)}}},
+        {ZorvoFault::RefuseAlways,
+         {{read4, plus({0, 0, 0, 1, 0x2d, 0x09}, nonceBytes(0x10))},
+          {retry4, plus({0, 0, 0, 1, 0x2d, 0x09}, nonceBytes(0x20))}}},
+        {ZorvoFault::WrongCommand, {{read4, plus({0, 0, 0, 0, 0x2e, 0x09}, lobby)}}},
+        {ZorvoFault::WrongSeq, {{read4, plus({0, 0, 0, 0, 0x2d, 0x0a}, lobby)}}},
+        {ZorvoFault::ShortRead, {{read4, {0, 0, 0, 0, 0x2d, 0x09}}, {read3, plus({0, 0, 0, 0}, lobby)}}},
+        // Version and nonce replies keep their size.
+        {ZorvoFault::Oversize, {{read4, oversize}, {{0x07}, {0, 0, 0, 0, 0, 0, 0, 4}}}},
+        {ZorvoFault::Status2, {{read4, {0, 0, 0, 2, 0x2d, 0x09}}, {read3, {0, 0, 0, 2}}}},
+    };
+    for (const auto& c : cases) {
+        OidService service(camera(4, c.fault), Nonces());
+        for (const auto& [request, reply] : c.exchange) {
+            EXPECT_EQ(service.answer(request), reply) << "fault " << static_cast<int>(c.fault);
+        }
     }
 }
 
