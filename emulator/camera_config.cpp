@@ -185,36 +185,24 @@ bool parseIpv4(const std::string& text, Ipv4& out) {
 }
 
 CameraConfig parseCameraConfig(std::string_view jsonText) {
-    CameraConfig config;
     json root;
     try {
         root = json::parse(jsonText);
     } catch (const json::exception& e) {
-        config.error = std::string("not valid JSON: ") + e.what();
-        return config;
+        return {{}, std::string("not valid JSON: ") + e.what()};
     }
-    if (!root.is_object()) {
-        config.error = "expected a JSON object with a \"cameras\" array";
-        return config;
-    }
+    if (!root.is_object()) return {{}, "expected a JSON object with a \"cameras\" array"};
     for (const auto& [key, value] : root.items()) {
-        if (key != "cameras") {
-            config.error = key + ": unknown field";
-            return config;
-        }
+        if (key != "cameras") return {{}, key + ": unknown field"};
     }
-    if (!root.contains("cameras") || !root["cameras"].is_array()) {
-        config.error = "cameras: expected an array";
-        return config;
-    }
+    if (!root.contains("cameras") || !root["cameras"].is_array()) return {{}, "cameras: expected an array"};
+    CameraConfig config;
     for (std::size_t i = 0; i < root["cameras"].size(); ++i) {
         try {
             config.cameras.push_back(readCamera(root["cameras"][i]));
         } catch (const Refusal& refusal) {
-            config.cameras.clear();
-            config.error = "cameras[" + std::to_string(i) + "]" + (refusal.key.empty() ? "" : ".") + refusal.key +
-                           ": " + refusal.why;
-            break;
+            const std::string key = refusal.key.empty() ? "" : "." + refusal.key;
+            return {{}, "cameras[" + std::to_string(i) + "]" + key + ": " + refusal.why};
         }
     }
     return config;

@@ -1,21 +1,15 @@
 #include "dns_message.h"
 
+#include <strings.h>
+
 #include <algorithm>
 
 namespace camsim::dns {
 
-namespace {
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool sameLabel(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return lower(x) == lower(y); });
-}
-
-}  // namespace
-
 bool sameName(const Name& a, const Name& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameLabel);
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const std::string& x, const std::string& y) {
+        return x.size() == y.size() && strncasecmp(x.data(), y.data(), x.size()) == 0;  // ASCII: the C locale
+    });
 }
 
 std::optional<std::uint16_t> readU16(std::span<const std::uint8_t> message, std::size_t at) {

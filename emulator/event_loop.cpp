@@ -1,5 +1,7 @@
 #include "event_loop.h"
 
+#include "deadline_wait.h"
+
 #include <poll.h>
 
 #include <algorithm>
@@ -47,21 +49,12 @@ void EventLoop::runDueTimers() {
 EventLoop::End EventLoop::run(Clock::time_point deadline) {
     std::vector<pollfd> fds;
     for (const Watch& w : watches_) fds.push_back({w.fd, POLLIN, 0});
-
     while (!stopped_) {
         runDueTimers();
         if (stopped_) break;
-        auto now = Clock::now();
-        if (now >= deadline) return End::DeadlineReached;
-        auto wakeAt = timers_.empty() ? deadline : std::min(deadline, timers_.begin()->first);
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - now).count();
-        // Round up so the loop does not wake just before its time and spin.
-        int timeoutMs = static_cast<int>(std::clamp<decltype(left)>(left + 1, 0, 60'000));
-        int ready = poll(fds.data(), fds.size(), timeoutMs);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            return End::PollFailed;
-        }
+        if (Clock::now() >= deadline) return End::DeadlineReached;
+        const auto wakeAt = timers_.empty() ? deadline : std::min(deadline, timers_.begin()->first);
+        if (platform::WaitAny(fds.data(), fds.size(), wakeAt) == platform::Waited::Failed) return End::PollFailed;
         for (std::size_t i = 0; i < fds.size() && !stopped_; ++i) {
             if (fds[i].revents != 0) watches_[i].onReadable();
         }

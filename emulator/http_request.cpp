@@ -2,29 +2,15 @@
 
 #include "camera_config.h"
 
+#include <cctype>
+
 namespace camsim::http {
-namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
-}  // namespace
-
 std::string percentDecode(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        int high = text[i] == '%' && i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
-        int low = high >= 0 ? hexValue(text[i + 2]) : -1;
-        if (low >= 0) {
-            out.push_back(static_cast<char>(high << 4 | low));
+        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out.push_back(static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
             i += 2;
         } else {
             out.push_back(text[i]);
@@ -48,7 +34,7 @@ Target parseTarget(std::string_view rawTarget) {
     } else {
         constexpr std::string_view kListHead = "/DPARSE_$O(";
         constexpr std::string_view kListTail = ",L).cmd";
-        if (path.size() > kListHead.size() + kListTail.size() && startsWith(path, kListHead) &&
+        if (path.size() > kListHead.size() + kListTail.size() && path.starts_with(kListHead) &&
             path.ends_with(kListTail)) {
             target.page = Page::List;
             target.oid = path.substr(kListHead.size(), path.size() - kListHead.size() - kListTail.size());
@@ -66,7 +52,7 @@ std::vector<OidWrite> parseSetQuery(std::string_view query) {
 
         const std::size_t equals = argument.find('=');
         const std::string key = percentDecode(argument.substr(0, equals));
-        if (key.size() <= 5 || !(startsWith(key, "OidTB") || startsWith(key, "OidTR"))) continue;
+        if (key.size() <= 5 || !(key.starts_with("OidTB") || key.starts_with("OidTR"))) continue;
         const std::string_view value = equals == std::string_view::npos ? "" : argument.substr(equals + 1);
         writes.push_back({key.substr(5), percentDecode(value)});
     }

@@ -3,7 +3,6 @@
 
 #include "camera_config.h"
 #include "drovik_responder.h"
-#include "drovik_responder_wire.h"
 #include "event_loop.h"
 #include "http_server.h"
 #include "mdns_answer_wire.h"
@@ -33,32 +32,16 @@ using camsim::complain;
 using camsim::kExitRuntime;
 using camsim::kExitUsage;
 
-constexpr std::size_t kMaxUdpPayload = 65507;
-
-// Every camera's replies must fit what it sends them in; false (and says
-// which camera) otherwise.
-bool repliesFit(const std::string& configPath, const std::vector<camsim::Camera>& cameras) {
-    for (std::size_t i = 0; i < cameras.size(); ++i) {
-        std::size_t size = camsim::drovik::buildDiscoveryReply(cameras[i], 1, {}).size();
-        if (size > kMaxUdpPayload) {
-            complain(0, "%s: cameras[%zu]: its discovery reply would be %zu bytes, more than one UDP datagram holds",
-                     configPath.c_str(), i, size);
-            return false;
-        }
-        camsim::mdns::Answer answer = camsim::mdns::buildAnswer(cameras[i]);
-        if (cameras[i].mdns && !answer.ok()) {
-            complain(0, "%s: cameras[%zu]: its mDNS answer cannot be built: %s", configPath.c_str(), i,
-                     answer.error.c_str());
-            return false;
-        }
-    }
-    return true;
-}
-
 int runCameras(const std::string& configPath, double durationS, int signalFd) {
     camsim::CameraConfig config = camsim::loadCameraConfigFile(configPath);
     if (!config.ok()) return complain(kExitUsage, "%s: %s", configPath.c_str(), config.error.c_str());
-    if (!repliesFit(configPath, config.cameras)) return kExitUsage;
+    for (std::size_t i = 0; i < config.cameras.size(); ++i) {
+        const camsim::mdns::Answer answer = camsim::mdns::buildAnswer(config.cameras[i]);
+        if (config.cameras[i].mdns && !answer.ok()) {
+            return complain(kExitUsage, "%s: cameras[%zu]: its mDNS answer cannot be built: %s", configPath.c_str(), i,
+                            answer.error.c_str());
+        }
+    }
     auto local = camsim::localAddresses();
     if (!local) return complain(kExitRuntime, "cannot read the interfaces: %s", std::strerror(errno));
 

@@ -2,9 +2,9 @@
 
 #include "event_loop.h"
 #include "mdns_noise_wire.h"
-#include "multicast_links.h"
 #include "udp.h"
 
+#include "ipv4_interfaces.h"
 #include "links.h"
 #include "owned_fd.h"
 
@@ -26,8 +26,6 @@ constexpr Ipv4 kLimitedBroadcast{255, 255, 255, 255};
 
 constexpr std::size_t kJunkSize = 40;
 
-bool isMulticast(const Ipv4& a) { return a[0] >= 224 && a[0] <= 239; }
-
 // Random bytes that never read as a discovery request (byte 1 is no request
 // code) nor as a camera's reply (the hardware address at byte 6 starts with
 // 0xff, never a maker's OUI), so tests stay deterministic.
@@ -42,7 +40,7 @@ std::vector<std::uint8_t> junk(std::mt19937_64& engine) {
 // Where each datagram of a round leaves: from each sender address out of its
 // link, or else out of every link that suits the destination. Nothing when a
 // sender address is not local.
-std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const LocalAddresses& local) {
+std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options) {
     std::vector<Route> routes;
     for (const Ipv4& from : options.from) {
         in_addr addr;
@@ -56,16 +54,11 @@ std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const
     }
     if (!options.from.empty()) return routes;
 
-    // Without a chosen link the limited broadcast and multicast leave only by
-    // the default route, if any.
-    if (options.to == kLimitedBroadcast) {
-        for (const platform::Link& link : platform::ListLinks()) {
-            if (platform::CanBroadcast(link)) routes.push_back({link.index, {}});
-        }
-    } else if (isMulticast(options.to)) {
-        for (unsigned link : multicastLinks(local)) routes.push_back({link, {}});
-    } else {
-        routes.push_back({0, {}});  // the routing table decides
+    // Without a chosen link the limited broadcast leaves only by the default
+    // route, if any.
+    if (options.to != kLimitedBroadcast) return std::vector<Route>{{0, {}}};  // the routing table decides
+    for (const platform::Link& link : platform::ListLinks()) {
+        if (platform::CanBroadcast(link)) routes.push_back({link.index, {}});
     }
     if (routes.empty()) complain(0, "noise: no suitable link is up; sending nothing");
     return routes;
@@ -74,9 +67,7 @@ std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const
 }  // namespace
 
 int runNoise(const NoiseOptions& options, int signalFd) {
-    auto local = localAddresses();
-    if (!local) return complain(kExitRuntime, "noise: cannot read the interfaces: %s", std::strerror(errno));
-    auto routes = noiseRoutes(options, *local);
+    auto routes = noiseRoutes(options);
     if (!routes) return kExitUsage;
 
     // Like any mDNS host, the noise host does not hear its own datagrams. Its

@@ -2,11 +2,12 @@
 
 #include "event_loop.h"
 
+#include "deadline_wait.h"
+
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -19,6 +20,25 @@ constexpr int kBatch = 64;                    // datagrams handled per wake-up
 constexpr std::size_t kReadSize = 9000 - 28;  // the largest multicast DNS message; any request is shorter
 // How long one reply may wait for room in the send queue before it is given up.
 constexpr std::chrono::seconds kSendPatience{2};
+
+// A datagram's header for sendmsg and recvmsg: its peer, its bytes, and room
+// for one IP_PKTINFO control message. Points into itself, so it stays put.
+struct Message {
+    Message(const void* data, std::size_t size) : iov{const_cast<void*>(data), size} {
+        msg.msg_name = &peer;
+        msg.msg_namelen = sizeof(peer);
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof(control);
+    }
+    Message(const Message&) = delete;
+
+    sockaddr_in peer{};
+    iovec iov;
+    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr msg{};
+};
 
 }  // namespace
 
@@ -61,28 +81,19 @@ platform::OwnedFd openUdp(const Ipv4& addr, std::uint16_t port, const SocketOpti
 void receiveWaiting(int fd, const char* what, const Take& take) {
     for (int i = 0; i < kBatch; ++i) {
         std::array<std::uint8_t, kReadSize> buffer;
-        sockaddr_in from{};
-        iovec iov{buffer.data(), buffer.size()};
-        alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof(from);
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof(control);
-        const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
+        Message m(buffer.data(), buffer.size());
+        const ssize_t n = ::recvmsg(fd, &m.msg, MSG_DONTWAIT);
         if (n < 0) {
             if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
                 complain(0, "%s socket read failed: %s", what, std::strerror(errno));
             }
             return;
         }
-        if (msg.msg_flags & MSG_TRUNC) continue;
+        if (m.msg.msg_flags & MSG_TRUNC) continue;
         Arrival arrival;
-        std::memcpy(arrival.from.data(), &from.sin_addr.s_addr, arrival.from.size());
-        arrival.fromPort = ntohs(from.sin_port);
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        std::memcpy(arrival.from.data(), &m.peer.sin_addr.s_addr, arrival.from.size());
+        arrival.fromPort = ntohs(m.peer.sin_port);
+        for (cmsghdr* c = CMSG_FIRSTHDR(&m.msg); c; c = CMSG_NXTHDR(&m.msg, c)) {
             if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
                 in_pktinfo info;
                 std::memcpy(&info, CMSG_DATA(c), sizeof(info));
@@ -95,20 +106,9 @@ void receiveWaiting(int fd, const char* what, const Take& take) {
 
 SendResult sendDatagram(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes,
                         std::chrono::steady_clock::time_point deadline) {
-    sockaddr_in dst = socketAddress(to.addr, to.port);
-
-    iovec iov{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
-
-    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-    msghdr msg{};
-    msg.msg_name = &dst;
-    msg.msg_namelen = sizeof(dst);
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof(control);
-
-    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
+    Message m(bytes.data(), bytes.size());
+    m.peer = socketAddress(to.addr, to.port);
+    cmsghdr* cmsg = CMSG_FIRSTHDR(&m.msg);
     cmsg->cmsg_level = IPPROTO_IP;
     cmsg->cmsg_type = IP_PKTINFO;
     cmsg->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
@@ -118,18 +118,14 @@ SendResult sendDatagram(int fd, const Destination& to, const Route& route, std::
     std::memcpy(CMSG_DATA(cmsg), &info, sizeof(info));
 
     for (;;) {
-        if (sendmsg(fd, &msg, MSG_DONTWAIT) >= 0) return SendResult::Sent;
+        if (sendmsg(fd, &m.msg, MSG_DONTWAIT) >= 0) return SendResult::Sent;
         if (errno == EINTR) continue;
         if (errno != ENOBUFS && errno != EAGAIN && errno != EWOULDBLOCK) return SendResult::Failed;
-
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return SendResult::TimedOut;
+        if (std::chrono::steady_clock::now() >= deadline) return SendResult::TimedOut;
         // EAGAIN: the socket's send buffer is full and POLLOUT marks when it
         // drains. ENOBUFS (a full device queue) has no event of its own, so
         // POLLOUT returns at once and the loop retries until the deadline.
-        pollfd pfd{fd, POLLOUT, 0};
-        int timeoutMs = static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count() + 1, 60'000));
-        if (poll(&pfd, 1, timeoutMs) < 0 && errno != EINTR) return SendResult::Failed;
+        if (platform::WaitReadable(fd, deadline, POLLOUT) == platform::Waited::Failed) return SendResult::Failed;
     }
 }
 

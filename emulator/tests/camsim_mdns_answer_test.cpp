@@ -151,32 +151,5 @@ TEST(MdnsAnswer, NamesAndTextsThatDnsCannotCarryAreRefused) {
     EXPECT_NE(answer.error.find("8972"), std::string::npos) << answer.error;
 }
 
-TEST(MdnsServiceText, DefaultInstanceAndTxtStrings) {
-    Camera cam;
-    cam.name = "Lobby";
-    cam.hwAddr = {0x02, 0xE5, 0xA1, 0xC0, 0xFF, 0xEE};
-    cam.ip = {192, 168, 1, 20};
-    cam.subnet = {255, 255, 255, 0};
-    cam.gateway = {192, 168, 1, 1};
-    cam.productName = "ZC-100";
-    cam.productCode = "3c";
-    cam.dhcp = 2;  // any nonzero value is "enabled"
-    EXPECT_EQ(instanceLabel(cam), "Lobby-02e5a1c0ffee");
-    EXPECT_EQ(txtStrings(cam), (std::vector<std::string>{
-                                   "server name=Lobby", "ip addr=192.168.1.20", "subnet=255.255.255.0",
-                                   "gateway=192.168.1.1", "product name=ZC-100", "dhcp=enabled",
-                                   "product code=3c", "hw addr=02e5a1c0ffee"}));
-
-    cam.productCode.reset();
-    cam.dhcp = 0;
-    auto strings = txtStrings(cam);
-    EXPECT_EQ(strings[5], "dhcp=disabled");
-    EXPECT_EQ(strings.size(), 7u);  // no product code string
-    EXPECT_EQ(strings.back(), "hw addr=02e5a1c0ffee");
-
-    cam.txt = std::vector<std::string>{"server name", "hw addr=0A0b0c0d0e0f", ""};
-    EXPECT_EQ(txtStrings(cam), *cam.txt);
-}
-
 }  // namespace
 }  // namespace camsim::mdns
