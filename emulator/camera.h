@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,10 +25,10 @@ inline std::string dotted(const Ipv4& a) {
 }
 
 // Lower-case hexadecimal pairs joined by `separator`.
-inline std::string hwText(const HwAddr& hw, const char* separator = ":") {
+inline std::string hexText(std::span<const std::uint8_t> bytes, const char* separator = "") {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string out;
-    for (std::uint8_t b : hw) {
+    for (std::uint8_t b : bytes) {
         if (!out.empty()) out += separator;
         out += {kHex[b >> 4], kHex[b & 0x0F]};
     }

@@ -1,5 +1,7 @@
 #include "camera_credentials.h"
 
+#include "camera.h"
+
 #include <openssl/evp.h>
 
 #include <array>
@@ -9,13 +11,7 @@
 namespace camsim {
 
 std::optional<Digest> credentialsDigest(const Nonce& nonce, std::string_view password) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string text;
-    for (std::uint8_t b : nonce) {
-        text += kHex[b >> 4];
-        text += kHex[b & 0x0F];
-    }
-    text += ":root:";
+    std::string text = hexText(nonce) + ":root:";
     for (char c : password) text += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 
     Digest digest{};

@@ -52,7 +52,7 @@ void DrovikResponder::answerAssignment(const drovik::AssignRequest& request, con
                  });
         if (outcome.applied) {
             // Told on stdout like the web server's writes.
-            say("assign " + hwText(cam.hwAddr) + " dhcp=" + std::to_string(cam.dhcp) +
+            say("assign " + hexText(cam.hwAddr, ":") + " dhcp=" + std::to_string(cam.dhcp) +
                 " reboot=" + (request.reboot ? "1" : "0") + " ip=" + dotted(cam.ip));
             if (onApplied_) onApplied_(i);
         }

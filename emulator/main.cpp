@@ -121,12 +121,9 @@ int runCameras(const std::string& configPath, double durationS, int signalFd) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Plays Zorvo cameras on the local network for tests and benchmarks: the broadcast discovery\n"
-                 "and assignment on UDP 43282, mDNS on 5353, and (cameras with \"zorvo\": true) the OID\n"
-                 "protocol on UDP 35777 of the camera's own address, and (\"http\": true) get.oid, set.oid and\n"
-                 "the list commands over HTTP on that address and its httpPort; it logs each web request\n"
-                 "and OID write to stdout.\n"
-                 "Prints \"ready\" once it listens; stops on SIGTERM, SIGINT, SIGHUP or after --duration-s."};
+    CLI::App app{"Plays the Zorvo cameras of --config for tests, benchmarks and the demo, logging each web request,\n"
+                 "OID write and assignment to stdout. Prints \"ready\" once it listens; stops on SIGTERM, SIGINT,\n"
+                 "SIGHUP or after --duration-s."};
 
     std::string configPath;
     double durationS = 600;
@@ -148,13 +145,9 @@ int main(int argc, char** argv) {
         ->required()
         ->check(CLI::Range(1, 1'000'000));
     noiseCommand->add_option("--to", noiseTo, "destination IPv4 address (default 255.255.255.255)");
-    noiseCommand->add_flag("--mdns", noise.mdns,
-                           "send other hosts' well-formed mDNS (TXT updates, printers' and a web server's "
-                           "answers, a query for IPP printers, by turns) from the destination port instead of junk");
+    noiseCommand->add_flag("--mdns", noise.mdns, "send an office's mDNS, from the destination port, instead of junk");
     std::vector<std::string> noiseFrom;
-    noiseCommand->add_option("--from", noiseFrom,
-                             "sender address, local; repeat for several: each round sends one datagram "
-                             "from each, out of its link");
+    noiseCommand->add_option("--from", noiseFrom, "local sender address; each round sends one datagram from each");
 
     try {
         app.parse(argc, argv);

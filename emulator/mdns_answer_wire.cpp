@@ -34,7 +34,7 @@ bool asksForWebService(std::span<const std::uint8_t> datagram) {
 }
 
 std::string instanceLabel(const Camera& cam) {
-    return cam.name + "-" + hwText(cam.hwAddr, "");
+    return cam.name + "-" + hexText(cam.hwAddr);
 }
 
 std::vector<std::string> txtStrings(const Camera& cam) {
@@ -48,7 +48,7 @@ std::vector<std::string> txtStrings(const Camera& cam) {
         cam.dhcp != 0 ? "dhcp=enabled" : "dhcp=disabled",
     };
     if (cam.productCode) out.push_back("product code=" + *cam.productCode);
-    out.push_back("hw addr=" + hwText(cam.hwAddr, ""));
+    out.push_back("hw addr=" + hexText(cam.hwAddr));
     return out;
 }
 namespace {

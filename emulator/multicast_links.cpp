@@ -9,16 +9,11 @@ namespace camsim {
 
 std::optional<LocalAddresses> localAddresses() {
     // A host may play hundreds of cameras, each on an address of its own.
-    LocalAddresses list(256);
-    for (;;) {
-        const int n = platform::ListIpv4Interfaces(list.data(), static_cast<int>(list.size()));
-        if (n < 0) return std::nullopt;
-        if (static_cast<std::size_t>(n) < list.size()) {
-            list.resize(static_cast<std::size_t>(n));
-            return list;
-        }
-        list.resize(list.size() * 4);
-    }
+    LocalAddresses list(8192);
+    const int n = platform::ListIpv4Interfaces(list.data(), static_cast<int>(list.size()));
+    if (n < 0) return std::nullopt;
+    list.resize(static_cast<std::size_t>(n));
+    return list;
 }
 
 bool isLocal(const LocalAddresses& local, const Ipv4& addr) {

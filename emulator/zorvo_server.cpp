@@ -10,7 +10,7 @@
 namespace camsim {
 
 ZorvoServer::ZorvoServer(Camera& cam)
-    : cam_(cam), name_(cam.name), ip_(cam.ip), service_(cam, [this] { return nonces_.next(); }) {
+    : cam_(cam), ip_(cam.ip), service_(cam, [this] { return nonces_.next(); }) {
     service_.onWrite([this, &cam](const std::string& oid, const std::string& value) {
         http::applyOidWrite(cam, {oid, value});
         say("set " + dotted(ip_) + " " + oid + "=" + value);
@@ -37,7 +37,7 @@ void ZorvoServer::onReadable() {
         // From the camera's own address, as a camera answers: a bare control
         // message would let the kernel pick the host's first address instead.
         if (auto reply = service_.answer(datagram)) {
-            sendReply(fd_.get(), {arrival.from, arrival.fromPort}, Route{0, ip_}, *reply, "OID reply", name_);
+            sendReply(fd_.get(), {arrival.from, arrival.fromPort}, Route{0, ip_}, *reply, "OID reply", cam_.name);
         }
     });
 }

@@ -36,7 +36,6 @@ public:
 
 private:
     const Camera& cam_;
-    std::string name_;
     Ipv4 ip_;
     NonceSource nonces_;
     zorvo::OidService service_;
