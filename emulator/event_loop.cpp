@@ -46,20 +46,20 @@ void EventLoop::runDueTimers() {
     }
 }
 
-EventLoop::End EventLoop::run(Clock::time_point deadline) {
+bool EventLoop::run(Clock::time_point deadline) {
     std::vector<pollfd> fds;
     for (const Watch& w : watches_) fds.push_back({w.fd, POLLIN, 0});
     while (!stopped_) {
         runDueTimers();
         if (stopped_) break;
-        if (Clock::now() >= deadline) return End::DeadlineReached;
+        if (Clock::now() >= deadline) return true;
         const auto wakeAt = timers_.empty() ? deadline : std::min(deadline, timers_.begin()->first);
-        if (platform::WaitAny(fds.data(), fds.size(), wakeAt) == platform::Waited::Failed) return End::PollFailed;
+        if (platform::WaitAny(fds.data(), fds.size(), wakeAt) == platform::Waited::Failed) return false;
         for (std::size_t i = 0; i < fds.size() && !stopped_; ++i) {
             if (fds[i].revents != 0) watches_[i].onReadable();
         }
     }
-    return End::Stopped;
+    return true;
 }
 
 }  // namespace camsim

@@ -25,7 +25,6 @@ public:
     using Clock = std::chrono::steady_clock;
     using Handler = std::function<void()>;
 
-    enum class End { Stopped, DeadlineReached, PollFailed };
 
     // Calls onReadable whenever fd has data (or an error) waiting.
     void watch(int fd, Handler onReadable);
@@ -39,7 +38,8 @@ public:
     // from a handler.
     void at(Clock::time_point when, Handler onDue);
 
-    End run(Clock::time_point deadline);
+    // Runs until stop() or the deadline; false when poll fails (errno tells why).
+    bool run(Clock::time_point deadline);
 
     // Makes run() return after the current handler.
     void stop() { stopped_ = true; }

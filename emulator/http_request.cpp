@@ -5,6 +5,7 @@
 #include <cctype>
 
 namespace camsim::http {
+
 std::string percentDecode(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -112,7 +112,7 @@ int runCameras(const std::string& configPath, double durationS, int signalFd) {
     camsim::say("ready");
     auto duration = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(durationS));
-    if (loop.run(std::chrono::steady_clock::now() + duration) == camsim::EventLoop::End::PollFailed) {
+    if (!loop.run(std::chrono::steady_clock::now() + duration)) {
         return complain(kExitRuntime, "poll failed: %s", std::strerror(errno));
     }
     return 0;

@@ -28,14 +28,12 @@ bool asksForWebService(std::span<const std::uint8_t> datagram) {
         auto plainClass = static_cast<std::uint16_t>(*cls & ~dns::kClassTopBit);
         bool classFits = plainClass == dns::kClassIn || plainClass == dns::kClassAny;
         bool typeFits = *type == dns::kTypePtr || *type == dns::kTypeAny;
-        if (classFits && typeFits && dns::sameName(name->name, webServiceName())) return true;
+        if (classFits && typeFits && dns::sameName(name->name, kWebService)) return true;
     }
     return false;
 }
 
-std::string instanceLabel(const Camera& cam) {
-    return cam.name + "-" + hexText(cam.hwAddr);
-}
+namespace {
 
 std::vector<std::string> txtStrings(const Camera& cam) {
     if (cam.txt) return *cam.txt;
@@ -51,7 +49,6 @@ std::vector<std::string> txtStrings(const Camera& cam) {
     out.push_back("hw addr=" + hexText(cam.hwAddr));
     return out;
 }
-namespace {
 
 constexpr std::uint16_t kDefaultHttpPort = 80;
 constexpr std::uint16_t kCacheFlushIn = dns::kClassTopBit | dns::kClassIn;
@@ -71,8 +68,8 @@ std::array<std::uint8_t, 16> linkLocalIpv6(const HwAddr& hw) {
 }  // namespace
 
 Answer buildAnswer(const Camera& cam) {
-    const std::string instance = instanceLabel(cam);
-    const dns::Name& service = webServiceName();
+    const std::string instance = cam.name + "-" + hexText(cam.hwAddr);
+    const dns::Name& service = kWebService;
     dns::Name serviceInstance{instance};
     serviceInstance.insert(serviceInstance.end(), service.begin(), service.end());
     const dns::Name host{instance, "local"};

@@ -1,7 +1,6 @@
 #include "zorvo_server.h"
 
 #include "event_loop.h"
-#include "http_request.h"
 #include "udp.h"
 
 #include <fcntl.h>
@@ -11,8 +10,7 @@ namespace camsim {
 
 ZorvoServer::ZorvoServer(Camera& cam)
     : cam_(cam), ip_(cam.ip), service_(cam, [this] { return nonces_.next(); }) {
-    service_.onWrite([this, &cam](const std::string& oid, const std::string& value) {
-        http::applyOidWrite(cam, {oid, value});
+    service_.onWrite([this](const std::string& oid, const std::string& value) {
         say("set " + dotted(ip_) + " " + oid + "=" + value);
     });
 }

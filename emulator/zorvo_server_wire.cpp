@@ -1,5 +1,7 @@
 #include "zorvo_server_wire.h"
 
+#include "http_request.h"
+
 #include <algorithm>
 
 namespace camsim::zorvo {
@@ -55,13 +57,8 @@ Bytes head(std::uint32_t status, std::optional<std::array<std::uint8_t, 2>> echo
 
 }  // namespace
 
-OidService::OidService(const Camera& cam, NonceFn freshNonce)
-    : version_(cam.zorvoVersion),
-      fault_(cam.zorvoFault),
-      password_(cam.password),
-      oids_(cam.oids),
-      freshNonce_(std::move(freshNonce)),
-      nonce_(freshNonce_()) {}
+OidService::OidService(Camera& cam, NonceFn freshNonce)
+    : cam_(cam), freshNonce_(std::move(freshNonce)), nonce_(freshNonce_()) {}
 
 std::optional<Bytes> OidService::answer(std::span<const std::uint8_t> request) {
     if (request.empty()) return std::nullopt;
@@ -74,7 +71,7 @@ std::optional<Bytes> OidService::answer(std::span<const std::uint8_t> request) {
     case kVersion3:
     case kVersion4: {
         Bytes out = head(kStatusDone, echoes);
-        put32(out, static_cast<std::uint32_t>(version_));
+        put32(out, static_cast<std::uint32_t>(cam_.zorvoVersion));
         return out;
     }
     case kNonce3:
@@ -93,6 +90,7 @@ std::optional<Bytes> OidService::answer(std::span<const std::uint8_t> request) {
 }
 
 std::optional<Bytes> OidService::answerOid(std::span<const std::uint8_t> request, bool gen4) {
+    const ZorvoFault fault = cam_.zorvoFault;
     const std::size_t digestAt = gen4 ? 2 : 1;
     const std::size_t operationAt = digestAt + 16;
     const std::size_t textAt = operationAt + 4;
@@ -105,20 +103,20 @@ std::optional<Bytes> OidService::answerOid(std::span<const std::uint8_t> request
     std::optional<std::array<std::uint8_t, 2>> echoes;
     if (gen4) {
         echoes = {request[0], request[1]};
-        if (fault_ == ZorvoFault::WrongCommand) ++(*echoes)[0];
-        if (fault_ == ZorvoFault::WrongSeq) ++(*echoes)[1];
+        if (fault == ZorvoFault::WrongCommand) ++(*echoes)[0];
+        if (fault == ZorvoFault::WrongSeq) ++(*echoes)[1];
     }
     auto finish = [&](Bytes out) {
-        if (fault_ == ZorvoFault::Oversize) out.resize(kOversizeReply);
+        if (fault == ZorvoFault::Oversize) out.resize(kOversizeReply);
         return out;
     };
 
-    if (fault_ == ZorvoFault::Status2) return finish(head(kStatusFailed, echoes));
+    if (fault == ZorvoFault::Status2) return finish(head(kStatusFailed, echoes));
 
-    bool refuse = fault_ == ZorvoFault::RefuseAlways || (fault_ == ZorvoFault::RefuseFirst && !refusedOnce_);
+    bool refuse = fault == ZorvoFault::RefuseAlways || (fault == ZorvoFault::RefuseFirst && !refusedOnce_);
     refusedOnce_ = true;
     if (!refuse) {
-        std::optional<Digest> expected = credentialsDigest(nonce_, password_);
+        std::optional<Digest> expected = credentialsDigest(nonce_, cam_.password);
         refuse = !expected || !std::equal(expected->begin(), expected->end(), request.begin() + digestAt);
     }
     if (refuse) {
@@ -129,15 +127,15 @@ std::optional<Bytes> OidService::answerOid(std::span<const std::uint8_t> request
     }
 
     if (write) {
-        oids_[args[0]] = args[1];
+        http::applyOidWrite(cam_, {args[0], args[1]});
         if (onWrite_) onWrite_(args[0], args[1]);
         return finish(head(kStatusDone, echoes));
     }
     if (operation != kOpRead) return finish(head(kStatusFailed, echoes));
-    auto it = oids_.find(args[0]);
-    if (it == oids_.end()) return finish(head(kStatusFailed, echoes));
+    auto it = cam_.oids.find(args[0]);
+    if (it == cam_.oids.end()) return finish(head(kStatusFailed, echoes));
     Bytes out = head(kStatusDone, echoes);
-    if (gen4 && fault_ == ZorvoFault::ShortRead) return finish(out);
+    if (gen4 && fault == ZorvoFault::ShortRead) return finish(out);
     out.insert(out.end(), it->second.begin(), it->second.end());
     out.push_back(0);
     return finish(out);

@@ -43,8 +43,9 @@ public:
     // Told of every write the camera takes.
     using WriteFn = std::function<void(const std::string& oid, const std::string& value)>;
 
-    // Draws the first nonce from freshNonce.
-    OidService(const Camera& cam, NonceFn freshNonce);
+    // Serves the OID table of `cam`, which the camera's web server shares,
+    // and writes into it. Draws the first nonce from freshNonce.
+    OidService(Camera& cam, NonceFn freshNonce);
 
     // The reply to one request, or nothing: malformed requests and those a
     // fault keeps the camera silent on go unanswered.
@@ -56,10 +57,7 @@ public:
 private:
     std::optional<std::vector<std::uint8_t>> answerOid(std::span<const std::uint8_t> request, bool gen4);
 
-    std::int32_t version_;
-    ZorvoFault fault_;
-    std::string password_;
-    std::map<std::string, std::string> oids_;
+    Camera& cam_;
     NonceFn freshNonce_;
     WriteFn onWrite_;
     Nonce nonce_;

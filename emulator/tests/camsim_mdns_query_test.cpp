@@ -24,50 +24,54 @@ const Bytes kPcQuery = {
     0x00, 0x01,  // IN
 };
 
-Bytes withBytes(Bytes b, std::size_t at, std::initializer_list<std::uint8_t> values) {
+Bytes withBytes(Bytes b, std::size_t at, const Bytes& values) {
     for (std::uint8_t v : values) b.at(at++) = v;
     return b;
 }
 
-TEST(MdnsQuery, ThePcQueryAndItsVariantsAreAnswered) {
-    EXPECT_TRUE(asksForWebService(kPcQuery));
-    EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 30, {0x00, 0xff})));  // type ANY
-    EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 32, {0x80, 0x01})));  // unicast answer asked for
-    EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 32, {0x00, 0xff})));  // class ANY
-    EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 13, {'_', 'H', 'T', 'T', 'P'})));  // case does not matter
-    EXPECT_TRUE(asksForWebService(withBytes(kPcQuery, 0, {0x12, 0x34})));  // any ID
+// The PC's query with a few bytes changed: which variants a camera answers.
+TEST(MdnsQuery, OnlyQueriesForTheWebServiceAreAnswered) {
+    const struct {
+        std::size_t at;
+        Bytes bytes;
+        bool answered;
+    } variants[] = {
+        {0, {0x00, 0x00}, true},                   // the query as the PC sends it
+        {30, {0x00, 0xff}, true},                  // type ANY
+        {32, {0x80, 0x01}, true},                  // unicast answer asked for
+        {32, {0x00, 0xff}, true},                  // class ANY
+        {13, {'_', 'H', 'T', 'T', 'P'}, true},     // case does not matter
+        {0, {0x12, 0x34}, true},                   // any ID
+        {30, {0x00, 0x01}, false},                 // A
+        {30, {0x00, 0x21}, false},                 // SRV
+        {32, {0x00, 0x03}, false},                 // class CH
+        {19, {'_', 'u', 'd', 'p'}, false},
+        {2, {0x84, 0x00}, false},                  // QR set
+        {2, {0x80, 0x00}, false},
+        {2, {0x28, 0x00}, false},                  // opcode 5 (update)
+        {4, {0x00, 0x00}, false},                  // no question
+    };
+    for (const auto& v : variants) {
+        EXPECT_EQ(asksForWebService(withBytes(kPcQuery, v.at, v.bytes)), v.answered) << ::testing::PrintToString(v.bytes) << " at " << v.at;
+    }
 
     Bytes trailing = kPcQuery;  // a known-answer record after the question is no reason to stay quiet
     trailing.insert(trailing.end(), {0xc0, 0x0c, 0x00, 0x0c, 0x00, 0x01});
     EXPECT_TRUE(asksForWebService(trailing));
-}
-
-TEST(MdnsQuery, OtherQuestionsAreNotAnswered) {
-    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 30, {0x00, 0x01})));  // A
-    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 30, {0x00, 0x21})));  // SRV
-    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 32, {0x00, 0x03})));  // class CH
-    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 19, {'_', 'u', 'd', 'p'})));
-    EXPECT_FALSE(asksForWebService(officeMessage(4)));
 
     // _http._tcp.local.example: same start, longer name.
     Bytes longer = {0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
                     5, '_', 'h', 't', 't', 'p', 4, '_', 't', 'c', 'p', 5, 'l', 'o', 'c', 'a', 'l',
                     7, 'e', 'x', 'a', 'm', 'p', 'l', 'e', 0, 0x00, 0x0c, 0x00, 0x01};
     EXPECT_FALSE(asksForWebService(longer));
-}
 
-TEST(MdnsQuery, ResponsesAndOtherOpcodesAreNotAnswered) {
-    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 2, {0x84, 0x00})));  // QR set
-    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 2, {0x80, 0x00})));
-    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 2, {0x28, 0x00})));  // opcode 5 (update)
-    EXPECT_FALSE(asksForWebService(withBytes(kPcQuery, 4, {0x00, 0x00})));  // no question
-
-    // Every camera hears the others' answers and the LAN's announcements.
+    // Every camera hears the others' answers and the LAN's announcements and queries.
     Camera cam;
     cam.name = "Lobby";
     cam.hwAddr = {0x02, 0xe5, 0xa1, 0x00, 0x00, 0x01};
     EXPECT_FALSE(asksForWebService(buildAnswer(cam).bytes));
     EXPECT_FALSE(asksForWebService(officeMessage(3)));
+    EXPECT_FALSE(asksForWebService(officeMessage(4)));
 }
 
 TEST(MdnsQuery, CompressedQuestionNameIsFollowed) {

@@ -18,34 +18,28 @@ using Bytes = std::vector<std::uint8_t>;
 using camsim::testing::md5;
 
 // Nonces the service draws, in order: 00..0f, 10..1f, 20..2f, ...
-class Nonces {
-public:
-    Nonce operator()() {
+OidService::NonceFn Nonces() {
+    return [drawn = 0]() mutable {
         Nonce n;
-        for (std::size_t i = 0; i < n.size(); ++i) n[i] = static_cast<std::uint8_t>(drawn_ * 16 + i);
-        ++drawn_;
+        for (std::size_t i = 0; i < n.size(); ++i) n[i] = static_cast<std::uint8_t>(drawn * 16 + static_cast<int>(i));
+        ++drawn;
         return n;
-    }
+    };
+}
 
-private:
-    unsigned drawn_ = 0;
-};
-
-Bytes cat(Bytes head, const std::array<std::uint8_t, 16>& middle, const Bytes& tail) {
-    head.insert(head.end(), middle.begin(), middle.end());
+Bytes plus(Bytes head, const Bytes& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
     return head;
+}
+
+Bytes cat(const Bytes& head, const std::array<std::uint8_t, 16>& middle, const Bytes& tail) {
+    return plus(plus(head, Bytes(middle.begin(), middle.end())), tail);
 }
 
 Bytes nonceBytes(std::uint8_t first) {
     Bytes out;
     for (std::uint8_t i = 0; i < 16; ++i) out.push_back(static_cast<std::uint8_t>(first + i));
     return out;
-}
-
-Bytes plus(Bytes head, const Bytes& tail) {
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
 }
 
 Camera camera(std::int32_t version, ZorvoFault fault = ZorvoFault::None) {
@@ -64,7 +58,8 @@ const auto kOverSecond = md5("101112131415161718191a1b1c1d1e1f:root:QIVNEP");
 const auto kOverThird = md5("202122232425262728292a2b2c2d2e2f:root:QIVNEP");
 
 TEST(OidService, Generation3ExchangeWithRefusalReadAndWrite) {
-    OidService service(camera(3), Nonces());
+    Camera cam = camera(3);
+    OidService service(cam, Nonces());
     EXPECT_EQ(service.answer(Bytes{0x07}), (Bytes{0, 0, 0, 0, 0, 0, 0, 3}));
     EXPECT_EQ(service.answer(Bytes{0x10}), plus({0, 0, 0, 0}, nonceBytes(0x10)));
 
@@ -108,7 +103,8 @@ TEST(OidService, Generation4ExchangeEchoesCommandAndSequence) {
 }
 
 TEST(OidService, MalformedRequestsGetNoReply) {
-    OidService service(camera(4), Nonces());
+    Camera cam = camera(4);
+    OidService service(cam, Nonces());
     const Bytes requests[] = {
         {},
         {0x25},                                          // generation 4 without its sequence byte
@@ -149,7 +145,8 @@ TEST(OidService, FaultsShapeTheReplies) {
         {ZorvoFault::Status2, {{read4, {0, 0, 0, 2, 0x2d, 0x09}}, {read3, {0, 0, 0, 2}}}},
     };
     for (const auto& c : cases) {
-        OidService service(camera(4, c.fault), Nonces());
+        Camera cam = camera(4, c.fault);
+        OidService service(cam, Nonces());
         for (const auto& [request, reply] : c.exchange) {
             EXPECT_EQ(service.answer(request), reply) << "fault " << static_cast<int>(c.fault);
         }
