@@ -18,14 +18,14 @@ using HwAddr = std::array<std::uint8_t, 6>;
 using Ipv4 = std::array<std::uint8_t, 4>;
 
 // Dotted-decimal text, for logs and the cameras' own texts.
-inline std::string dotted(const Ipv4& a) {
+inline std::string Dotted(const Ipv4& a) {
     char buf[16];
     std::snprintf(buf, sizeof(buf), "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
     return buf;
 }
 
 // Lower-case hexadecimal pairs joined by `separator`.
-inline std::string hexText(std::span<const std::uint8_t> bytes, const char* separator = "") {
+inline std::string HexText(std::span<const std::uint8_t> bytes, const char* separator = "") {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string out;
     for (std::uint8_t b : bytes) {

@@ -10,8 +10,8 @@
 
 namespace camsim {
 
-std::optional<Digest> credentialsDigest(const Nonce& nonce, std::string_view password) {
-    std::string text = hexText(nonce) + ":root:";
+std::optional<Digest> CredentialsDigest(const Nonce& nonce, std::string_view password) {
+    std::string text = HexText(nonce) + ":root:";
     for (char c : password) text += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 
     Digest digest{};
@@ -23,7 +23,7 @@ std::optional<Digest> credentialsDigest(const Nonce& nonce, std::string_view pas
     return digest;
 }
 
-Nonce NonceSource::next() {
+Nonce NonceSource::Next() {
     Nonce nonce{};
     for (std::size_t i = 0; i < nonce.size(); i += sizeof(std::random_device::result_type)) {
         const std::random_device::result_type word = device_();

@@ -30,19 +30,19 @@ public:
     DrovikResponder& operator=(const DrovikResponder&) = delete;
 
     // Creates and binds the socket. On failure returns false and says why.
-    bool open(std::string& error);
-    int fd() const { return fd_.get(); }
+    bool Open(std::string& error);
+    int Fd() const { return fd_.get(); }
 
     // Answers the requests waiting on the socket.
-    void onReadable();
+    void OnReadable();
 
     // Told the index of each camera that took an assignment.
-    void onApplied(std::function<void(std::size_t camera)> told) { onApplied_ = std::move(told); }
+    void OnApplied(std::function<void(std::size_t camera)> told) { onApplied_ = std::move(told); }
 
 private:
-    void answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex);
-    void answerAssignment(const drovik::AssignRequest& request, const Ipv4& from, unsigned ifindex);
-    Route routeFor(const Camera& cam, unsigned ifindex) const;
+    void Answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex);
+    void AnswerAssignment(const drovik::AssignRequest& request, const Ipv4& from, unsigned ifindex);
+    Route RouteFor(const Camera& cam, unsigned ifindex) const;
 
     std::vector<Camera>& cameras_;
     LocalAddresses local_;

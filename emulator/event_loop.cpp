@@ -11,7 +11,7 @@
 
 namespace camsim {
 
-int complain(int code, const char* format, ...) {
+int Complain(int code, const char* format, ...) {
     std::va_list args;
     va_start(args, format);
     std::fputs("vantrel-camsim: ", stderr);
@@ -21,22 +21,22 @@ int complain(int code, const char* format, ...) {
     return code;
 }
 
-void say(const std::string& line) {
+void Say(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 
-void EventLoop::watch(int fd, Handler onReadable) {
+void EventLoop::Watch(int fd, Handler onReadable) {
     watches_.push_back({fd, std::move(onReadable)});
 }
 
-void EventLoop::at(Clock::time_point when, Handler onDue) {
+void EventLoop::At(Clock::time_point when, Handler onDue) {
     // A multimap keeps equal keys in insertion order.
     timers_.emplace(when, std::move(onDue));
 }
 
-void EventLoop::runDueTimers() {
+void EventLoop::RunDueTimers() {
     const auto now = Clock::now();
     // Only timers due now: one that a handler sets for now runs on the next turn.
     while (!stopped_ && !timers_.empty() && timers_.begin()->first <= now) {
@@ -46,11 +46,11 @@ void EventLoop::runDueTimers() {
     }
 }
 
-bool EventLoop::run(Clock::time_point deadline) {
+bool EventLoop::Run(Clock::time_point deadline) {
     std::vector<pollfd> fds;
-    for (const Watch& w : watches_) fds.push_back({w.fd, POLLIN, 0});
+    for (const Watched& w : watches_) fds.push_back({w.fd, POLLIN, 0});
     while (!stopped_) {
-        runDueTimers();
+        RunDueTimers();
         if (stopped_) break;
         if (Clock::now() >= deadline) return true;
         const auto wakeAt = timers_.empty() ? deadline : std::min(deadline, timers_.begin()->first);

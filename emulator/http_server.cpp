@@ -77,33 +77,33 @@ struct HttpServer::State {
     }
 
     // Lets the library do what is due, then books the next turn it asks for.
-    void run() {
+    void Run() {
         MHD_run(daemon);
         MHD_UNSIGNED_LONG_LONG ms = 0;
-        if (MHD_get_timeout(daemon, &ms) == MHD_YES) wakeAt(Clock::now() + std::chrono::milliseconds(ms));
+        if (MHD_get_timeout(daemon, &ms) == MHD_YES) WakeAt(Clock::now() + std::chrono::milliseconds(ms));
     }
 
-    void wakeAt(Clock::time_point when) {
+    void WakeAt(Clock::time_point when) {
         if (wake && *wake <= when) return;
         wake = when;
-        loop.at(when, [this, when] {
+        loop.At(when, [this, when] {
             if (wake == when) wake.reset();
-            run();
+            Run();
         });
     }
 
     // Holds the request back until `when`. Only from the library's callbacks.
-    void suspendUntil(Request& r, Clock::time_point when) {
+    void SuspendUntil(Request& r, Clock::time_point when) {
         MHD_suspend_connection(r.connection);
         suspended.insert(r.connection);
-        loop.at(when, [this, c = r.connection] {
+        loop.At(when, [this, c = r.connection] {
             suspended.erase(c);
             MHD_resume_connection(c);
-            run();
+            Run();
         });
     }
 
-    bool authorized(MHD_Connection* c, bool& stale) const {
+    bool Authorized(MHD_Connection* c, bool& stale) const {
         if (cam.httpAuth == HttpAuth::Digest) {
             int result = MHD_digest_auth_check2(c, kRealm, kUser, cam.password.c_str(), kNonceLifetimeS,
                                                 MHD_DIGEST_ALG_MD5);
@@ -118,7 +118,7 @@ struct HttpServer::State {
         return ok;
     }
 
-    MHD_Result challenge(MHD_Connection* c, bool stale) const {
+    MHD_Result Challenge(MHD_Connection* c, bool stale) const {
         static const char kBody[] = "<xmp>authorization required</xmp>";
         MHD_Response* response =
             MHD_create_response_from_buffer(sizeof(kBody) - 1, const_cast<char*>(kBody), MHD_RESPMEM_PERSISTENT);
@@ -131,14 +131,14 @@ struct HttpServer::State {
     }
 
     // What the camera answers when nothing goes wrong; set.oid leaves its writes in `writes`.
-    Reply page(const http::Target& target, std::vector<http::OidWrite>& writes) const {
+    Reply Page(const http::Target& target, std::vector<http::OidWrite>& writes) const {
         if (target.page == http::Page::GetOid) {
             auto it = cam.oids.find(target.oid);
             if (it == cam.oids.end()) return {MHD_HTTP_OK, "%Error: no such OID <xmp>unknown OID " + target.oid + "</xmp>"};
             return {MHD_HTTP_OK, "<xmp>" + it->second + "</xmp>"};
         }
         if (target.page == http::Page::SetOid) {
-            writes = http::parseSetQuery(target.query);
+            writes = http::ParseSetQuery(target.query);
             return {MHD_HTTP_OK, "<xmp>OK</xmp>"};
         }
         auto it = cam.httpLists.find(target.oid);
@@ -147,22 +147,22 @@ struct HttpServer::State {
     }
 
     // Decides the reply on the request's first call, then sends it unless a slow fault holds it back.
-    MHD_Result handle(Request& r, const char* method) {
+    MHD_Result Handle(Request& r, const char* method) {
         const HttpFault fault = cam.httpFault;
         if (!r.seen) {
             r.seen = true;
             const auto arrived = Clock::now();
-            say("http " + address + " " + method + " " + r.target);
-            if (fault == HttpFault::Unauthorized) return challenge(r.connection, false);
-            const http::Target target = http::parseTarget(r.target);
+            Say("http " + address + " " + method + " " + r.target);
+            if (fault == HttpFault::Unauthorized) return Challenge(r.connection, false);
+            const http::Target target = http::ParseTarget(r.target);
             bool stale = false;
             if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0) {
                 r.reply = Reply{MHD_HTTP_METHOD_NOT_ALLOWED, "<xmp>GET only</xmp>"};
             } else if (target.page != http::Page::GetOid && target.page != http::Page::Unknown &&
-                       !authorized(r.connection, stale)) {
-                return challenge(r.connection, stale);
+                       !Authorized(r.connection, stale)) {
+                return Challenge(r.connection, stale);
             } else {
-                r.reply = page(target, r.writes);
+                r.reply = Page(target, r.writes);
             }
             std::string& body = r.reply->body;
             if (Is(fault, {HttpFault::Error, HttpFault::Status500})) r.writes.clear();  // refuses: nothing is written
@@ -177,7 +177,7 @@ struct HttpServer::State {
                 }
             }
             if (fault == HttpFault::SlowHeaders) {
-                suspendUntil(r, arrived + kSlowHeaders);
+                SuspendUntil(r, arrived + kSlowHeaders);
                 return MHD_YES;
             }
         }
@@ -185,13 +185,13 @@ struct HttpServer::State {
         MHD_Response* response = nullptr;
         if (Is(fault, {HttpFault::Chunked, HttpFault::NoLength, HttpFault::NoBody})) {
             // Without a size the library chunks the body, unless told to end it by closing.
-            response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 1024, &bodyPart, &r, nullptr);
+            response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 1024, &BodyPart, &r, nullptr);
             if (response && fault != HttpFault::Chunked) {
                 MHD_set_response_options(response, MHD_RF_HTTP_1_0_COMPATIBLE_STRICT, MHD_RO_END);
             }
         } else if (Is(fault, {HttpFault::Trickle, HttpFault::ShortBody})) {
             const std::uint64_t size = body.size() + (fault == HttpFault::ShortBody ? kShortBy : 0);
-            response = MHD_create_response_from_callback(size, 1024, &bodyPart, &r, nullptr);
+            response = MHD_create_response_from_callback(size, 1024, &BodyPart, &r, nullptr);
         } else {
             response = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()),
                                                        MHD_RESPMEM_MUST_COPY);
@@ -204,7 +204,7 @@ struct HttpServer::State {
     }
 
     // The body of a reply sent piecewise: in chunks, up to a short end, or a byte at a time.
-    static ssize_t bodyPart(void* cls, std::uint64_t pos, char* buf, std::size_t max) {
+    static ssize_t BodyPart(void* cls, std::uint64_t pos, char* buf, std::size_t max) {
         Request& r = *static_cast<Request*>(cls);
         const HttpFault fault = r.server.cam.httpFault;
         const std::string& body = r.reply->body;
@@ -218,7 +218,7 @@ struct HttpServer::State {
             if (!r.trickleStart) r.trickleStart = now;
             const auto due = *r.trickleStart + kTrickleSpan * static_cast<long>(pos) / static_cast<long>(body.size() - 1);
             if (due > now) {
-                r.server.suspendUntil(r, due);
+                r.server.SuspendUntil(r, due);
                 return 0;
             }
             n = 1;
@@ -227,11 +227,11 @@ struct HttpServer::State {
         return static_cast<ssize_t>(n);
     }
 
-    static void* onRequestLine(void* cls, const char* uri, MHD_Connection* connection) {
+    static void* OnRequestLine(void* cls, const char* uri, MHD_Connection* connection) {
         return new Request(*static_cast<State*>(cls), connection, uri ? uri : "");
     }
 
-    static MHD_Result onRequest(void* cls, MHD_Connection*, const char*, const char* method, const char*,
+    static MHD_Result OnRequest(void* cls, MHD_Connection*, const char*, const char* method, const char*,
                                 const char*, std::size_t* uploadSize, void** reqCls) {
         auto* r = static_cast<Request*>(*reqCls);
         if (!r) return MHD_NO;
@@ -239,17 +239,17 @@ struct HttpServer::State {
             *uploadSize = 0;  // a request body means nothing to a camera
             return MHD_YES;
         }
-        return static_cast<State*>(cls)->handle(*r, method);
+        return static_cast<State*>(cls)->Handle(*r, method);
     }
 
     // The writes take effect once the reply is over.
-    static void onCompleted(void* cls, MHD_Connection*, void** reqCls, MHD_RequestTerminationCode how) {
+    static void OnCompleted(void* cls, MHD_Connection*, void** reqCls, MHD_RequestTerminationCode how) {
         std::unique_ptr<Request> r(static_cast<Request*>(std::exchange(*reqCls, nullptr)));
         if (!r || how == MHD_REQUEST_TERMINATED_DAEMON_SHUTDOWN) return;
         State& s = *static_cast<State*>(cls);
         for (const http::OidWrite& write : r->writes) {
-            http::applyOidWrite(s.cam, write);
-            say("set " + s.ipText + " " + write.oid + "=" + write.value);
+            http::ApplyOidWrite(s.cam, write);
+            Say("set " + s.ipText + " " + write.oid + "=" + write.value);
         }
     }
 };
@@ -258,31 +258,31 @@ HttpServer::HttpServer(Camera& cam, EventLoop& loop) : state_(std::make_unique<S
 
 HttpServer::~HttpServer() = default;
 
-int HttpServer::fd() const {
+int HttpServer::Fd() const {
     return state_->epollFd;
 }
 
-void HttpServer::onReadable() {
-    state_->run();
+void HttpServer::OnReadable() {
+    state_->Run();
 }
 
-bool HttpServer::open(std::string& error) {
+bool HttpServer::Open(std::string& error) {
     State& s = *state_;
     const std::uint16_t port = s.cam.httpPort.value_or(80);
-    s.ipText = dotted(s.cam.ip);
+    s.ipText = Dotted(s.cam.ip);
     s.address = s.ipText + ":" + std::to_string(port);
     std::random_device random;
     for (unsigned char& b : s.digestRandom) b = static_cast<unsigned char>(random());
-    sockaddr_in addr = socketAddress(s.cam.ip, port);
+    sockaddr_in addr = SocketAddress(s.cam.ip, port);
 
     using LogFn = void* (*)(void*, const char*, MHD_Connection*);
     using CompletedFn = void (*)(void*, MHD_Connection*, void**, MHD_RequestTerminationCode);
     errno = 0;
     s.daemon = MHD_start_daemon(
-        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, port, nullptr, nullptr, &State::onRequest, &s,
+        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, port, nullptr, nullptr, &State::OnRequest, &s,
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr),
-        MHD_OPTION_URI_LOG_CALLBACK, static_cast<LogFn>(&State::onRequestLine), &s,
-        MHD_OPTION_NOTIFY_COMPLETED, static_cast<CompletedFn>(&State::onCompleted), &s,
+        MHD_OPTION_URI_LOG_CALLBACK, static_cast<LogFn>(&State::OnRequestLine), &s,
+        MHD_OPTION_NOTIFY_COMPLETED, static_cast<CompletedFn>(&State::OnCompleted), &s,
         MHD_OPTION_DIGEST_AUTH_RANDOM, s.digestRandom.size(), s.digestRandom.data(),
         MHD_OPTION_END);
     const MHD_DaemonInfo* info = s.daemon ? MHD_get_daemon_info(s.daemon, MHD_DAEMON_INFO_EPOLL_FD) : nullptr;

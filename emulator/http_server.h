@@ -28,9 +28,9 @@ public:
     HttpServer& operator=(const HttpServer&) = delete;
 
     // Listens on the camera's address and web port. On failure returns false and says why.
-    bool open(std::string& error);
-    int fd() const;
-    void onReadable();
+    bool Open(std::string& error);
+    int Fd() const;
+    void OnReadable();
 
     struct State;
 

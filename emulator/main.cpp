@@ -28,25 +28,25 @@
 
 namespace {
 
-using camsim::complain;
+using camsim::Complain;
 using camsim::kExitRuntime;
 using camsim::kExitUsage;
 
-int runCameras(const std::string& configPath, double durationS, int signalFd) {
-    camsim::CameraConfig config = camsim::loadCameraConfigFile(configPath);
-    if (!config.ok()) return complain(kExitUsage, "%s: %s", configPath.c_str(), config.error.c_str());
+int RunCameras(const std::string& configPath, double durationS, int signalFd) {
+    camsim::CameraConfig config = camsim::LoadCameraConfigFile(configPath);
+    if (!config.Ok()) return Complain(kExitUsage, "%s: %s", configPath.c_str(), config.error.c_str());
     for (std::size_t i = 0; i < config.cameras.size(); ++i) {
-        const camsim::mdns::Answer answer = camsim::mdns::buildAnswer(config.cameras[i]);
-        if (config.cameras[i].mdns && !answer.ok()) {
-            return complain(kExitUsage, "%s: cameras[%zu]: its mDNS answer cannot be built: %s", configPath.c_str(), i,
+        const camsim::mdns::Answer answer = camsim::mdns::BuildAnswer(config.cameras[i]);
+        if (config.cameras[i].mdns && !answer.Ok()) {
+            return Complain(kExitUsage, "%s: cameras[%zu]: its mDNS answer cannot be built: %s", configPath.c_str(), i,
                             answer.error.c_str());
         }
     }
-    auto local = camsim::localAddresses();
-    if (!local) return complain(kExitRuntime, "cannot read the interfaces: %s", std::strerror(errno));
+    auto local = camsim::ListLocalAddresses();
+    if (!local) return Complain(kExitRuntime, "cannot read the interfaces: %s", std::strerror(errno));
 
     camsim::EventLoop loop;
-    loop.stopOn(signalFd);
+    loop.StopOn(signalFd);
     auto any = [&](bool camsim::Camera::*service) {
         return std::any_of(config.cameras.begin(), config.cameras.end(), [&](const auto& c) { return c.*service; });
     };
@@ -59,10 +59,10 @@ int runCameras(const std::string& configPath, double durationS, int signalFd) {
     std::string error;
     if (any(&camsim::Camera::drovik)) {
         drovik = std::make_unique<camsim::DrovikResponder>(config.cameras, *local, loop);
-        if (!drovik->open(error)) {
-            return complain(kExitRuntime, "discovery port %u: %s", camsim::drovik::kRequestPort, error.c_str());
+        if (!drovik->Open(error)) {
+            return Complain(kExitRuntime, "discovery port %u: %s", camsim::drovik::kRequestPort, error.c_str());
         }
-        loop.watch(drovik->fd(), [&] { drovik->onReadable(); });
+        loop.Watch(drovik->Fd(), [&] { drovik->OnReadable(); });
     }
 
     // Each OID and each web camera has its own socket on its own address.
@@ -70,26 +70,26 @@ int runCameras(const std::string& configPath, double durationS, int signalFd) {
     std::vector<std::unique_ptr<camsim::HttpServer>> web;
     for (std::size_t i = 0; i < config.cameras.size(); ++i) {
         camsim::Camera& cam = config.cameras[i];
-        const std::string ip = camsim::dotted(cam.ip);
-        if (cam.zorvo && !zorvo.emplace_back(std::make_unique<camsim::ZorvoServer>(cam))->open(error)) {
-            return complain(kExitRuntime, "cameras[%zu] (%s): OID port %s:%u: %s", i, cam.name.c_str(), ip.c_str(),
+        const std::string ip = camsim::Dotted(cam.ip);
+        if (cam.zorvo && !zorvo.emplace_back(std::make_unique<camsim::ZorvoServer>(cam))->Open(error)) {
+            return Complain(kExitRuntime, "cameras[%zu] (%s): OID port %s:%u: %s", i, cam.name.c_str(), ip.c_str(),
                             camsim::zorvo::kPort, error.c_str());
         }
-        if (cam.http && !web.emplace_back(std::make_unique<camsim::HttpServer>(cam, loop))->open(error)) {
-            return complain(kExitRuntime, "cameras[%zu] (%s): web port %s:%u: %s", i, cam.name.c_str(), ip.c_str(),
+        if (cam.http && !web.emplace_back(std::make_unique<camsim::HttpServer>(cam, loop))->Open(error)) {
+            return Complain(kExitRuntime, "cameras[%zu] (%s): web port %s:%u: %s", i, cam.name.c_str(), ip.c_str(),
                             cam.httpPort.value_or(80), error.c_str());
         }
     }
-    for (auto& server : zorvo) loop.watch(server->fd(), [s = server.get()] { s->onReadable(); });
-    for (auto& server : web) loop.watch(server->fd(), [s = server.get()] { s->onReadable(); });
+    for (auto& server : zorvo) loop.Watch(server->Fd(), [s = server.get()] { s->OnReadable(); });
+    for (auto& server : web) loop.Watch(server->Fd(), [s = server.get()] { s->OnReadable(); });
 
     // A camera that took a new address by the broadcast answers OID requests there.
     if (drovik) {
-        drovik->onApplied([&](std::size_t camera) {
+        drovik->OnApplied([&](std::size_t camera) {
             for (auto& server : zorvo) {
                 std::string why;
-                if (server->serves(config.cameras[camera]) && !server->follow(why)) {
-                    complain(0, "cameras[%zu] (%s): OID port stays: %s", camera, config.cameras[camera].name.c_str(),
+                if (server->Serves(config.cameras[camera]) && !server->Follow(why)) {
+                    Complain(0, "cameras[%zu] (%s): OID port stays: %s", camera, config.cameras[camera].name.c_str(),
                              why.c_str());
                 }
             }
@@ -100,20 +100,20 @@ int runCameras(const std::string& configPath, double durationS, int signalFd) {
     std::unique_ptr<camsim::MdnsResponder> mdns;
     if (any(&camsim::Camera::mdns)) {
         mdns = std::make_unique<camsim::MdnsResponder>(config.cameras, *local, loop);
-        for (std::size_t i : mdns->notLocal()) {
-            complain(0, "warning: cameras[%zu] (%s): %s is not an address of this host, so it cannot answer mDNS "
+        for (std::size_t i : mdns->NotLocal()) {
+            Complain(0, "warning: cameras[%zu] (%s): %s is not an address of this host, so it cannot answer mDNS "
                      "from it; it answers no mDNS", i, config.cameras[i].name.c_str(),
-                     camsim::dotted(config.cameras[i].ip).c_str());
+                     camsim::Dotted(config.cameras[i].ip).c_str());
         }
-        if (!mdns->open(error)) return complain(kExitRuntime, "mDNS port %u: %s", camsim::mdns::kPort, error.c_str());
-        loop.watch(mdns->fd(), [&] { mdns->onReadable(); });
+        if (!mdns->Open(error)) return Complain(kExitRuntime, "mDNS port %u: %s", camsim::mdns::kPort, error.c_str());
+        loop.Watch(mdns->Fd(), [&] { mdns->OnReadable(); });
     }
 
-    camsim::say("ready");
+    camsim::Say("ready");
     auto duration = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(durationS));
-    if (!loop.run(std::chrono::steady_clock::now() + duration)) {
-        return complain(kExitRuntime, "poll failed: %s", std::strerror(errno));
+    if (!loop.Run(std::chrono::steady_clock::now() + duration)) {
+        return Complain(kExitRuntime, "poll failed: %s", std::strerror(errno));
     }
     return 0;
 }
@@ -157,17 +157,17 @@ int main(int argc, char** argv) {
     }
 
     if (*noiseCommand) {
-        if (*configOption) return complain(kExitUsage, "--config does not go with noise");
-        if (!camsim::parseIpv4(noiseTo, noise.to)) {
-            return complain(kExitUsage, "noise: --to: not an IPv4 address: %s", noiseTo.c_str());
+        if (*configOption) return Complain(kExitUsage, "--config does not go with noise");
+        if (!camsim::ParseIpv4(noiseTo, noise.to)) {
+            return Complain(kExitUsage, "noise: --to: not an IPv4 address: %s", noiseTo.c_str());
         }
         for (const std::string& text : noiseFrom) {
-            if (!camsim::parseIpv4(text, noise.from.emplace_back())) {
-                return complain(kExitUsage, "noise: --from: not an IPv4 address: %s", text.c_str());
+            if (!camsim::ParseIpv4(text, noise.from.emplace_back())) {
+                return Complain(kExitUsage, "noise: --from: not an IPv4 address: %s", text.c_str());
             }
         }
     } else if (configPath.empty()) {
-        return complain(kExitUsage, "--config is required (see --help)");
+        return Complain(kExitUsage, "--config is required (see --help)");
     }
 
     // Block the stop signals before anything is announced, so a SIGTERM right
@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
     platform::BlockExitSignals();
     const sigset_t stopSignals = platform::ExitSignals();
     platform::OwnedFd signals(signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC));
-    if (!signals.valid()) return complain(kExitRuntime, "cannot watch signals: %s", std::strerror(errno));
-    if (*noiseCommand) return camsim::runNoise(noise, signals.get());
-    return runCameras(configPath, durationS, signals.get());
+    if (!signals.valid()) return Complain(kExitRuntime, "cannot watch signals: %s", std::strerror(errno));
+    if (*noiseCommand) return camsim::RunNoise(noise, signals.get());
+    return RunCameras(configPath, durationS, signals.get());
 }

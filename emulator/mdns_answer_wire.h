@@ -33,14 +33,14 @@ namespace camsim::mdns {
 
 // True for a query (QR clear, standard opcode) holding such a question.
 // Responses, other names and types, and malformed datagrams give false.
-bool asksForWebService(std::span<const std::uint8_t> datagram);
+bool AsksForWebService(std::span<const std::uint8_t> datagram);
 
 struct Answer {
     std::vector<std::uint8_t> bytes;
     std::string error;  // empty on success; otherwise why the camera's names or texts do not fit DNS
-    bool ok() const { return error.empty(); }
+    bool Ok() const { return error.empty(); }
 };
 
-Answer buildAnswer(const Camera& cam);
+Answer BuildAnswer(const Camera& cam);
 
 }  // namespace camsim::mdns

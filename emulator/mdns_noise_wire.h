@@ -18,6 +18,6 @@ namespace camsim::mdns {
 
 // One of the five, by `kind` modulo 5: TXT update, IPP answer, web server,
 // announcement, query.
-std::vector<std::uint8_t> officeMessage(unsigned kind);
+std::vector<std::uint8_t> OfficeMessage(unsigned kind);
 
 }  // namespace camsim::mdns

@@ -24,20 +24,20 @@ MdnsResponder::MdnsResponder(const std::vector<Camera>& cameras, LocalAddresses 
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const Camera& cam = cameras[i];
         if (!cam.mdns) continue;
-        if (!isLocal(local_, cam.ip)) notLocal_.push_back(i);
+        if (!IsLocal(local_, cam.ip)) notLocal_.push_back(i);
         // The config check at start-up refuses a camera whose answer cannot be built.
-        else if (mdns::buildAnswer(cam).ok()) byDelay_[cam.mdnsDelayMs].push_back({i, cam.ip});
+        else if (mdns::BuildAnswer(cam).Ok()) byDelay_[cam.mdnsDelayMs].push_back({i, cam.ip});
     }
 }
 
-bool MdnsResponder::open(std::string& error) {
-    std::vector<unsigned> links = multicastLinks(local_);
+bool MdnsResponder::Open(std::string& error) {
+    std::vector<unsigned> links = MulticastLinks(local_);
     if (links.empty()) {
         error = "no link is up, multicast-capable and holds an IPv4 address";
         return false;
     }
     // Shares the port with any other responder on this host.
-    fd_ = openUdp({}, mdns::kPort, {.shared = true, .arrivalLink = true, .mdns = true}, error);
+    fd_ = OpenUdp({}, mdns::kPort, {.shared = true, .arrivalLink = true, .mdns = true}, error);
     if (!fd_.valid()) return false;
     setsockopt(fd_.get(), SOL_SOCKET, SO_SNDBUF, &kSendBuffer, sizeof(kSendBuffer));  // a smaller one only slows the burst
     for (unsigned ifindex : links) {
@@ -53,23 +53,23 @@ bool MdnsResponder::open(std::string& error) {
     return true;
 }
 
-void MdnsResponder::onReadable() {
-    receiveWaiting(fd_.get(), "mDNS", [this](std::span<const std::uint8_t> datagram, const Arrival& arrival) {
+void MdnsResponder::OnReadable() {
+    ReceiveWaiting(fd_.get(), "mDNS", [this](std::span<const std::uint8_t> datagram, const Arrival& arrival) {
         // Most traffic is other hosts' mDNS.
-        if (!mdns::asksForWebService(datagram)) return;
+        if (!mdns::AsksForWebService(datagram)) return;
         const auto now = EventLoop::Clock::now();
         for (const auto& [delayMs, speakers] : byDelay_) {
-            loop_.at(now + std::chrono::milliseconds(delayMs),
-                     [this, &speakers, ifindex = arrival.ifindex] { sendAnswers(speakers, ifindex); });
+            loop_.At(now + std::chrono::milliseconds(delayMs),
+                     [this, &speakers, ifindex = arrival.ifindex] { SendAnswers(speakers, ifindex); });
         }
     });
 }
 
-void MdnsResponder::sendAnswers(const std::vector<Speaker>& speakers, unsigned ifindex) {
+void MdnsResponder::SendAnswers(const std::vector<Speaker>& speakers, unsigned ifindex) {
     for (const Speaker& speaker : speakers) {
         const Camera& cam = cameras_[speaker.camera];
         // Built anew each time: an assignment may have changed the settings it carries.
-        sendReply(fd_.get(), {mdns::kGroup, mdns::kPort}, {ifindex, speaker.source}, mdns::buildAnswer(cam).bytes,
+        SendReply(fd_.get(), {mdns::kGroup, mdns::kPort}, {ifindex, speaker.source}, mdns::BuildAnswer(cam).bytes,
                   "mDNS answer", cam.name);
     }
 }

@@ -21,7 +21,7 @@ class MdnsResponder {
 public:
     // Takes the cameras with "mdns" set. Each answers from its own address,
     // so one whose address is not in `local` cannot answer: it is left out
-    // and listed by notLocal(). cameras is the camera state the services
+    // and listed by NotLocal(). cameras is the camera state the services
     // share: each answer carries the camera's settings as they are when it
     // leaves (from the address it started with). Delayed answers wait on
     // `loop`'s timers.
@@ -30,14 +30,14 @@ public:
     MdnsResponder& operator=(const MdnsResponder&) = delete;
 
     // Indexes (in the camera list given) of the mDNS cameras left out.
-    const std::vector<std::size_t>& notLocal() const { return notLocal_; }
+    const std::vector<std::size_t>& NotLocal() const { return notLocal_; }
 
     // Creates, binds and joins the socket. On failure returns false and says why.
-    bool open(std::string& error);
-    int fd() const { return fd_.get(); }
+    bool Open(std::string& error);
+    int Fd() const { return fd_.get(); }
 
     // Answers the queries waiting on the socket.
-    void onReadable();
+    void OnReadable();
 
 private:
     struct Speaker {
@@ -45,7 +45,7 @@ private:
         Ipv4 source{};       // the address it started with
     };
 
-    void sendAnswers(const std::vector<Speaker>& speakers, unsigned ifindex);
+    void SendAnswers(const std::vector<Speaker>& speakers, unsigned ifindex);
 
     const std::vector<Camera>& cameras_;
     LocalAddresses local_;

@@ -29,7 +29,7 @@ constexpr std::size_t kJunkSize = 40;
 // Random bytes that never read as a discovery request (byte 1 is no request
 // code) nor as a camera's reply (the hardware address at byte 6 starts with
 // 0xff, never a maker's OUI), so tests stay deterministic.
-std::vector<std::uint8_t> junk(std::mt19937_64& engine) {
+std::vector<std::uint8_t> Junk(std::mt19937_64& engine) {
     std::vector<std::uint8_t> bytes(kJunkSize);
     for (auto& b : bytes) b = static_cast<std::uint8_t>(engine());
     bytes[1] = 0xEE;
@@ -40,14 +40,14 @@ std::vector<std::uint8_t> junk(std::mt19937_64& engine) {
 // Where each datagram of a round leaves: from each sender address out of its
 // link, or else out of every link that suits the destination. Nothing when a
 // sender address is not local.
-std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options) {
+std::optional<std::vector<Route>> NoiseRoutes(const NoiseOptions& options) {
     std::vector<Route> routes;
     for (const Ipv4& from : options.from) {
         in_addr addr;
         std::memcpy(&addr.s_addr, from.data(), from.size());
         const unsigned link = platform::LinkOfAddress(addr);
         if (link == 0) {
-            complain(0, "noise: --from %s: no local link has this address", dotted(from).c_str());
+            Complain(0, "noise: --from %s: no local link has this address", Dotted(from).c_str());
             return std::nullopt;
         }
         routes.push_back({link, from});
@@ -60,30 +60,30 @@ std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options) {
     for (const platform::Link& link : platform::ListLinks()) {
         if (platform::CanBroadcast(link)) routes.push_back({link.index, {}});
     }
-    if (routes.empty()) complain(0, "noise: no suitable link is up; sending nothing");
+    if (routes.empty()) Complain(0, "noise: no suitable link is up; sending nothing");
     return routes;
 }
 
 }  // namespace
 
-int runNoise(const NoiseOptions& options, int signalFd) {
-    auto routes = noiseRoutes(options);
+int RunNoise(const NoiseOptions& options, int signalFd) {
+    auto routes = NoiseRoutes(options);
     if (!routes) return kExitUsage;
 
     // Like any mDNS host, the noise host does not hear its own datagrams. Its
     // mDNS leaves from the mDNS port; the socket joins no group.
     std::string error;
-    platform::OwnedFd sock = openUdp({}, options.mdns ? options.port : 0,
+    platform::OwnedFd sock = OpenUdp({}, options.mdns ? options.port : 0,
                                      {.shared = options.mdns, .broadcast = true, .mdns = true}, error);
-    if (!sock.valid()) return complain(kExitRuntime, "noise: cannot set up the socket: %s", error.c_str());
+    if (!sock.valid()) return Complain(kExitRuntime, "noise: cannot set up the socket: %s", error.c_str());
 
-    say("ready");
+    Say("ready");
 
     std::mt19937_64 engine{std::random_device{}()};
     unsigned rounds = 0;
     unsigned failures = 0;
     EventLoop loop;
-    loop.stopOn(signalFd);
+    loop.StopOn(signalFd);
     // Round k is due k intervals after the start: a late wake-up sends the
     // rounds it missed at once rather than drift.
     const auto start = EventLoop::Clock::now();
@@ -91,19 +91,19 @@ int runNoise(const NoiseOptions& options, int signalFd) {
     std::function<void()> round = [&] {
         for (std::size_t r = 0; r < routes->size(); ++r) {
             // Each sender starts with another kind, so every kind is some sender's first.
-            auto datagram = options.mdns ? mdns::officeMessage(rounds + static_cast<unsigned>(r)) : junk(engine);
+            auto datagram = options.mdns ? mdns::OfficeMessage(rounds + static_cast<unsigned>(r)) : Junk(engine);
             auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-            if (sendDatagram(sock.get(), {options.to, options.port}, (*routes)[r], datagram, deadline) !=
+            if (SendDatagram(sock.get(), {options.to, options.port}, (*routes)[r], datagram, deadline) !=
                 SendResult::Sent) {
                 ++failures;
             }
         }
-        if (++rounds < options.count) loop.at(start + interval * rounds, round);
-        else loop.stop();
+        if (++rounds < options.count) loop.At(start + interval * rounds, round);
+        else loop.Stop();
     };
-    loop.at(start, round);
-    loop.run(EventLoop::Clock::time_point::max());  // the rounds or a signal end it
-    if (failures > 0) complain(0, "noise: %u of %zu datagrams not sent", failures, rounds * routes->size());
+    loop.At(start, round);
+    loop.Run(EventLoop::Clock::time_point::max());  // the rounds or a signal end it
+    if (failures > 0) Complain(0, "noise: %u of %zu datagrams not sent", failures, rounds * routes->size());
     return 0;
 }
 

@@ -30,6 +30,6 @@ struct NoiseOptions {
 // other address (a multicast group too) by the routing table. Prints "ready" once the socket is set up; stops early when
 // signalFd (a signalfd of the stop signals) turns readable. Returns the
 // process exit code.
-int runNoise(const NoiseOptions& options, int signalFd);
+int RunNoise(const NoiseOptions& options, int signalFd);
 
 }  // namespace camsim

@@ -42,7 +42,7 @@ struct Message {
 
 }  // namespace
 
-sockaddr_in socketAddress(const Ipv4& addr, std::uint16_t port) {
+sockaddr_in SocketAddress(const Ipv4& addr, std::uint16_t port) {
     sockaddr_in out{};
     out.sin_family = AF_INET;
     out.sin_port = htons(port);
@@ -50,7 +50,7 @@ sockaddr_in socketAddress(const Ipv4& addr, std::uint16_t port) {
     return out;
 }
 
-platform::OwnedFd openUdp(const Ipv4& addr, std::uint16_t port, const SocketOptions& options, std::string& error) {
+platform::OwnedFd OpenUdp(const Ipv4& addr, std::uint16_t port, const SocketOptions& options, std::string& error) {
     struct Option {
         bool wanted;
         int level, name, value;
@@ -73,19 +73,19 @@ platform::OwnedFd openUdp(const Ipv4& addr, std::uint16_t port, const SocketOpti
     for (const Option& o : list) {
         if (o.wanted && setsockopt(fd.get(), o.level, o.name, &o.value, sizeof(o.value)) != 0) return fail(o.what);
     }
-    const sockaddr_in bound = socketAddress(addr, port);
+    const sockaddr_in bound = SocketAddress(addr, port);
     if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&bound), sizeof(bound)) != 0) return fail("bind");
     return fd;
 }
 
-void receiveWaiting(int fd, const char* what, const Take& take) {
+void ReceiveWaiting(int fd, const char* what, const Take& take) {
     for (int i = 0; i < kBatch; ++i) {
         std::array<std::uint8_t, kReadSize> buffer;
         Message m(buffer.data(), buffer.size());
         const ssize_t n = ::recvmsg(fd, &m.msg, MSG_DONTWAIT);
         if (n < 0) {
             if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                complain(0, "%s socket read failed: %s", what, std::strerror(errno));
+                Complain(0, "%s socket read failed: %s", what, std::strerror(errno));
             }
             return;
         }
@@ -104,10 +104,10 @@ void receiveWaiting(int fd, const char* what, const Take& take) {
     }
 }
 
-SendResult sendDatagram(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes,
+SendResult SendDatagram(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes,
                         std::chrono::steady_clock::time_point deadline) {
     Message m(bytes.data(), bytes.size());
-    m.peer = socketAddress(to.addr, to.port);
+    m.peer = SocketAddress(to.addr, to.port);
     cmsghdr* cmsg = CMSG_FIRSTHDR(&m.msg);
     cmsg->cmsg_level = IPPROTO_IP;
     cmsg->cmsg_type = IP_PKTINFO;
@@ -129,11 +129,11 @@ SendResult sendDatagram(int fd, const Destination& to, const Route& route, std::
     }
 }
 
-void sendReply(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes, const char* what,
+void SendReply(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes, const char* what,
                const std::string& who) {
-    const SendResult result = sendDatagram(fd, to, route, bytes, std::chrono::steady_clock::now() + kSendPatience);
+    const SendResult result = SendDatagram(fd, to, route, bytes, std::chrono::steady_clock::now() + kSendPatience);
     if (result == SendResult::Sent) return;
-    complain(0, "%s of %s to %s on link %u not sent: %s", what, who.c_str(), dotted(to.addr).c_str(), route.ifindex,
+    Complain(0, "%s of %s to %s on link %u not sent: %s", what, who.c_str(), Dotted(to.addr).c_str(), route.ifindex,
              result == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
 }
 

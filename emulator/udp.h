@@ -19,7 +19,7 @@
 namespace camsim {
 
 // addr:port as the socket calls take it.
-sockaddr_in socketAddress(const Ipv4& addr, std::uint16_t port);
+sockaddr_in SocketAddress(const Ipv4& addr, std::uint16_t port);
 
 // What a service's socket needs besides its address, each one socket option.
 struct SocketOptions {
@@ -33,7 +33,7 @@ struct SocketOptions {
 
 // A non-blocking UDP socket with those options, bound to addr:port. On
 // failure an empty one, and `error` says why.
-platform::OwnedFd openUdp(const Ipv4& addr, std::uint16_t port, const SocketOptions& options, std::string& error);
+platform::OwnedFd OpenUdp(const Ipv4& addr, std::uint16_t port, const SocketOptions& options, std::string& error);
 
 struct Arrival {
     Ipv4 from{};
@@ -47,7 +47,7 @@ using Take = std::function<void(std::span<const std::uint8_t> datagram, const Ar
 // flood cannot starve the rest of the event loop. Cut-off datagrams (longer
 // than any multicast DNS message) are dropped; a failed read is told on
 // standard error for the socket `what`.
-void receiveWaiting(int fd, const char* what, const Take& take);
+void ReceiveWaiting(int fd, const char* what, const Take& take);
 
 struct Destination {
     Ipv4 addr{};
@@ -68,12 +68,12 @@ enum class SendResult {
 // sendmsg with an IP_PKTINFO control message. On ENOBUFS or EAGAIN waits for
 // the socket to become writable and sends the same datagram again, until
 // `deadline`. Works on blocking and non-blocking sockets.
-SendResult sendDatagram(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes,
+SendResult SendDatagram(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes,
                         std::chrono::steady_clock::time_point deadline);
 
 // sendDatagram with two seconds' patience; a datagram not sent is told on
 // standard error as `what` of camera `who`.
-void sendReply(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes, const char* what,
+void SendReply(int fd, const Destination& to, const Route& route, std::span<const std::uint8_t> bytes, const char* what,
                const std::string& who);
 
 }  // namespace camsim

@@ -22,17 +22,17 @@ public:
 
     // Creates the socket and binds it to the camera's address. On failure
     // returns false and says why.
-    bool open(std::string& error);
-    int fd() const { return fd_.get(); }
+    bool Open(std::string& error);
+    int Fd() const { return fd_.get(); }
 
     // After an assignment: serves on the camera's new address, on the same
     // descriptor. Its host must hold that address; false (and why) when the
     // socket cannot move, and it stays where it was.
-    bool follow(std::string& error);
-    bool serves(const Camera& cam) const { return &cam == &cam_; }
+    bool Follow(std::string& error);
+    bool Serves(const Camera& cam) const { return &cam == &cam_; }
 
     // Answers the requests waiting on the socket, a bounded batch at a time.
-    void onReadable();
+    void OnReadable();
 
 private:
     const Camera& cam_;

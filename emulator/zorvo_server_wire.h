@@ -49,13 +49,13 @@ public:
 
     // The reply to one request, or nothing: malformed requests and those a
     // fault keeps the camera silent on go unanswered.
-    std::optional<std::vector<std::uint8_t>> answer(std::span<const std::uint8_t> request);
+    std::optional<std::vector<std::uint8_t>> Answer(std::span<const std::uint8_t> request);
 
-    const Nonce& nonce() const { return nonce_; }
-    void onWrite(WriteFn fn) { onWrite_ = std::move(fn); }
+    const Nonce& CurrentNonce() const { return nonce_; }
+    void OnWrite(WriteFn fn) { onWrite_ = std::move(fn); }
 
 private:
-    std::optional<std::vector<std::uint8_t>> answerOid(std::span<const std::uint8_t> request, bool gen4);
+    std::optional<std::vector<std::uint8_t>> AnswerOid(std::span<const std::uint8_t> request, bool gen4);
 
     Camera& cam_;
     NonceFn freshNonce_;

@@ -17,7 +17,7 @@ using Bytes = std::vector<std::uint8_t>;
 const Nonce kNonce{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,
                    0x18, 0x19, 0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f};
 
-Camera lobby() {
+Camera Lobby() {
     Camera cam;
     cam.name = "Lobby";
     cam.hwAddr = {0x02, 0xe5, 0xa1, 0x00, 0x00, 0x01};
@@ -31,7 +31,7 @@ Camera lobby() {
     return cam;
 }
 
-Camera withLastByte(std::uint8_t last) {
+Camera WithLastByte(std::uint8_t last) {
     Camera cam;
     cam.hwAddr = {0x02, 0xe5, 0xa1, 0x00, 0x00, last};
     return cam;
@@ -53,7 +53,7 @@ TEST(DiscoveryReply, FullCameraGivesEveryOptionInOrder) {
         0x0b, 0x00, 0x00, 0x02, 0x1f, 0x90,                          // HTTP port 8080
         0x00, 0x00, 0x00, 0x00,                                      // end
     };
-    EXPECT_EQ(buildDiscoveryReply(lobby(), 1, kNonce), expected);
+    EXPECT_EQ(BuildDiscoveryReply(Lobby(), 1, kNonce), expected);
 }
 
 TEST(DiscoveryReply, BareCameraOmitsProductCodeAndHttpPort) {
@@ -72,16 +72,16 @@ TEST(DiscoveryReply, BareCameraOmitsProductCodeAndHttpPort) {
         0x08, 0x00, 0x00, 0x01, 0x00,
         0x00, 0x00, 0x00, 0x00,
     };
-    EXPECT_EQ(buildDiscoveryReply(cam, 7, kNonce), expected);
+    EXPECT_EQ(BuildDiscoveryReply(cam, 7, kNonce), expected);
 }
 
 // The tail of the reply after the regular options a camera's settings add or leave out.
 TEST(DiscoveryReply, OptionalFieldsAndExtrasEndTheReply) {
-    Camera optional = withLastByte(0x01);
+    Camera optional = WithLastByte(0x01);
     optional.productCode = "";  // present but empty: still sent
     optional.httpPort = 0x0102;
     optional.dhcp = 2;
-    Camera extras = withLastByte(0x01);
+    Camera extras = WithLastByte(0x01);
     extras.extraOptions.push_back({9, {0x01, 0x02}, std::nullopt});
     extras.extraOptions.push_back({1, {192, 168, 0, 9}, std::nullopt});  // a second IP option
     extras.extraOptions.push_back({12, {0xaa}, std::uint16_t{0x0100}});  // claims more than it holds
@@ -102,16 +102,16 @@ TEST(DiscoveryReply, OptionalFieldsAndExtrasEndTheReply) {
          }},
     };
     for (const auto& [cam, tail] : cases) {
-        Bytes reply = buildDiscoveryReply(cam, 1, kNonce);
+        Bytes reply = BuildDiscoveryReply(cam, 1, kNonce);
         ASSERT_GE(reply.size(), tail.size());
         EXPECT_EQ(Bytes(reply.end() - tail.size(), reply.end()), tail);
     }
 }
 
 TEST(DiscoveryReply, LengthIsBigEndianForLongText) {
-    Camera cam = withLastByte(0x01);
+    Camera cam = WithLastByte(0x01);
     cam.name = std::string(300, 'n');
-    Bytes reply = buildDiscoveryReply(cam, 1, kNonce);
+    Bytes reply = BuildDiscoveryReply(cam, 1, kNonce);
     // Options 1-3 take 24 bytes after the 28-byte fixed part.
     ASSERT_GT(reply.size(), 28u + 24u + 4u + 300u);
     EXPECT_EQ(Bytes(reply.begin() + 52, reply.begin() + 56), (Bytes{0x04, 0x00, 0x01, 0x2c}));
@@ -121,18 +121,18 @@ TEST(DiscoveryReply, LengthIsBigEndianForLongText) {
 
 TEST(DiscoveryRequest, ParsesOnlyDiscoveryRequestsOfEightBytesOrMore) {
     const Bytes request = {0x01, 0x01, 0x00, 0x00, 0x40, 0x7f, 0x00, 0x00};
-    auto parsed = parseDiscoveryRequest(request);
+    auto parsed = ParseDiscoveryRequest(request);
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->packetId, 0x01);
     EXPECT_EQ(parsed->rangeLow, 64);
     EXPECT_EQ(parsed->rangeHigh, 127);
     Bytes longer = request;
     longer.push_back(0xff);
-    EXPECT_TRUE(parseDiscoveryRequest(longer));
+    EXPECT_TRUE(ParseDiscoveryRequest(longer));
     // Cut short, empty, and the assignment request and reply codes are no discovery.
     for (const Bytes& other : {Bytes(request.begin(), request.end() - 1), Bytes{},
                                Bytes{0x01, 0x03, 0, 0, 0, 255, 0, 0}, Bytes{0x01, 0x05, 0, 0, 0, 255, 0, 0}}) {
-        EXPECT_FALSE(parseDiscoveryRequest(other)) << ::testing::PrintToString(other);
+        EXPECT_FALSE(ParseDiscoveryRequest(other)) << ::testing::PrintToString(other);
     }
 }
 
@@ -148,24 +148,24 @@ TEST(DiscoveryRequest, RangeModeAnswersOnlyTheRangeHoldingTheLastByte) {
         {100, 127, 64, false},  // an inverted range holds nothing
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(answersRequest(withLastByte(c.last), DiscoveryRequest{1, c.low, c.high}), c.answers)
+        EXPECT_EQ(AnswersRequest(WithLastByte(c.last), DiscoveryRequest{1, c.low, c.high}), c.answers)
             << int(c.last) << " in " << int(c.low) << "-" << int(c.high);
     }
     // Only the last byte counts.
-    Camera cam = withLastByte(5);
+    Camera cam = WithLastByte(5);
     cam.hwAddr[4] = 200;
-    EXPECT_TRUE(answersRequest(cam, DiscoveryRequest{1, 0, 63}));
-    EXPECT_FALSE(answersRequest(cam, DiscoveryRequest{1, 192, 255}));
+    EXPECT_TRUE(AnswersRequest(cam, DiscoveryRequest{1, 0, 63}));
+    EXPECT_FALSE(AnswersRequest(cam, DiscoveryRequest{1, 192, 255}));
 }
 
 TEST(DiscoveryReply, DestinationIsRequesterUnlessEitherHasNoAddress) {
     const Ipv4 requester{10, 77, 0, 2};
     const Ipv4 broadcast{255, 255, 255, 255};
-    Camera cam = lobby();
-    EXPECT_EQ(replyDestination(cam, requester), requester);
-    EXPECT_EQ(replyDestination(cam, Ipv4{0, 0, 0, 0}), broadcast);  // cannot be answered by unicast
+    Camera cam = Lobby();
+    EXPECT_EQ(ReplyDestination(cam, requester), requester);
+    EXPECT_EQ(ReplyDestination(cam, Ipv4{0, 0, 0, 0}), broadcast);  // cannot be answered by unicast
     cam.ip = {0, 0, 0, 0};
-    EXPECT_EQ(replyDestination(cam, requester), broadcast);
+    EXPECT_EQ(ReplyDestination(cam, requester), broadcast);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ struct WalkedMessage {
     std::string problem;  // empty when the whole message read cleanly
 };
 
-inline WalkedMessage walkMessage(const Bytes& m) {
+inline WalkedMessage WalkMessage(const Bytes& m) {
     WalkedMessage out;
     std::set<std::size_t> labelStarts;
     std::size_t at = 0;

@@ -45,7 +45,7 @@ camsim::Camera Lobby() {
 Bytes Reply(const camsim::Camera& c) {
     const camsim::drovik::Nonce nonce{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,
                                       0x18, 0x19, 0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f};
-    return camsim::drovik::buildDiscoveryReply(c, 1, nonce);
+    return camsim::drovik::BuildDiscoveryReply(c, 1, nonce);
 }
 
 // One datagram of a collection input: length, copies (further ones; 0x80:
@@ -91,9 +91,9 @@ void Mdns() {
                        camsim::MdnsRecord::Nsec, camsim::MdnsRecord::Srv};
     linkLocal.ip = {169, 254, 23, 7};
     linkLocal.mdnsSection = camsim::MdnsSection::Answer;
-    Write("mdns_answer/valid-camsim-lobby", camsim::mdns::buildAnswer(lobby).bytes);
-    Write("mdns_answer/valid-camsim-uncompressed-every-record", camsim::mdns::buildAnswer(plain).bytes);
-    Write("mdns_answer/valid-camsim-link-local-answer-section", camsim::mdns::buildAnswer(linkLocal).bytes);
+    Write("mdns_answer/valid-camsim-lobby", camsim::mdns::BuildAnswer(lobby).bytes);
+    Write("mdns_answer/valid-camsim-uncompressed-every-record", camsim::mdns::BuildAnswer(plain).bytes);
+    Write("mdns_answer/valid-camsim-link-local-answer-section", camsim::mdns::BuildAnswer(linkLocal).bytes);
 }
 
 // A zorvo_reply input: flags (generation 4) | seqNo | value room - 1 | first reply's length | replies.
@@ -102,12 +102,12 @@ Bytes OidInput(bool fourth, std::uint8_t seqNo, const Bytes& first, const Bytes&
 }
 
 Bytes Answer(camsim::zorvo::OidService& service, const Bytes& request) {
-    return service.answer(request).value_or(Bytes{});
+    return service.Answer(request).value_or(Bytes{});
 }
 
 // A read of 2.17 with the digest over the service's current nonce.
 Bytes ReadRequest(const camsim::zorvo::OidService& service, bool fourth, std::uint8_t seqNo) {
-    const camsim::Digest digest = camsim::credentialsDigest(service.nonce(), "qivnep").value();
+    const camsim::Digest digest = camsim::CredentialsDigest(service.CurrentNonce(), "qivnep").value();
     Bytes head = fourth ? Bytes{45, seqNo} : Bytes{15};
     return head + Bytes(digest.begin(), digest.end()) + Bytes{0, 0, 0, 2, '2', '.', '1', '7', 0};
 }
