@@ -48,7 +48,9 @@ void DrovikResponder::AnswerAssignment(const drovik::AssignRequest& request, con
         drovik::AssignOutcome outcome = drovik::Assign(cam, recentNonces_[i], request);
         loop_.At(EventLoop::Clock::now() + std::chrono::milliseconds(cam.assignDelayMs),
                  [this, i, to, route, replies = outcome.replies] {
-                     for (const auto& reply : replies) SendReply(fd_.get(), to, route, reply, "assignment reply", cameras_[i].name);
+                     for (const auto& reply : replies) {
+                         SendReply(fd_.get(), to, route, reply, "assignment reply", cameras_[i].name);
+                     }
                  });
         if (outcome.applied) {
             // Told on stdout like the web server's writes.

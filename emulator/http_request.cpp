@@ -65,10 +65,10 @@ void ApplyOidWrite(Camera& cam, const OidWrite& write) {
     if (write.oid == "2.4") cam.name = write.value;
     // A text that is no address leaves the field as it was.
     if (write.oid == "3.6.10") ParseIpv4(write.value, cam.ip);
-    else if (write.oid == "3.6.1") ParseIpv4(write.value, cam.subnet);
-    else if (write.oid == "3.6.2") ParseIpv4(write.value, cam.gateway);
-    else if (write.oid == "4.2" && write.value == "enabled") cam.dhcp = 1;
-    else if (write.oid == "4.2" && write.value == "disabled") cam.dhcp = 0;
+    if (write.oid == "3.6.1") ParseIpv4(write.value, cam.subnet);
+    if (write.oid == "3.6.2") ParseIpv4(write.value, cam.gateway);
+    if (write.oid == "4.2" && write.value == "enabled") cam.dhcp = 1;
+    if (write.oid == "4.2" && write.value == "disabled") cam.dhcp = 0;
 }
 
 }  // namespace camsim::http

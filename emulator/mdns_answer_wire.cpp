@@ -61,8 +61,10 @@ constexpr std::uint8_t kNsecBitmap[] = {0x00, 0x04, 0x40, 0x00, 0x00, 0x08};  //
 std::array<std::uint8_t, 16> LinkLocalIpv6(const HwAddr& hw) {
     // fe80::/64, then the hardware address with ff:fe in its middle and the
     // universal/local bit flipped (modified EUI-64).
+    // clang-format off
     return {0xfe, 0x80, 0, 0, 0, 0, 0, 0,
             static_cast<std::uint8_t>(hw[0] ^ 0x02), hw[1], hw[2], 0xff, 0xfe, hw[3], hw[4], hw[5]};
+    // clang-format on
 }
 
 }  // namespace

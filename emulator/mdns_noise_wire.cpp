@@ -14,7 +14,9 @@ const dns::Name kIppPrinter{"Printer", "_ipp", "_tcp", "local"};
 // Texts that look like a camera's, so that only the records around them tell.
 void PrinterTexts(dns::MessageWriter& w, const dns::Name& owner) {
     w.BeginRecord(owner, dns::kTypeTxt, kFlush, kServiceTtl);
-    for (const char* text : {"server name=Printer", "ip addr=10.77.0.90", "product name=Laser"}) w.CharacterString(text);
+    for (const char* text : {"server name=Printer", "ip addr=10.77.0.90", "product name=Laser"}) {
+        w.CharacterString(text);
+    }
     w.EndRecord();
 }
 

@@ -24,9 +24,10 @@ MdnsResponder::MdnsResponder(const std::vector<Camera>& cameras, LocalAddresses 
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const Camera& cam = cameras[i];
         if (!cam.mdns) continue;
-        if (!IsLocal(local_, cam.ip)) notLocal_.push_back(i);
+        const bool local = IsLocal(local_, cam.ip);
+        if (!local) notLocal_.push_back(i);
         // The config check at start-up refuses a camera whose answer cannot be built.
-        else if (mdns::BuildAnswer(cam).Ok()) byDelay_[cam.mdnsDelayMs].push_back({i, cam.ip});
+        if (local && mdns::BuildAnswer(cam).Ok()) byDelay_[cam.mdnsDelayMs].push_back({i, cam.ip});
     }
 }
 

@@ -50,6 +50,7 @@ Bytes AssignDatagram(std::uint8_t packetId, const std::array<std::uint8_t, 16>& 
 }
 
 Bytes FixedRequest(std::uint8_t packetId, const std::array<std::uint8_t, 16>& digest) {
+    // clang-format off
     return AssignDatagram(packetId, digest, {
         0x02, 0xe5, 0xa1, 0x00, 0x00, 0x07,  // target
         0x01, 0x00,                          // reboot, zero
@@ -59,14 +60,17 @@ Bytes FixedRequest(std::uint8_t packetId, const std::array<std::uint8_t, 16>& di
         0x08, 0x00, 0x00, 0x01, 0x00,
         0x00, 0x00, 0x00, 0x00,
     });
+    // clang-format on
 }
 
 Bytes DhcpRequest(std::uint8_t packetId, const std::array<std::uint8_t, 16>& digest) {
+    // clang-format off
     return AssignDatagram(packetId, digest, {
         0x02, 0xe5, 0xa1, 0x00, 0x00, 0x07, 0x00, 0x00,
         0x08, 0x00, 0x00, 0x01, 0x01,
         0x00, 0x00, 0x00, 0x00,
     });
+    // clang-format on
 }
 
 AssignOutcome AssignBytes(Camera& cam, const RecentNonces& recent, const Bytes& datagram) {
@@ -133,6 +137,7 @@ TEST(Assignment, ReplyModesAndStrayIds) {
         bool applied;
         std::vector<Bytes> replies;
     };
+    // clang-format off
     const Case cases[] = {
         {AssignReply::Silent, 0, false, {}},
         {AssignReply::Refuse, 0, false, {{0xff, 0x05, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00}}},
@@ -143,6 +148,7 @@ TEST(Assignment, ReplyModesAndStrayIds) {
           {0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
           {0xff, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         Camera cam = Gate();
         cam.assignReply = c.mode;

@@ -47,6 +47,7 @@ TEST(MdnsAnswer, UncompressedDefaultAnswerByteForByte) {
     const Bytes instance = Cat({{15}, Text("Lo-02e5a1000001"), {5}, Text("_http"), {4}, Text("_tcp"), {5}, Text("local"), {0}});
     const Bytes host = Cat({{15}, Text("Lo-02e5a1000001"), {5}, Text("local"), {0}});
     const Bytes ttl = {0x00, 0x00, 0x00, 0x78};
+    // clang-format off
     const Bytes expected = Cat({
         {0x00, 0x00, 0x84, 0x00},                          // ID 0, flags: response, authoritative
         {0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x03},  // QD 0, AN 1, NS 0, AR 3
@@ -63,6 +64,7 @@ TEST(MdnsAnswer, UncompressedDefaultAnswerByteForByte) {
         {20}, Text("hw addr=02e5a1000001"),
         host, {0x00, 0x01, 0x80, 0x01}, ttl, {0x00, 4}, {10, 0, 0, 5},  // A
     });
+    // clang-format on
     Answer answer = BuildAnswer(cam);
     ASSERT_TRUE(answer.Ok()) << answer.error;
     EXPECT_EQ(answer.bytes, expected);
@@ -77,6 +79,7 @@ TEST(MdnsAnswer, CompressedAnswerWithEveryRecordByteForByte) {
     const Bytes ttl = {0x00, 0x00, 0x00, 0x78};
     // Offsets: "_http" label at 12, "local" at 23, the instance label in the
     // PTR data at 40 (0x28), the host label in the SRV target at 76 (0x4c).
+    // clang-format off
     const Bytes expected = Cat({
         {0x00, 0x00, 0x84, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x05},
         {5}, Text("_http"), {4}, Text("_tcp"), {5}, Text("local"), {0},              // 12: PTR owner
@@ -92,6 +95,7 @@ TEST(MdnsAnswer, CompressedAnswerWithEveryRecordByteForByte) {
         {0xc0, 0x4c}, {0x00, 0x2f, 0x80, 0x01}, ttl, {0x00, 8},                 // NSEC
         {0xc0, 0x4c}, {0x00, 0x04, 0x40, 0x00, 0x00, 0x08},  // next name; window 0, 4 bytes: A and AAAA
     });
+    // clang-format on
     Answer answer = BuildAnswer(cam);
     ASSERT_TRUE(answer.Ok()) << answer.error;
     EXPECT_EQ(answer.bytes, expected);

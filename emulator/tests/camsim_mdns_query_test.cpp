@@ -17,12 +17,14 @@ namespace {
 using testing::Bytes;
 
 // The PC's query, as it sends it: 34 bytes.
+// clang-format off
 const Bytes kPcQuery = {
     0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // ID, flags, QD 1
     5, '_', 'h', 't', 't', 'p', 4, '_', 't', 'c', 'p', 5, 'l', 'o', 'c', 'a', 'l', 0,
     0x00, 0x0c,  // PTR
     0x00, 0x01,  // IN
 };
+// clang-format on
 
 Bytes WithBytes(Bytes b, std::size_t at, const Bytes& values) {
     for (std::uint8_t v : values) b.at(at++) = v;
@@ -60,9 +62,11 @@ TEST(MdnsQuery, OnlyQueriesForTheWebServiceAreAnswered) {
     EXPECT_TRUE(AsksForWebService(trailing));
 
     // _http._tcp.local.example: same start, longer name.
+    // clang-format off
     Bytes longer = {0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
                     5, '_', 'h', 't', 't', 'p', 4, '_', 't', 'c', 'p', 5, 'l', 'o', 'c', 'a', 'l',
                     7, 'e', 'x', 'a', 'm', 'p', 'l', 'e', 0, 0x00, 0x0c, 0x00, 0x01};
+    // clang-format on
     EXPECT_FALSE(AsksForWebService(longer));
 
     // Every camera hears the others' answers and the LAN's announcements and queries.
@@ -76,6 +80,7 @@ TEST(MdnsQuery, OnlyQueriesForTheWebServiceAreAnswered) {
 
 TEST(MdnsQuery, CompressedQuestionNameIsFollowed) {
     // Two questions; the second, _http + pointer to "_tcp.local" of the first.
+    // clang-format off
     const Bytes query = {
         0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
         4, '_', 'i', 'p', 'p', 4, '_', 't', 'c', 'p', 5, 'l', 'o', 'c', 'a', 'l', 0,  // 12; "_tcp" at 17
@@ -83,6 +88,7 @@ TEST(MdnsQuery, CompressedQuestionNameIsFollowed) {
         5, '_', 'h', 't', 't', 'p', 0xc0, 17,
         0x00, 0x0c, 0x00, 0x01,
     };
+    // clang-format on
     EXPECT_TRUE(AsksForWebService(query));
     // The same pointer aimed one byte off lands inside a label: another name.
     EXPECT_FALSE(AsksForWebService(WithBytes(query, 40, {18})));
@@ -119,11 +125,13 @@ TEST(MdnsQuery, MalformedQueriesAreNotAnswered) {
 }
 
 TEST(MdnsNoise, ForeignMessagesAreWellFormedAndNoCamera) {
+    // clang-format off
     const Bytes expectedQuery = {
         0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
         4, '_', 'i', 'p', 'p', 4, '_', 't', 'c', 'p', 5, 'l', 'o', 'c', 'a', 'l', 0,
         0x00, 0x0c, 0x00, 0x01,
     };
+    // clang-format on
     EXPECT_EQ(OfficeMessage(4), expectedQuery);
 
     auto walked = testing::WalkMessage(OfficeMessage(3));

@@ -14,8 +14,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// clang-format off
 const Nonce kNonce{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,
                    0x18, 0x19, 0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f};
+// clang-format on
 
 Camera Lobby() {
     Camera cam;
@@ -38,6 +40,7 @@ Camera WithLastByte(std::uint8_t last) {
 }
 
 TEST(DiscoveryReply, FullCameraGivesEveryOptionInOrder) {
+    // clang-format off
     const Bytes expected = {
         0x01, 0x02, 0x00, 0x00, 0x00, 0x00,                          // packet ID, reply code, zeros
         0x02, 0xe5, 0xa1, 0x00, 0x00, 0x01,                          // hardware address
@@ -53,12 +56,14 @@ TEST(DiscoveryReply, FullCameraGivesEveryOptionInOrder) {
         0x0b, 0x00, 0x00, 0x02, 0x1f, 0x90,                          // HTTP port 8080
         0x00, 0x00, 0x00, 0x00,                                      // end
     };
+    // clang-format on
     EXPECT_EQ(BuildDiscoveryReply(Lobby(), 1, kNonce), expected);
 }
 
 TEST(DiscoveryReply, BareCameraOmitsProductCodeAndHttpPort) {
     Camera cam;
     cam.hwAddr = {0x02, 0xe5, 0xa1, 0xaa, 0xbb, 0xcc};
+    // clang-format off
     const Bytes expected = {
         0x07, 0x02, 0x00, 0x00, 0x00, 0x00,  // packet ID echoed from the request
         0x02, 0xe5, 0xa1, 0xaa, 0xbb, 0xcc,
@@ -72,6 +77,7 @@ TEST(DiscoveryReply, BareCameraOmitsProductCodeAndHttpPort) {
         0x08, 0x00, 0x00, 0x01, 0x00,
         0x00, 0x00, 0x00, 0x00,
     };
+    // clang-format on
     EXPECT_EQ(BuildDiscoveryReply(cam, 7, kNonce), expected);
 }
 
@@ -86,6 +92,7 @@ TEST(DiscoveryReply, OptionalFieldsAndExtrasEndTheReply) {
     extras.extraOptions.push_back({1, {192, 168, 0, 9}, std::nullopt});  // a second IP option
     extras.extraOptions.push_back({12, {0xaa}, std::uint16_t{0x0100}});  // claims more than it holds
     extras.noEndMarker = true;
+    // clang-format off
     const std::pair<Camera, Bytes> cases[] = {
         {optional, {
              0x05, 0x00, 0x00, 0x00,              // empty product code
@@ -101,6 +108,7 @@ TEST(DiscoveryReply, OptionalFieldsAndExtrasEndTheReply) {
              0x0c, 0x00, 0x01, 0x00, 0xaa,        // and no end marker after it
          }},
     };
+    // clang-format on
     for (const auto& [cam, tail] : cases) {
         Bytes reply = BuildDiscoveryReply(cam, 1, kNonce);
         ASSERT_GE(reply.size(), tail.size());
@@ -142,11 +150,13 @@ TEST(DiscoveryRequest, RangeModeAnswersOnlyTheRangeHoldingTheLastByte) {
     const struct {
         std::uint8_t last, low, high;
         bool answers;
+    // clang-format off
     } cases[] = {
         {63, 0, 63, true},    {63, 64, 127, false},   {64, 0, 63, false},   {64, 64, 127, true},
         {0, 0, 63, true},     {191, 128, 191, true},  {255, 192, 255, true}, {255, 128, 191, false},
         {100, 127, 64, false},  // an inverted range holds nothing
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(AnswersRequest(WithLastByte(c.last), DiscoveryRequest{1, c.low, c.high}), c.answers)
             << int(c.last) << " in " << int(c.low) << "-" << int(c.high);
