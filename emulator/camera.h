@@ -128,7 +128,7 @@ struct Camera {
     // and the broadcast assignment prove it by digest.
     std::string password = "qivnep";
 
-    bool zorvo = false;  // serves the OID protocol on UDP port 35777 of its ip
+    bool zorvo = false;             // serves the OID protocol on UDP port 35777 of its ip
     std::int32_t zorvoVersion = 4;  // 3: one-byte commands; 4 and up: with sequence numbers
     ZorvoFault zorvoFault = ZorvoFault::None;
     // OID text -> value text; the config loader fills "2.4" with the name

@@ -28,17 +28,18 @@ const char* const kZorvoFaults[] = {"none",     "refuseFirst", "refuseAlways", "
                                     "wrongSeq", "shortRead",   "oversize",     "status2"};
 const char* const kAssignReplies[] = {"normal", "silent", "refuse", "status7", "code4"};
 const char* const kHttpAuths[] = {"basic", "digest"};
-const char* const kHttpFaults[] = {"none",        "unauthorized", "error",     "chunked",   "noLength",
-                                   "noBody",      "empty",        "slowHeaders", "trickle", "shortBody",
-                                   "status500",   "status204",    "bare"};
+const char* const kHttpFaults[] = {"none",      "unauthorized", "error",       "chunked", "noLength",
+                                   "noBody",    "empty",        "slowHeaders", "trickle", "shortBody",
+                                   "status500", "status204",    "bare"};
 
 // Anything else is most likely a typo, which would otherwise silently give a
 // camera different from the one intended.
 const std::set<std::string> kCameraKeys = {
-    "name", "hwAddr", "ip", "subnet", "gateway", "productName", "productCode", "dhcp", "httpPort", "answer",
-    "drovik", "mdns", "mdnsOrder", "mdnsSection", "txt", "mdnsDelayMs",
-    "password", "zorvo", "zorvoVersion", "zorvoFault", "oids", "assignReply", "assignWrongIds", "assignDelayMs",
-    "http", "httpAuth", "httpFault", "httpLists"};
+    "name",         "hwAddr",      "ip",        "subnet",      "gateway",        "productName",
+    "productCode",  "dhcp",        "httpPort",  "answer",      "drovik",         "mdns",
+    "mdnsOrder",    "mdnsSection", "txt",       "mdnsDelayMs", "password",       "zorvo",
+    "zorvoVersion", "zorvoFault",  "oids",      "assignReply", "assignWrongIds", "assignDelayMs",
+    "http",         "httpAuth",    "httpFault", "httpLists"};
 
 // A key's value; absent and null both mean "keep the default".
 const json* Find(const json& entry, const std::string& key) {
@@ -119,8 +120,9 @@ HwAddr HardwareAddress(const json& entry) {
     char end;
     const std::string text = v->is_string() ? v->get<std::string>() : "";
     // Exactly "xx:xx:xx:xx:xx:xx".
-    if (text.size() != 17 || std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &byte[0], &byte[1], &byte[2],
-                                         &byte[3], &byte[4], &byte[5], &end) != 6 ||
+    if (text.size() != 17 ||
+        std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &byte[0], &byte[1], &byte[2], &byte[3], &byte[4],
+                    &byte[5], &end) != 6 ||
         text.find_first_not_of("0123456789abcdefABCDEF:") != std::string::npos) {
         throw Refusal{"hwAddr", "expected six two-digit hexadecimal pairs joined by colons"};
     }

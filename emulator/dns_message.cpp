@@ -21,7 +21,7 @@ std::optional<NameAt> ReadName(std::span<const std::uint8_t> message, std::size_
     NameAt out;
     std::optional<std::size_t> next;  // set at the first pointer
     std::size_t pos = at;
-    std::size_t runStart = at;        // first byte of the labels read since the last jump
+    std::size_t runStart = at;  // first byte of the labels read since the last jump
     std::size_t wireLength = 1;
     for (;;) {
         if (pos >= message.size()) return std::nullopt;

@@ -60,9 +60,8 @@ void RecentNonces::Add(const Nonce& nonce) {
 }
 
 bool RecentNonces::Proves(const Digest& digest, const std::string& password) const {
-    return std::any_of(nonces_.begin(), nonces_.end(), [&](const Nonce& nonce) {
-        return CredentialsDigest(nonce, password) == digest;
-    });
+    return std::any_of(nonces_.begin(), nonces_.end(),
+                       [&](const Nonce& nonce) { return CredentialsDigest(nonce, password) == digest; });
 }
 
 AssignOutcome Assign(Camera& cam, const RecentNonces& recent, const AssignRequest& request) {

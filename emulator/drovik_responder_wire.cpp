@@ -57,9 +57,9 @@ std::vector<std::uint8_t> BuildDiscoveryReply(const Camera& cam, std::uint8_t pa
     PutOption(out, kOptDhcp, std::array<std::uint8_t, 1>{cam.dhcp});
     if (cam.httpPort) {
         std::uint16_t port = *cam.httpPort;
-        PutOption(out, kOptHttpPort,
-                  std::array<std::uint8_t, 2>{static_cast<std::uint8_t>(port >> 8),
-                                              static_cast<std::uint8_t>(port & 0xFF)});
+        PutOption(
+            out, kOptHttpPort,
+            std::array<std::uint8_t, 2>{static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port & 0xFF)});
     }
     for (const ExtraOption& extra : cam.extraOptions) {
         PutOption(out, extra.type, extra.declaredLength.value_or(static_cast<std::uint16_t>(extra.value.size())),

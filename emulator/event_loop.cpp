@@ -27,9 +27,7 @@ void Say(const std::string& line) {
     std::fflush(stdout);
 }
 
-void EventLoop::Watch(int fd, Handler onReadable) {
-    watches_.push_back({fd, std::move(onReadable)});
-}
+void EventLoop::Watch(int fd, Handler onReadable) { watches_.push_back({fd, std::move(onReadable)}); }
 
 void EventLoop::At(Clock::time_point when, Handler onDue) {
     // A multimap keeps equal keys in insertion order.

@@ -25,7 +25,6 @@ public:
     using Clock = std::chrono::steady_clock;
     using Handler = std::function<void()>;
 
-
     // Calls onReadable whenever fd has data (or an error) waiting.
     void Watch(int fd, Handler onReadable);
     // Ends Run() once fd, a signalfd of the stop signals, has one waiting.

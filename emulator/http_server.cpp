@@ -105,8 +105,8 @@ struct HttpServer::State {
 
     bool Authorized(MHD_Connection* c, bool& stale) const {
         if (cam.httpAuth == HttpAuth::Digest) {
-            int result = MHD_digest_auth_check2(c, kRealm, kUser, cam.password.c_str(), kNonceLifetimeS,
-                                                MHD_DIGEST_ALG_MD5);
+            int result =
+                MHD_digest_auth_check2(c, kRealm, kUser, cam.password.c_str(), kNonceLifetimeS, MHD_DIGEST_ALG_MD5);
             stale = result == MHD_INVALID_NONCE;
             return result == MHD_YES;
         }
@@ -134,7 +134,8 @@ struct HttpServer::State {
     Reply Page(const http::Target& target, std::vector<http::OidWrite>& writes) const {
         if (target.page == http::Page::GetOid) {
             auto it = cam.oids.find(target.oid);
-            if (it == cam.oids.end()) return {MHD_HTTP_OK, "%Error: no such OID <xmp>unknown OID " + target.oid + "</xmp>"};
+            if (it == cam.oids.end())
+                return {MHD_HTTP_OK, "%Error: no such OID <xmp>unknown OID " + target.oid + "</xmp>"};
             return {MHD_HTTP_OK, "<xmp>" + it->second + "</xmp>"};
         }
         if (target.page == http::Page::SetOid) {
@@ -143,7 +144,8 @@ struct HttpServer::State {
         }
         auto it = cam.httpLists.find(target.oid);
         if (target.page == http::Page::List && it != cam.httpLists.end()) return {MHD_HTTP_OK, it->second};
-        return {MHD_HTTP_NOT_FOUND, target.page == http::Page::List ? "<xmp>no such list</xmp>" : "<xmp>no such page</xmp>"};
+        return {MHD_HTTP_NOT_FOUND,
+                target.page == http::Page::List ? "<xmp>no such list</xmp>" : "<xmp>no such page</xmp>"};
     }
 
     // Decides the reply on the request's first call, then sends it unless a slow fault holds it back.
@@ -193,8 +195,8 @@ struct HttpServer::State {
             const std::uint64_t size = body.size() + (fault == HttpFault::ShortBody ? kShortBy : 0);
             response = MHD_create_response_from_callback(size, 1024, &BodyPart, &r, nullptr);
         } else {
-            response = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()),
-                                                       MHD_RESPMEM_MUST_COPY);
+            response =
+                MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
         }
         if (!response) return MHD_NO;
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/html");
@@ -216,7 +218,8 @@ struct HttpServer::State {
             // Byte i leaves at i/(size-1) of the span.
             const auto now = Clock::now();
             if (!r.trickleStart) r.trickleStart = now;
-            const auto due = *r.trickleStart + kTrickleSpan * static_cast<long>(pos) / static_cast<long>(body.size() - 1);
+            const auto due =
+                *r.trickleStart + kTrickleSpan * static_cast<long>(pos) / static_cast<long>(body.size() - 1);
             if (due > now) {
                 r.server.SuspendUntil(r, due);
                 return 0;
@@ -231,8 +234,8 @@ struct HttpServer::State {
         return new Request(*static_cast<State*>(cls), connection, uri ? uri : "");
     }
 
-    static MHD_Result OnRequest(void* cls, MHD_Connection*, const char*, const char* method, const char*,
-                                const char*, std::size_t* uploadSize, void** reqCls) {
+    static MHD_Result OnRequest(void* cls, MHD_Connection*, const char*, const char* method, const char*, const char*,
+                                std::size_t* uploadSize, void** reqCls) {
         auto* r = static_cast<Request*>(*reqCls);
         if (!r) return MHD_NO;
         if (*uploadSize != 0 && r->seen) {
@@ -258,13 +261,9 @@ HttpServer::HttpServer(Camera& cam, EventLoop& loop) : state_(std::make_unique<S
 
 HttpServer::~HttpServer() = default;
 
-int HttpServer::Fd() const {
-    return state_->epollFd;
-}
+int HttpServer::Fd() const { return state_->epollFd; }
 
-void HttpServer::OnReadable() {
-    state_->Run();
-}
+void HttpServer::OnReadable() { state_->Run(); }
 
 bool HttpServer::Open(std::string& error) {
     State& s = *state_;
@@ -278,13 +277,11 @@ bool HttpServer::Open(std::string& error) {
     using LogFn = void* (*)(void*, const char*, MHD_Connection*);
     using CompletedFn = void (*)(void*, MHD_Connection*, void**, MHD_RequestTerminationCode);
     errno = 0;
-    s.daemon = MHD_start_daemon(
-        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, port, nullptr, nullptr, &State::OnRequest, &s,
-        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr),
-        MHD_OPTION_URI_LOG_CALLBACK, static_cast<LogFn>(&State::OnRequestLine), &s,
-        MHD_OPTION_NOTIFY_COMPLETED, static_cast<CompletedFn>(&State::OnCompleted), &s,
-        MHD_OPTION_DIGEST_AUTH_RANDOM, s.digestRandom.size(), s.digestRandom.data(),
-        MHD_OPTION_END);
+    s.daemon = MHD_start_daemon(MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, port, nullptr, nullptr, &State::OnRequest, &s,
+                                MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr), MHD_OPTION_URI_LOG_CALLBACK,
+                                static_cast<LogFn>(&State::OnRequestLine), &s, MHD_OPTION_NOTIFY_COMPLETED,
+                                static_cast<CompletedFn>(&State::OnCompleted), &s, MHD_OPTION_DIGEST_AUTH_RANDOM,
+                                s.digestRandom.size(), s.digestRandom.data(), MHD_OPTION_END);
     const MHD_DaemonInfo* info = s.daemon ? MHD_get_daemon_info(s.daemon, MHD_DAEMON_INFO_EPOLL_FD) : nullptr;
     s.epollFd = info ? info->epoll_fd : -1;
     if (s.epollFd < 0) error = std::string("the web server did not start: ") + std::strerror(errno);

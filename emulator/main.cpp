@@ -101,17 +101,18 @@ int RunCameras(const std::string& configPath, double durationS, int signalFd) {
     if (any(&camsim::Camera::mdns)) {
         mdns = std::make_unique<camsim::MdnsResponder>(config.cameras, *local, loop);
         for (std::size_t i : mdns->NotLocal()) {
-            Complain(0, "warning: cameras[%zu] (%s): %s is not an address of this host, so it cannot answer mDNS "
-                     "from it; it answers no mDNS", i, config.cameras[i].name.c_str(),
-                     camsim::Dotted(config.cameras[i].ip).c_str());
+            Complain(0,
+                     "warning: cameras[%zu] (%s): %s is not an address of this host, so it cannot answer mDNS "
+                     "from it; it answers no mDNS",
+                     i, config.cameras[i].name.c_str(), camsim::Dotted(config.cameras[i].ip).c_str());
         }
         if (!mdns->Open(error)) return Complain(kExitRuntime, "mDNS port %u: %s", camsim::mdns::kPort, error.c_str());
         loop.Watch(mdns->Fd(), [&] { mdns->OnReadable(); });
     }
 
     camsim::Say("ready");
-    auto duration = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(durationS));
+    auto duration =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(durationS));
     if (!loop.Run(std::chrono::steady_clock::now() + duration)) {
         return Complain(kExitRuntime, "poll failed: %s", std::strerror(errno));
     }
@@ -121,9 +122,10 @@ int RunCameras(const std::string& configPath, double durationS, int signalFd) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Plays the Zorvo cameras of --config for tests, benchmarks and the demo, logging each web request,\n"
-                 "OID write and assignment to stdout. Prints \"ready\" once it listens; stops on SIGTERM, SIGINT,\n"
-                 "SIGHUP or after --duration-s."};
+    CLI::App app{
+        "Plays the Zorvo cameras of --config for tests, benchmarks and the demo, logging each web request,\n"
+        "OID write and assignment to stdout. Prints \"ready\" once it listens; stops on SIGTERM, SIGINT,\n"
+        "SIGHUP or after --duration-s."};
 
     std::string configPath;
     double durationS = 600;
@@ -134,8 +136,8 @@ int main(int argc, char** argv) {
 
     camsim::NoiseOptions noise;
     std::string noiseTo = "255.255.255.255";
-    auto* noiseCommand = app.add_subcommand(
-        "noise", "send junk datagrams, or other hosts' mDNS, as a misbehaving or busy host would");
+    auto* noiseCommand =
+        app.add_subcommand("noise", "send junk datagrams, or other hosts' mDNS, as a misbehaving or busy host would");
     noiseCommand->add_option("--port", noise.port, "destination UDP port")->required()->check(CLI::Range(1, 65535));
     noiseCommand->add_option("--interval-ms", noise.intervalMs, "time between rounds; 0 sends back to back")
         ->required()

@@ -38,12 +38,9 @@ namespace {
 std::vector<std::string> TxtStrings(const Camera& cam) {
     if (cam.txt) return *cam.txt;
     std::vector<std::string> out = {
-        "server name=" + cam.name,
-        "ip addr=" + Dotted(cam.ip),
-        "subnet=" + Dotted(cam.subnet),
-        "gateway=" + Dotted(cam.gateway),
-        "product name=" + cam.productName,
-        cam.dhcp != 0 ? "dhcp=enabled" : "dhcp=disabled",
+        "server name=" + cam.name,         "ip addr=" + Dotted(cam.ip),
+        "subnet=" + Dotted(cam.subnet),    "gateway=" + Dotted(cam.gateway),
+        "product name=" + cam.productName, cam.dhcp != 0 ? "dhcp=enabled" : "dhcp=disabled",
     };
     if (cam.productCode) out.push_back("product code=" + *cam.productCode);
     out.push_back("hw addr=" + HexText(cam.hwAddr));
@@ -81,11 +78,11 @@ Answer BuildAnswer(const Camera& cam) {
 
     dns::MessageWriter w(cam.mdnsCompression);
     w.WriteHeader({.id = 0,
-              .flags = kResponseFlags,
-              .questions = 0,
-              .answers = static_cast<std::uint16_t>(allAnswers ? 1 + others : 1),
-              .authorities = 0,
-              .additionals = allAnswers ? std::uint16_t{0} : others});
+                   .flags = kResponseFlags,
+                   .questions = 0,
+                   .answers = static_cast<std::uint16_t>(allAnswers ? 1 + others : 1),
+                   .authorities = 0,
+                   .additionals = allAnswers ? std::uint16_t{0} : others});
 
     w.BeginRecord(service, dns::kTypePtr, dns::kClassIn, kTtl);
     w.WriteName(serviceInstance);

@@ -40,7 +40,8 @@ bool MdnsResponder::Open(std::string& error) {
     // Shares the port with any other responder on this host.
     fd_ = OpenUdp({}, mdns::kPort, {.shared = true, .arrivalLink = true, .mdns = true}, error);
     if (!fd_.valid()) return false;
-    setsockopt(fd_.get(), SOL_SOCKET, SO_SNDBUF, &kSendBuffer, sizeof(kSendBuffer));  // a smaller one only slows the burst
+    setsockopt(fd_.get(), SOL_SOCKET, SO_SNDBUF, &kSendBuffer,
+               sizeof(kSendBuffer));  // a smaller one only slows the burst
     for (unsigned ifindex : links) {
         ip_mreqn join{};
         std::memcpy(&join.imr_multiaddr.s_addr, mdns::kGroup.data(), mdns::kGroup.size());

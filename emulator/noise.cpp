@@ -73,8 +73,8 @@ int RunNoise(const NoiseOptions& options, int signalFd) {
     // Like any mDNS host, the noise host does not hear its own datagrams. Its
     // mDNS leaves from the mDNS port; the socket joins no group.
     std::string error;
-    platform::OwnedFd sock = OpenUdp({}, options.mdns ? options.port : 0,
-                                     {.shared = options.mdns, .broadcast = true, .mdns = true}, error);
+    platform::OwnedFd sock =
+        OpenUdp({}, options.mdns ? options.port : 0, {.shared = options.mdns, .broadcast = true, .mdns = true}, error);
     if (!sock.valid()) return Complain(kExitRuntime, "noise: cannot set up the socket: %s", error.c_str());
 
     Say("ready");
@@ -98,8 +98,10 @@ int RunNoise(const NoiseOptions& options, int signalFd) {
                 ++failures;
             }
         }
-        if (++rounds < options.count) loop.At(start + interval * rounds, round);
-        else loop.Stop();
+        if (++rounds < options.count)
+            loop.At(start + interval * rounds, round);
+        else
+            loop.Stop();
     };
     loop.At(start, round);
     loop.Run(EventLoop::Clock::time_point::max());  // the rounds or a signal end it

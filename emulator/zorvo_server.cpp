@@ -8,8 +8,7 @@
 
 namespace camsim {
 
-ZorvoServer::ZorvoServer(Camera& cam)
-    : cam_(cam), ip_(cam.ip), service_(cam, [this] { return nonces_.Next(); }) {
+ZorvoServer::ZorvoServer(Camera& cam) : cam_(cam), ip_(cam.ip), service_(cam, [this] { return nonces_.Next(); }) {
     service_.OnWrite([this](const std::string& oid, const std::string& value) {
         Say("set " + Dotted(ip_) + " " + oid + "=" + value);
     });

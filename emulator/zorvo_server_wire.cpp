@@ -82,10 +82,8 @@ std::optional<Bytes> OidService::Answer(std::span<const std::uint8_t> request) {
         return out;
     }
     case kOid3:
-    case kOid4:
-        return AnswerOid(request, gen4);
-    default:
-        return std::nullopt;
+    case kOid4: return AnswerOid(request, gen4);
+    default: return std::nullopt;
     }
 }
 

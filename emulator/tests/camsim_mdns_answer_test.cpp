@@ -44,7 +44,8 @@ TEST(MdnsAnswer, UncompressedDefaultAnswerByteForByte) {
     cam.mdnsCompression = false;
     // Every name written in full: 18, 34 and 23 bytes.
     const Bytes service = Cat({{5}, Text("_http"), {4}, Text("_tcp"), {5}, Text("local"), {0}});
-    const Bytes instance = Cat({{15}, Text("Lo-02e5a1000001"), {5}, Text("_http"), {4}, Text("_tcp"), {5}, Text("local"), {0}});
+    const Bytes instance =
+        Cat({{15}, Text("Lo-02e5a1000001"), {5}, Text("_http"), {4}, Text("_tcp"), {5}, Text("local"), {0}});
     const Bytes host = Cat({{15}, Text("Lo-02e5a1000001"), {5}, Text("local"), {0}});
     const Bytes ttl = {0x00, 0x00, 0x00, 0x78};
     // clang-format off

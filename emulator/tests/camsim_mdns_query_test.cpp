@@ -38,23 +38,24 @@ TEST(MdnsQuery, OnlyQueriesForTheWebServiceAreAnswered) {
         Bytes bytes;
         bool answered;
     } variants[] = {
-        {0, {0x00, 0x00}, true},                   // the query as the PC sends it
-        {30, {0x00, 0xff}, true},                  // type ANY
-        {32, {0x80, 0x01}, true},                  // unicast answer asked for
-        {32, {0x00, 0xff}, true},                  // class ANY
-        {13, {'_', 'H', 'T', 'T', 'P'}, true},     // case does not matter
-        {0, {0x12, 0x34}, true},                   // any ID
-        {30, {0x00, 0x01}, false},                 // A
-        {30, {0x00, 0x21}, false},                 // SRV
-        {32, {0x00, 0x03}, false},                 // class CH
+        {0, {0x00, 0x00}, true},                // the query as the PC sends it
+        {30, {0x00, 0xff}, true},               // type ANY
+        {32, {0x80, 0x01}, true},               // unicast answer asked for
+        {32, {0x00, 0xff}, true},               // class ANY
+        {13, {'_', 'H', 'T', 'T', 'P'}, true},  // case does not matter
+        {0, {0x12, 0x34}, true},                // any ID
+        {30, {0x00, 0x01}, false},              // A
+        {30, {0x00, 0x21}, false},              // SRV
+        {32, {0x00, 0x03}, false},              // class CH
         {19, {'_', 'u', 'd', 'p'}, false},
-        {2, {0x84, 0x00}, false},                  // QR set
+        {2, {0x84, 0x00}, false},  // QR set
         {2, {0x80, 0x00}, false},
-        {2, {0x28, 0x00}, false},                  // opcode 5 (update)
-        {4, {0x00, 0x00}, false},                  // no question
+        {2, {0x28, 0x00}, false},  // opcode 5 (update)
+        {4, {0x00, 0x00}, false},  // no question
     };
     for (const auto& v : variants) {
-        EXPECT_EQ(AsksForWebService(WithBytes(kPcQuery, v.at, v.bytes)), v.answered) << ::testing::PrintToString(v.bytes) << " at " << v.at;
+        EXPECT_EQ(AsksForWebService(WithBytes(kPcQuery, v.at, v.bytes)), v.answered)
+            << ::testing::PrintToString(v.bytes) << " at " << v.at;
     }
 
     Bytes trailing = kPcQuery;  // a known-answer record after the question is no reason to stay quiet
@@ -113,10 +114,10 @@ TEST(MdnsQuery, MalformedQueriesAreNotAnswered) {
         q.insert(q.end(), {0x00, 0x0c, 0x00, 0x01});
         return q;
     };
-    EXPECT_FALSE(AsksForWebService(query({0xc0, 12})));                 // points at itself
-    EXPECT_FALSE(AsksForWebService(query({0xc0, 14})));                 // points forward
-    EXPECT_FALSE(AsksForWebService(query({1, 'a', 0xc0, 12})));         // loops back onto its own start
-    EXPECT_FALSE(AsksForWebService(query({0x40, '_', 'h', 0})));        // reserved label type
+    EXPECT_FALSE(AsksForWebService(query({0xc0, 12})));                  // points at itself
+    EXPECT_FALSE(AsksForWebService(query({0xc0, 14})));                  // points forward
+    EXPECT_FALSE(AsksForWebService(query({1, 'a', 0xc0, 12})));          // loops back onto its own start
+    EXPECT_FALSE(AsksForWebService(query({0x40, '_', 'h', 0})));         // reserved label type
     EXPECT_FALSE(AsksForWebService(query({0x3f, '_', 'h', 't', 't'})));  // label runs past the end
     Bytes huge;  // 5 * 52 bytes of labels: longer than any DNS name
     for (int i = 0; i < 52; ++i) huge.insert(huge.end(), {4, 'a', 'b', 'c', 'd'});

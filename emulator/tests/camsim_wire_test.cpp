@@ -150,7 +150,7 @@ TEST(DiscoveryRequest, RangeModeAnswersOnlyTheRangeHoldingTheLastByte) {
     const struct {
         std::uint8_t last, low, high;
         bool answers;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {63, 0, 63, true},    {63, 64, 127, false},   {64, 0, 63, false},   {64, 64, 127, true},
         {0, 0, 63, true},     {191, 128, 191, true},  {255, 192, 255, true}, {255, 128, 191, false},

@@ -107,11 +107,11 @@ TEST(OidService, MalformedRequestsGetNoReply) {
     OidService service(cam, Nonces());
     const Bytes requests[] = {
         {},
-        {0x25},                                          // generation 4 without its sequence byte
+        {0x25},  // generation 4 without its sequence byte
         {0x2e},
-        {0x99, 0x00},                                    // no such command
-        Cat({0x0f}, kOverFirst, {0, 0, 0}),              // operation cut short
-        Cat({0x0f}, kOverFirst, {0, 0, 0, 2, '2', '.', '4'}),           // OID without NUL
+        {0x99, 0x00},                                                        // no such command
+        Cat({0x0f}, kOverFirst, {0, 0, 0}),                                  // operation cut short
+        Cat({0x0f}, kOverFirst, {0, 0, 0, 2, '2', '.', '4'}),                // OID without NUL
         Cat({0x2d, 0x00}, kOverFirst, {0, 0, 0, 7, '2', '.', '4', 0, 'X'}),  // value without NUL
     };
     for (const Bytes& request : requests) {

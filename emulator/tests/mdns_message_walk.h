@@ -23,7 +23,7 @@ struct WalkedMessage {
     std::uint16_t flags = 0;
     std::vector<std::string> questions;  // dotted
     std::vector<WalkedRecord> answers, authorities, additionals;
-    int pointers = 0;      // compression pointers written in the message
+    int pointers = 0;     // compression pointers written in the message
     std::string problem;  // empty when the whole message read cleanly
 };
 

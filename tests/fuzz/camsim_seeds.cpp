@@ -18,7 +18,8 @@ std::string corpus;
 
 void Write(const std::string& file, const Bytes& bytes) {
     std::filesystem::create_directories(std::filesystem::path(corpus + "/" + file).parent_path());
-    std::ofstream(corpus + "/" + file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::ofstream(corpus + "/" + file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 Bytes operator+(Bytes a, const Bytes& b) {
@@ -71,13 +72,14 @@ void Discovery() {
 
     const std::string dir = "drovik_collection/";
     Write(dir + "valid-camsim-two-cameras", Chunk(Reply(lobby)) + Chunk(Reply(warehouse)));
-    Write(dir + "valid-camsim-duplicate-address", Chunk(Reply(lobby), 1) + Chunk(Reply(warehouse)) + Chunk(Reply(lobby)));
+    Write(dir + "valid-camsim-duplicate-address",
+          Chunk(Reply(lobby), 1) + Chunk(Reply(warehouse)) + Chunk(Reply(lobby)));
     Write(dir + "valid-camsim-foreign-and-short-between",
           Chunk(Reply(foreign)) + Chunk(Bytes(20, 0x02)) + Chunk(Reply(lobby)));
     Write(dir + "edge-table-cap-512-distinct-cameras", Chunk(Reply(lobby), 0xFF) + Chunk(Reply(warehouse), 0xFF) +
-                                                         Chunk(Reply(foreign), 0xFF) + Chunk(Reply(gate), 0xFF));
+                                                           Chunk(Reply(foreign), 0xFF) + Chunk(Reply(gate), 0xFF));
     Write(dir + "edge-table-cap-one-camera-512-times", Chunk(Reply(lobby), 0x7F) + Chunk(Reply(lobby), 0x7F) +
-                                                         Chunk(Reply(lobby), 0x7F) + Chunk(Reply(lobby), 0x7F));
+                                                           Chunk(Reply(lobby), 0x7F) + Chunk(Reply(lobby), 0x7F));
     Write(dir + "edge-camsim-datagram-over-1000", Chunk(Reply(padded)) + Chunk(Reply(lobby)));
     Bytes cut = Chunk(Reply(lobby));
     cut[1] = static_cast<std::uint8_t>(cut[1] + 40);  // declares more than the input holds
@@ -130,7 +132,8 @@ void Zorvo() {
         };
         Write("zorvo_reply/valid-" + gen + "camsim-version", OidInput(fourth, seq, plain(7, 37)));
         Write("zorvo_reply/valid-" + gen + "camsim-nonce", OidInput(fourth, seq, plain(16, 46)));
-        Write("zorvo_reply/valid-" + gen + "camsim-read", OidInput(fourth, seq, Answer(service, ReadRequest(service, fourth, seq))));
+        Write("zorvo_reply/valid-" + gen + "camsim-read",
+              OidInput(fourth, seq, Answer(service, ReadRequest(service, fourth, seq))));
         cam.zorvoFault = camsim::ZorvoFault::RefuseFirst;
         camsim::zorvo::OidService refusing(cam, nonces);
         const Bytes first = Answer(refusing, ReadRequest(refusing, fourth, seq));
