@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,21 @@ using HwAddr = std::array<std::uint8_t, 6>;
 using Ipv4 = std::array<std::uint8_t, 4>;
 
 // Dotted-decimal text, for logs and the cameras' own texts.
-inline std::string dotted(const Ipv4& a) {
+inline std::string Dotted(const Ipv4& a) {
     char buf[16];
     std::snprintf(buf, sizeof(buf), "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
     return buf;
+}
+
+// Lower-case hexadecimal pairs joined by `separator`.
+inline std::string HexText(std::span<const std::uint8_t> bytes, const char* separator = "") {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (std::uint8_t b : bytes) {
+        if (!out.empty()) out += separator;
+        out += {kHex[b >> 4], kHex[b & 0x0F]};
+    }
+    return out;
 }
 
 // Which discovery requests a camera answers.
@@ -37,6 +49,7 @@ struct ExtraOption {
     // Length written in the option header instead of value.size(), so a test
     // can declare more (or fewer) bytes than follow.
     std::optional<std::uint16_t> declaredLength;
+    bool operator==(const ExtraOption&) const = default;
 };
 
 // Records a camera's mDNS answer carries after its PTR record.
@@ -115,7 +128,7 @@ struct Camera {
     // and the broadcast assignment prove it by digest.
     std::string password = "qivnep";
 
-    bool zorvo = false;  // serves the OID protocol on UDP port 35777 of its ip
+    bool zorvo = false;             // serves the OID protocol on UDP port 35777 of its ip
     std::int32_t zorvoVersion = 4;  // 3: one-byte commands; 4 and up: with sequence numbers
     ZorvoFault zorvoFault = ZorvoFault::None;
     // OID text -> value text; the config loader fills "2.4" with the name
@@ -135,6 +148,8 @@ struct Camera {
     HttpFault httpFault = HttpFault::None;
     // OID text -> body of that OID's list command, sent as is.
     std::map<std::string, std::string> httpLists;
+
+    bool operator==(const Camera&) const = default;
 };
 
 }  // namespace camsim

@@ -12,16 +12,16 @@ namespace camsim {
 struct CameraConfig {
     std::vector<Camera> cameras;
     std::string error;  // empty on success; otherwise says which field is wrong and why
-    bool ok() const { return error.empty(); }
+    bool Ok() const { return error.empty(); }
 };
 
 // Parses the JSON text of a config. Never throws.
-CameraConfig parseCameraConfig(std::string_view jsonText);
+CameraConfig ParseCameraConfig(std::string_view jsonText);
 
 // Reads and parses a config file; a read failure is reported like a bad field.
-CameraConfig loadCameraConfigFile(const std::string& path);
+CameraConfig LoadCameraConfigFile(const std::string& path);
 
 // Dotted-decimal text to an address; false (and `out` as it was) when it is none.
-bool parseIpv4(const std::string& text, Ipv4& out);
+bool ParseIpv4(const std::string& text, Ipv4& out);
 
 }  // namespace camsim

@@ -1,20 +1,17 @@
 #include "camera_credentials.h"
 
+#include "camera.h"
+
 #include <openssl/evp.h>
 
 #include <array>
+#include <cstring>
 #include <string>
 
 namespace camsim {
 
-std::optional<Digest> credentialsDigest(const Nonce& nonce, std::string_view password) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string text;
-    for (std::uint8_t b : nonce) {
-        text += kHex[b >> 4];
-        text += kHex[b & 0x0F];
-    }
-    text += ":root:";
+std::optional<Digest> CredentialsDigest(const Nonce& nonce, std::string_view password) {
+    std::string text = HexText(nonce) + ":root:";
     for (char c : password) text += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 
     Digest digest{};
@@ -26,20 +23,11 @@ std::optional<Digest> credentialsDigest(const Nonce& nonce, std::string_view pas
     return digest;
 }
 
-NonceSource::NonceSource() {
-    // Seed the whole engine state, not just one word of it.
-    std::random_device device;
-    std::array<std::random_device::result_type, 8> seed{};
-    for (auto& word : seed) word = device();
-    std::seed_seq sequence(seed.begin(), seed.end());
-    engine_.seed(sequence);
-}
-
-Nonce NonceSource::next() {
+Nonce NonceSource::Next() {
     Nonce nonce{};
-    for (std::size_t i = 0; i < nonce.size(); i += 8) {
-        std::uint64_t word = engine_();
-        for (std::size_t j = 0; j < 8; ++j) nonce[i + j] = static_cast<std::uint8_t>(word >> (8 * j));
+    for (std::size_t i = 0; i < nonce.size(); i += sizeof(std::random_device::result_type)) {
+        const std::random_device::result_type word = device_();
+        std::memcpy(nonce.data() + i, &word, sizeof(word));
     }
     return nonce;
 }

@@ -16,16 +16,16 @@ using Digest = std::array<std::uint8_t, 16>;
 // MD5 of the nonce as 32 lower-case hex digits, ':', "root", ':', the
 // password in upper case (ASCII), without a NUL. Nothing when MD5 is
 // unavailable (the camera then accepts no digest).
-std::optional<Digest> credentialsDigest(const Nonce& nonce, std::string_view password);
+std::optional<Digest> CredentialsDigest(const Nonce& nonce, std::string_view password);
 
-// Fresh random nonces for discovery replies and OID refusals.
+// Fresh random nonces for discovery replies and OID refusals, each straight
+// from the system's random source.
 class NonceSource {
 public:
-    NonceSource();  // seeded from std::random_device
-    Nonce next();
+    Nonce Next();
 
 private:
-    std::mt19937_64 engine_;
+    std::random_device device_;
 };
 
 }  // namespace camsim

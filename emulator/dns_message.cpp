@@ -1,33 +1,27 @@
 #include "dns_message.h"
 
+#include <strings.h>
+
 #include <algorithm>
 
 namespace camsim::dns {
 
-namespace {
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool sameLabel(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return lower(x) == lower(y); });
+bool SameName(const Name& a, const Name& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const std::string& x, const std::string& y) {
+        return x.size() == y.size() && strncasecmp(x.data(), y.data(), x.size()) == 0;  // ASCII: the C locale
+    });
 }
 
-}  // namespace
-
-bool sameName(const Name& a, const Name& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameLabel);
-}
-
-std::optional<std::uint16_t> readU16(std::span<const std::uint8_t> message, std::size_t at) {
+std::optional<std::uint16_t> ReadU16(std::span<const std::uint8_t> message, std::size_t at) {
     if (at > message.size() || message.size() - at < 2) return std::nullopt;
     return static_cast<std::uint16_t>(message[at] << 8 | message[at + 1]);
 }
 
-std::optional<ReadName> readName(std::span<const std::uint8_t> message, std::size_t at) {
-    ReadName out;
+std::optional<NameAt> ReadName(std::span<const std::uint8_t> message, std::size_t at) {
+    NameAt out;
     std::optional<std::size_t> next;  // set at the first pointer
     std::size_t pos = at;
-    std::size_t runStart = at;        // first byte of the labels read since the last jump
+    std::size_t runStart = at;  // first byte of the labels read since the last jump
     std::size_t wireLength = 1;
     for (;;) {
         if (pos >= message.size()) return std::nullopt;
@@ -54,59 +48,59 @@ std::optional<ReadName> readName(std::span<const std::uint8_t> message, std::siz
     }
 }
 
-void MessageWriter::fail(const std::string& why) {
+void MessageWriter::Fail(const std::string& why) {
     if (error_.empty()) error_ = why;
 }
 
-void MessageWriter::header(const Header& h) {
-    u16(h.id);
-    u16(h.flags);
-    u16(h.questions);
-    u16(h.answers);
-    u16(h.authorities);
-    u16(h.additionals);
+void MessageWriter::WriteHeader(const Header& h) {
+    U16(h.id);
+    U16(h.flags);
+    U16(h.questions);
+    U16(h.answers);
+    U16(h.authorities);
+    U16(h.additionals);
 }
 
-void MessageWriter::question(const Name& n, std::uint16_t type, std::uint16_t cls) {
-    name(n);
-    u16(type);
-    u16(cls);
+void MessageWriter::Question(const Name& n, std::uint16_t type, std::uint16_t cls) {
+    WriteName(n);
+    U16(type);
+    U16(cls);
 }
 
-void MessageWriter::beginRecord(const Name& owner, std::uint16_t type, std::uint16_t cls, std::uint32_t ttl) {
-    if (recordDataAt_ != 0) fail("a record was begun inside another");
-    name(owner);
-    u16(type);
-    u16(cls);
-    u32(ttl);
-    u16(0);  // RDLENGTH, known at endRecord()
+void MessageWriter::BeginRecord(const Name& owner, std::uint16_t type, std::uint16_t cls, std::uint32_t ttl) {
+    if (recordDataAt_ != 0) Fail("a record was begun inside another");
+    WriteName(owner);
+    U16(type);
+    U16(cls);
+    U32(ttl);
+    U16(0);  // RDLENGTH, known at EndRecord()
     recordDataAt_ = out_.size();
 }
 
-void MessageWriter::endRecord() {
-    if (recordDataAt_ == 0) return fail("a record was ended that was not begun");
+void MessageWriter::EndRecord() {
+    if (recordDataAt_ == 0) return Fail("a record was ended that was not begun");
     std::size_t length = out_.size() - recordDataAt_;
-    if (length > 0xFFFF) fail("record data longer than 65535 bytes");
+    if (length > 0xFFFF) Fail("record data longer than 65535 bytes");
     out_[recordDataAt_ - 2] = static_cast<std::uint8_t>(length >> 8);
     out_[recordDataAt_ - 1] = static_cast<std::uint8_t>(length & 0xFF);
     recordDataAt_ = 0;
 }
 
-void MessageWriter::name(const Name& n) {
+void MessageWriter::WriteName(const Name& n) {
     std::size_t wireLength = 1;
     for (const std::string& label : n) {
-        if (label.empty()) fail("empty label in a name");
-        if (label.size() > kMaxLabel) fail("label longer than 63 bytes: \"" + label + "\"");
+        if (label.empty()) Fail("empty label in a name");
+        if (label.size() > kMaxLabel) Fail("label longer than 63 bytes: \"" + label + "\"");
         wireLength += 1 + label.size();
     }
-    if (wireLength > kMaxName) fail("name longer than 255 bytes");
+    if (wireLength > kMaxName) Fail("name longer than 255 bytes");
 
     for (std::size_t i = 0; i < n.size(); ++i) {
         Name tail(n.begin() + static_cast<std::ptrdiff_t>(i), n.end());
         if (compress_) {
             for (const Written& w : written_) {
-                if (sameName(w.suffix, tail)) {
-                    u16(static_cast<std::uint16_t>(kPointerTag << 8 | w.offset));
+                if (SameName(w.suffix, tail)) {
+                    U16(static_cast<std::uint16_t>(kPointerTag << 8 | w.offset));
                     return;
                 }
             }
@@ -115,26 +109,26 @@ void MessageWriter::name(const Name& n) {
                 written_.push_back({std::move(tail), static_cast<std::uint16_t>(out_.size())});
             }
         }
-        u8(static_cast<std::uint8_t>(n[i].size()));
-        bytes(std::span(reinterpret_cast<const std::uint8_t*>(n[i].data()), n[i].size()));
+        U8(static_cast<std::uint8_t>(n[i].size()));
+        Bytes(std::span(reinterpret_cast<const std::uint8_t*>(n[i].data()), n[i].size()));
     }
-    u8(0);
+    U8(0);
 }
 
-void MessageWriter::u16(std::uint16_t value) {
+void MessageWriter::U16(std::uint16_t value) {
     out_.push_back(static_cast<std::uint8_t>(value >> 8));
     out_.push_back(static_cast<std::uint8_t>(value & 0xFF));
 }
 
-void MessageWriter::u32(std::uint32_t value) {
-    u16(static_cast<std::uint16_t>(value >> 16));
-    u16(static_cast<std::uint16_t>(value & 0xFFFF));
+void MessageWriter::U32(std::uint32_t value) {
+    U16(static_cast<std::uint16_t>(value >> 16));
+    U16(static_cast<std::uint16_t>(value & 0xFFFF));
 }
 
-void MessageWriter::characterString(const std::string& text) {
-    if (text.size() > 255) fail("TXT string longer than 255 bytes: \"" + text.substr(0, 40) + "...\"");
-    u8(static_cast<std::uint8_t>(text.size()));
-    bytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+void MessageWriter::CharacterString(const std::string& text) {
+    if (text.size() > 255) Fail("TXT string longer than 255 bytes: \"" + text.substr(0, 40) + "...\"");
+    U8(static_cast<std::uint8_t>(text.size()));
+    Bytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace camsim::dns

@@ -47,12 +47,12 @@ inline constexpr std::uint16_t kMaxPointerOffset = 0x3FFF;
 using Name = std::vector<std::string>;
 
 // DNS compares names without regard to ASCII case.
-bool sameName(const Name& a, const Name& b);
+bool SameName(const Name& a, const Name& b);
 
 // Reads say whether the bytes were there; nothing reads past the end of the datagram.
-std::optional<std::uint16_t> readU16(std::span<const std::uint8_t> message, std::size_t at);
+std::optional<std::uint16_t> ReadU16(std::span<const std::uint8_t> message, std::size_t at);
 
-struct ReadName {
+struct NameAt {
     Name name;
     std::size_t next = 0;  // just after the name's own bytes (after a pointer, not its target)
 };
@@ -61,7 +61,7 @@ struct ReadName {
 // the name runs past the end, is longer than 255 bytes, uses a reserved
 // label type, or has a pointer that does not point back before the labels
 // that led to it (which also rules out loops).
-std::optional<ReadName> readName(std::span<const std::uint8_t> message, std::size_t at);
+std::optional<NameAt> ReadName(std::span<const std::uint8_t> message, std::size_t at);
 
 struct Header {
     std::uint16_t id = 0;
@@ -78,29 +78,29 @@ public:
     // pointer to the earlier copy (RFC 1035 4.1.4).
     explicit MessageWriter(bool compress) : compress_(compress) {}
 
-    void header(const Header& h);
-    void question(const Name& name, std::uint16_t type, std::uint16_t cls);
+    void WriteHeader(const Header& h);
+    void Question(const Name& name, std::uint16_t type, std::uint16_t cls);
     // Owner, type, class, TTL and a placeholder RDLENGTH; the RDATA follows
-    // with the calls below and endRecord() fills in its length.
-    void beginRecord(const Name& owner, std::uint16_t type, std::uint16_t cls, std::uint32_t ttl);
-    void endRecord();
+    // with the calls below and EndRecord() fills in its length.
+    void BeginRecord(const Name& owner, std::uint16_t type, std::uint16_t cls, std::uint32_t ttl);
+    void EndRecord();
 
-    void name(const Name& name);
-    void u8(std::uint8_t value) { out_.push_back(value); }
-    void u16(std::uint16_t value);
-    void u32(std::uint32_t value);
-    void bytes(std::span<const std::uint8_t> data) { out_.insert(out_.end(), data.begin(), data.end()); }
+    void WriteName(const Name& name);
+    void U8(std::uint8_t value) { out_.push_back(value); }
+    void U16(std::uint16_t value);
+    void U32(std::uint32_t value);
+    void Bytes(std::span<const std::uint8_t> data) { out_.insert(out_.end(), data.begin(), data.end()); }
     // A character-string: length byte, then the text.
-    void characterString(const std::string& text);
+    void CharacterString(const std::string& text);
 
     // False once something could not be written as DNS allows (a label
-    // longer than 63 bytes, ...); error() then says what.
-    bool ok() const { return error_.empty(); }
-    const std::string& error() const { return error_; }
-    const std::vector<std::uint8_t>& message() const { return out_; }
+    // longer than 63 bytes, ...); Error() then says what.
+    bool Ok() const { return error_.empty(); }
+    const std::string& Error() const { return error_; }
+    const std::vector<std::uint8_t>& Message() const { return out_; }
 
 private:
-    void fail(const std::string& why);
+    void Fail(const std::string& why);
 
     struct Written {
         Name suffix;

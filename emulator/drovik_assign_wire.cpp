@@ -12,7 +12,7 @@ constexpr std::size_t kTargetAt = 20;
 constexpr std::size_t kRebootAt = 26;
 constexpr std::size_t kOptionsAt = 28;
 
-std::vector<std::uint8_t> reply(std::uint8_t packetId, std::uint8_t code, std::uint8_t status) {
+std::vector<std::uint8_t> Reply(std::uint8_t packetId, std::uint8_t code, std::uint8_t status) {
     std::vector<std::uint8_t> out(kAssignReplySize, 0);
     out[0] = packetId;
     out[1] = code;
@@ -22,7 +22,7 @@ std::vector<std::uint8_t> reply(std::uint8_t packetId, std::uint8_t code, std::u
 
 }  // namespace
 
-std::optional<AssignRequest> parseAssignRequest(std::span<const std::uint8_t> datagram) {
+std::optional<AssignRequest> ParseAssignRequest(std::span<const std::uint8_t> datagram) {
     if (datagram.size() < kOptionsAt || datagram[1] != kCodeAssignRequest) return std::nullopt;
     AssignRequest request;
     request.packetId = datagram[0];
@@ -54,23 +54,22 @@ std::optional<AssignRequest> parseAssignRequest(std::span<const std::uint8_t> da
     return request;
 }
 
-void RecentNonces::add(const Nonce& nonce) {
+void RecentNonces::Add(const Nonce& nonce) {
     nonces_.push_back(nonce);
     if (nonces_.size() > kKept) nonces_.pop_front();
 }
 
-bool RecentNonces::proves(const Digest& digest, const std::string& password) const {
-    return std::any_of(nonces_.begin(), nonces_.end(), [&](const Nonce& nonce) {
-        return credentialsDigest(nonce, password) == digest;
-    });
+bool RecentNonces::Proves(const Digest& digest, const std::string& password) const {
+    return std::any_of(nonces_.begin(), nonces_.end(),
+                       [&](const Nonce& nonce) { return CredentialsDigest(nonce, password) == digest; });
 }
 
-AssignOutcome assign(Camera& cam, const RecentNonces& recent, const AssignRequest& request) {
+AssignOutcome Assign(Camera& cam, const RecentNonces& recent, const AssignRequest& request) {
     AssignOutcome outcome;
     if (request.target != cam.hwAddr || cam.assignReply == AssignReply::Silent) return outcome;
 
     std::uint8_t status = kAssignDone;
-    if (!recent.proves(request.digest, cam.password)) {
+    if (!recent.Proves(request.digest, cam.password)) {
         status = kAssignWrongPassword;
     } else if (cam.assignReply == AssignReply::Refuse) {
         status = kAssignRefused;
@@ -85,9 +84,9 @@ AssignOutcome assign(Camera& cam, const RecentNonces& recent, const AssignReques
 
     const std::uint8_t code = cam.assignReply == AssignReply::Code4 ? 4 : kCodeAssignReply;
     for (unsigned i = 0; i < cam.assignWrongIds; ++i) {
-        outcome.replies.push_back(reply(static_cast<std::uint8_t>(request.packetId + 1), code, status));
+        outcome.replies.push_back(Reply(static_cast<std::uint8_t>(request.packetId + 1), code, status));
     }
-    outcome.replies.push_back(reply(request.packetId, code, status));
+    outcome.replies.push_back(Reply(request.packetId, code, status));
     return outcome;
 }
 

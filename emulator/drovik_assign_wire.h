@@ -52,7 +52,7 @@ struct AssignRequest {
 // An assignment request, or nothing when the datagram carries another code,
 // is too short, or has an option that runs past its end or an address or
 // dhcp option of the wrong length.
-std::optional<AssignRequest> parseAssignRequest(std::span<const std::uint8_t> datagram);
+std::optional<AssignRequest> ParseAssignRequest(std::span<const std::uint8_t> datagram);
 
 // The nonces of a camera's last discovery replies. A PC keeps the first reply
 // of a camera that answers several passes, so an assignment may prove the
@@ -60,9 +60,9 @@ std::optional<AssignRequest> parseAssignRequest(std::span<const std::uint8_t> da
 class RecentNonces {
 public:
     static constexpr std::size_t kKept = 8;
-    void add(const Nonce& nonce);
+    void Add(const Nonce& nonce);
     // Whether digest is the credentials digest over one of them.
-    bool proves(const Digest& digest, const std::string& password) const;
+    bool Proves(const Digest& digest, const std::string& password) const;
 
 private:
     std::deque<Nonce> nonces_;
@@ -77,6 +77,6 @@ struct AssignOutcome {
 // What `cam` does with an assignment: nothing unless it is the target;
 // otherwise checks the digest, applies the settings when its assignReply
 // allows, and builds its replies (the wrong-ID ones first).
-AssignOutcome assign(Camera& cam, const RecentNonces& recent, const AssignRequest& request);
+AssignOutcome Assign(Camera& cam, const RecentNonces& recent, const AssignRequest& request);
 
 }  // namespace camsim::drovik

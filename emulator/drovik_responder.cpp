@@ -1,128 +1,61 @@
 #include "drovik_responder.h"
 
-#include "udp.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 
 namespace camsim {
-namespace {
 
-constexpr int kBatch = 64;              // requests handled per wake-up
-constexpr std::size_t kReadSize = 2048;  // requests are 8 to 61 bytes; anything longer is not ours anyway
-// How long one reply may wait for room in the send queue before it is given up.
-constexpr std::chrono::seconds kSendPatience{2};
+DrovikResponder::DrovikResponder(std::vector<Camera>& cameras, LocalAddresses local, EventLoop& loop)
+    : cameras_(cameras), local_(std::move(local)), loop_(loop), recentNonces_(cameras.size()) {}
 
-}  // namespace
-
-DrovikResponder::DrovikResponder(std::vector<Camera>& cameras, const LocalAddresses& local)
-    : cameras_(cameras), localAddresses_(local.size()) {
-    for (std::size_t i = 0; i < local.size(); ++i) std::memcpy(localAddresses_[i].data(), &local[i].address, 4);
-    std::sort(localAddresses_.begin(), localAddresses_.end());
-    recentNonces_.resize(cameras_.size());
-}
-
-Ipv4 DrovikResponder::sourceFor(const Camera& cam) const {
-    bool local = std::binary_search(localAddresses_.begin(), localAddresses_.end(), cam.ip);
-    return local ? cam.ip : Ipv4{};
-}
-
-DrovikResponder::~DrovikResponder() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-bool DrovikResponder::open(std::string& error) {
-    auto fail = [&](const char* what) {
-        error = std::string(what) + ": " + std::strerror(errno);
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        return false;
-    };
-    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) return fail("socket");
-    int on = 1;
+bool DrovikResponder::Open(std::string& error) {
     // Shares the port with a PC's own send socket on the same host.
-    if (setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) != 0) return fail("SO_REUSEADDR");
-    if (setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) return fail("SO_BROADCAST");
-    // The arrival link is where the replies must leave.
-    if (setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &on, sizeof(on)) != 0) return fail("IP_PKTINFO");
-
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(drovik::kRequestPort);
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) return fail("bind");
-    return true;
+    fd_ = OpenUdp({}, drovik::kRequestPort, {.shared = true, .broadcast = true, .arrivalLink = true}, error);
+    return fd_.valid();
 }
 
-void DrovikResponder::onReadable() {
-    for (int i = 0; i < kBatch; ++i) {
-        std::uint8_t buf[kReadSize];
-        Arrival arrival;
-        ReceiveResult result = receiveDatagram(fd_, buf, arrival);
-        if (result == ReceiveResult::Empty) return;
-        if (result == ReceiveResult::Failed) {
-            std::fprintf(stderr, "vantrel-camsim: discovery socket read failed: %s\n", std::strerror(errno));
-            return;
-        }
-        answer(std::span<const std::uint8_t>(buf, arrival.length), arrival.from, arrival.ifindex);
-    }
+void DrovikResponder::OnReadable() {
+    ReceiveWaiting(fd_.get(), "discovery", [this](std::span<const std::uint8_t> datagram, const Arrival& arrival) {
+        Answer(datagram, arrival.from, arrival.ifindex);
+    });
 }
 
-void DrovikResponder::send(const Camera& cam, const Destination& to, const Route& route,
-                           std::span<const std::uint8_t> reply) {
-    SendResult result = sendDatagram(fd_, to, route, reply, std::chrono::steady_clock::now() + kSendPatience);
-    if (result == SendResult::Sent) return;
-    std::fprintf(stderr, "vantrel-camsim: reply of %s to %s on link %u not sent: %s\n", cam.name.c_str(),
-                 dotted(to.addr).c_str(), route.ifindex,
-                 result == SendResult::TimedOut ? "send queue stayed full" : std::strerror(errno));
+// Out of the request's link, from the camera's own address when this host holds it.
+Route DrovikResponder::RouteFor(const Camera& cam, unsigned ifindex) const {
+    return {ifindex, IsLocal(local_, cam.ip) ? cam.ip : Ipv4{}};
 }
 
-void DrovikResponder::answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex) {
-    if (auto assignment = drovik::parseAssignRequest(datagram)) return answerAssignment(*assignment, from, ifindex);
-    auto request = drovik::parseDiscoveryRequest(datagram);
+void DrovikResponder::Answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex) {
+    if (auto assignment = drovik::ParseAssignRequest(datagram)) return AnswerAssignment(*assignment, from, ifindex);
+    auto request = drovik::ParseDiscoveryRequest(datagram);
     if (!request) return;  // noise, or another host's reply to a camera
     for (std::size_t i = 0; i < cameras_.size(); ++i) {
         const Camera& cam = cameras_[i];
-        if (!drovik::answersRequest(cam, *request)) continue;
-        std::vector<std::uint8_t> reply = drovik::buildDiscoveryReply(cam, request->packetId, nonces_.next());
-        Nonce nonce;
-        std::copy_n(reply.begin() + 12, nonce.size(), nonce.begin());
-        recentNonces_[i].add(nonce);
-        send(cam, {drovik::replyDestination(cam, from), drovik::kReplyPort}, Route{ifindex, sourceFor(cam)}, reply);
+        if (!drovik::AnswersRequest(cam, *request)) continue;
+        const Nonce nonce = nonces_.Next();
+        recentNonces_[i].Add(nonce);
+        SendReply(fd_.get(), {drovik::ReplyDestination(cam, from), drovik::kReplyPort}, RouteFor(cam, ifindex),
+                  drovik::BuildDiscoveryReply(cam, request->packetId, nonce), "discovery reply", cam.name);
     }
 }
 
-void DrovikResponder::answerAssignment(const drovik::AssignRequest& request, const Ipv4& from, unsigned ifindex) {
+void DrovikResponder::AnswerAssignment(const drovik::AssignRequest& request, const Ipv4& from, unsigned ifindex) {
     for (std::size_t i = 0; i < cameras_.size(); ++i) {
         Camera& cam = cameras_[i];
         if (cam.hwAddr != request.target) continue;
         // The replies leave the way the camera's discovery replies did before the change.
-        const Destination to{drovik::replyDestination(cam, from), drovik::kReplyPort};
-        const Route route{ifindex, sourceFor(cam)};
-        drovik::AssignOutcome outcome = drovik::assign(cam, recentNonces_[i], request);
-        if (cam.assignDelayMs > 0 && loop_) {
-            loop_->at(EventLoop::Clock::now() + std::chrono::milliseconds(cam.assignDelayMs),
-                      [this, i, to, route, replies = outcome.replies] {
-                          for (const auto& reply : replies) send(cameras_[i], to, route, reply);
-                      });
-        } else {
-            for (const auto& reply : outcome.replies) send(cam, to, route, reply);
-        }
+        const Destination to{drovik::ReplyDestination(cam, from), drovik::kReplyPort};
+        const Route route = RouteFor(cam, ifindex);
+        drovik::AssignOutcome outcome = drovik::Assign(cam, recentNonces_[i], request);
+        loop_.At(EventLoop::Clock::now() + std::chrono::milliseconds(cam.assignDelayMs),
+                 [this, i, to, route, replies = outcome.replies] {
+                     for (const auto& reply : replies) {
+                         SendReply(fd_.get(), to, route, reply, "assignment reply", cameras_[i].name);
+                     }
+                 });
         if (outcome.applied) {
-            // Told on stdout like the web server's writes: "assign <hwaddr> dhcp=D reboot=R ip=A".
-            std::printf("assign %02x:%02x:%02x:%02x:%02x:%02x dhcp=%u reboot=%u ip=%s\n", cam.hwAddr[0],
-                        cam.hwAddr[1], cam.hwAddr[2], cam.hwAddr[3], cam.hwAddr[4], cam.hwAddr[5], cam.dhcp,
-                        request.reboot ? 1u : 0u, dotted(cam.ip).c_str());
-            std::fflush(stdout);
+            // Told on stdout like the web server's writes.
+            Say("assign " + HexText(cam.hwAddr, ":") + " dhcp=" + std::to_string(cam.dhcp) +
+                " reboot=" + (request.reboot ? "1" : "0") + " ip=" + Dotted(cam.ip));
             if (onApplied_) onApplied_(i);
         }
     }

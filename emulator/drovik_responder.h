@@ -24,37 +24,32 @@ public:
     // cameras is the camera state the services share (an assignment changes
     // it); it must outlive the responder. `local` holds this host's IPv4
     // addresses: a camera whose address is one of them sends from it.
-    DrovikResponder(std::vector<Camera>& cameras, const LocalAddresses& local);
-    ~DrovikResponder();
+    // Delayed assignment replies wait on `loop`'s timers.
+    DrovikResponder(std::vector<Camera>& cameras, LocalAddresses local, EventLoop& loop);
     DrovikResponder(const DrovikResponder&) = delete;
     DrovikResponder& operator=(const DrovikResponder&) = delete;
 
     // Creates and binds the socket. On failure returns false and says why.
-    bool open(std::string& error);
-    int fd() const { return fd_; }
+    bool Open(std::string& error);
+    int Fd() const { return fd_.get(); }
 
-    // Answers the requests waiting on the socket; reads a bounded batch so a
-    // flood cannot starve the rest of the event loop.
-    void onReadable();
+    // Answers the requests waiting on the socket.
+    void OnReadable();
 
-    // The loop that holds delayed assignment replies; without one they leave at once.
-    void setLoop(EventLoop* loop) { loop_ = loop; }
     // Told the index of each camera that took an assignment.
-    void onApplied(std::function<void(std::size_t camera)> told) { onApplied_ = std::move(told); }
+    void OnApplied(std::function<void(std::size_t camera)> told) { onApplied_ = std::move(told); }
 
 private:
-    void answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex);
-    void answerAssignment(const drovik::AssignRequest& request, const Ipv4& from, unsigned ifindex);
-    void send(const Camera& cam, const Destination& to, const Route& route, std::span<const std::uint8_t> reply);
-    // The camera's own address if it is local, else 0.0.0.0.
-    Ipv4 sourceFor(const Camera& cam) const;
+    void Answer(std::span<const std::uint8_t> datagram, const Ipv4& from, unsigned ifindex);
+    void AnswerAssignment(const drovik::AssignRequest& request, const Ipv4& from, unsigned ifindex);
+    Route RouteFor(const Camera& cam, unsigned ifindex) const;
 
     std::vector<Camera>& cameras_;
-    std::vector<Ipv4> localAddresses_;  // sorted
+    LocalAddresses local_;
+    EventLoop& loop_;
     std::vector<drovik::RecentNonces> recentNonces_;  // per camera
     NonceSource nonces_;
-    int fd_ = -1;
-    EventLoop* loop_ = nullptr;
+    platform::OwnedFd fd_;
     std::function<void(std::size_t)> onApplied_;
 };
 

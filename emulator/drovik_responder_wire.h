@@ -57,18 +57,18 @@ struct DiscoveryRequest {
 
 // A discovery request, or nothing when the datagram is too short or carries
 // another code.
-std::optional<DiscoveryRequest> parseDiscoveryRequest(std::span<const std::uint8_t> datagram);
+std::optional<DiscoveryRequest> ParseDiscoveryRequest(std::span<const std::uint8_t> datagram);
 
 // Whether the camera answers this request: never when it does not take part
 // in the broadcast discovery, else as its AnswerMode says.
-bool answersRequest(const Camera& cam, const DiscoveryRequest& request);
+bool AnswersRequest(const Camera& cam, const DiscoveryRequest& request);
 
 // The reply datagram for a camera: header and options. packetId echoes the request's.
-std::vector<std::uint8_t> buildDiscoveryReply(const Camera& cam, std::uint8_t packetId, const Nonce& nonce);
+std::vector<std::uint8_t> BuildDiscoveryReply(const Camera& cam, std::uint8_t packetId, const Nonce& nonce);
 
 // Where the reply goes (always to kReplyPort): back to the requester, or to
 // the limited broadcast when the camera has no address yet (it could not be
 // answered by unicast) or the requester's address is unknown.
-Ipv4 replyDestination(const Camera& cam, const Ipv4& requester);
+Ipv4 ReplyDestination(const Camera& cam, const Ipv4& requester);
 
 }  // namespace camsim::drovik

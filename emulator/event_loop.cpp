@@ -1,9 +1,8 @@
 #include "event_loop.h"
 
+#include "deadline_wait.h"
+
 #include <poll.h>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,7 +11,7 @@
 
 namespace camsim {
 
-int complain(int code, const char* format, ...) {
+int Complain(int code, const char* format, ...) {
     std::va_list args;
     va_start(args, format);
     std::fputs("vantrel-camsim: ", stderr);
@@ -22,16 +21,20 @@ int complain(int code, const char* format, ...) {
     return code;
 }
 
-void EventLoop::watch(int fd, Handler onReadable) {
-    watches_.push_back({fd, std::move(onReadable)});
+void Say(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
 }
 
-void EventLoop::at(Clock::time_point when, Handler onDue) {
+void EventLoop::Watch(int fd, Handler onReadable) { watches_.push_back({fd, std::move(onReadable)}); }
+
+void EventLoop::At(Clock::time_point when, Handler onDue) {
     // A multimap keeps equal keys in insertion order.
     timers_.emplace(when, std::move(onDue));
 }
 
-void EventLoop::runDueTimers() {
+void EventLoop::RunDueTimers() {
     const auto now = Clock::now();
     // Only timers due now: one that a handler sets for now runs on the next turn.
     while (!stopped_ && !timers_.empty() && timers_.begin()->first <= now) {
@@ -41,50 +44,20 @@ void EventLoop::runDueTimers() {
     }
 }
 
-EventLoop::End EventLoop::run(Clock::time_point deadline) {
+bool EventLoop::Run(Clock::time_point deadline) {
     std::vector<pollfd> fds;
-    for (const Watch& w : watches_) fds.push_back({w.fd, POLLIN, 0});
-
+    for (const Watched& w : watches_) fds.push_back({w.fd, POLLIN, 0});
     while (!stopped_) {
-        runDueTimers();
+        RunDueTimers();
         if (stopped_) break;
-        auto now = Clock::now();
-        if (now >= deadline) return End::DeadlineReached;
-        auto wakeAt = timers_.empty() ? deadline : std::min(deadline, timers_.begin()->first);
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - now).count();
-        // Round up so the loop does not wake just before its time and spin.
-        int timeoutMs = static_cast<int>(std::clamp<decltype(left)>(left + 1, 0, 60'000));
-        int ready = poll(fds.data(), fds.size(), timeoutMs);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            return End::PollFailed;
-        }
+        if (Clock::now() >= deadline) return true;
+        const auto wakeAt = timers_.empty() ? deadline : std::min(deadline, timers_.begin()->first);
+        if (platform::WaitAny(fds.data(), fds.size(), wakeAt) == platform::Waited::Failed) return false;
         for (std::size_t i = 0; i < fds.size() && !stopped_; ++i) {
             if (fds[i].revents != 0) watches_[i].onReadable();
         }
     }
-    return End::Stopped;
-}
-
-SignalWatch::~SignalWatch() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-bool SignalWatch::open() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) return false;
-    fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-    return fd_ >= 0;
-}
-
-bool SignalWatch::consume() {
-    bool any = false;
-    signalfd_siginfo info;
-    while (::read(fd_, &info, sizeof(info)) == static_cast<ssize_t>(sizeof(info))) any = true;
-    return any;
+    return true;
 }
 
 }  // namespace camsim

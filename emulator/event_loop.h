@@ -1,11 +1,12 @@
 #pragma once
 // A poll() loop over the emulator's descriptors and one-shot timers: every
-// camera service registers its socket here, and the loop ends on stop() or
+// camera service registers its socket here, and the loop ends on Stop() or
 // at a deadline.
 
 #include <chrono>
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace camsim {
@@ -14,59 +15,44 @@ inline constexpr int kExitRuntime = 1;  // the program could not do its job (soc
 inline constexpr int kExitUsage = 2;    // bad command line or config
 
 // Says why on standard error after the program's name; returns `code`.
-[[gnu::format(printf, 2, 3)]] int complain(int code, const char* format, ...);
+[[gnu::format(printf, 2, 3)]] int Complain(int code, const char* format, ...);
+
+// One line on stdout, flushed at once: test harnesses read it while the emulator runs.
+void Say(const std::string& line);
 
 class EventLoop {
 public:
     using Clock = std::chrono::steady_clock;
     using Handler = std::function<void()>;
 
-    enum class End { Stopped, DeadlineReached, PollFailed };
-
     // Calls onReadable whenever fd has data (or an error) waiting.
-    void watch(int fd, Handler onReadable);
+    void Watch(int fd, Handler onReadable);
+    // Ends Run() once fd, a signalfd of the stop signals, has one waiting.
+    void StopOn(int signalFd) {
+        Watch(signalFd, [this] { Stop(); });
+    }
 
     // Calls onDue once, as soon as the loop runs at or after `when`. Timers
     // due at the same time run in the order they were set. May be called
     // from a handler.
-    void at(Clock::time_point when, Handler onDue);
+    void At(Clock::time_point when, Handler onDue);
 
-    End run(Clock::time_point deadline);
+    // Runs until Stop() or the deadline; false when poll fails (errno tells why).
+    bool Run(Clock::time_point deadline);
 
-    // Makes run() return after the current handler.
-    void stop() { stopped_ = true; }
+    // Makes Run() return after the current handler.
+    void Stop() { stopped_ = true; }
 
 private:
-    void runDueTimers();
+    void RunDueTimers();
 
-    struct Watch {
+    struct Watched {
         int fd;
         Handler onReadable;
     };
-    std::vector<Watch> watches_;
+    std::vector<Watched> watches_;
     std::multimap<Clock::time_point, Handler> timers_;
     bool stopped_ = false;
-};
-
-// SIGTERM and SIGINT delivered as a readable file descriptor (signalfd), so
-// the event loop waits for them like for any socket and no signal can slip
-// in between a check and a wait.
-class SignalWatch {
-public:
-    SignalWatch() = default;
-    ~SignalWatch();
-    SignalWatch(const SignalWatch&) = delete;
-    SignalWatch& operator=(const SignalWatch&) = delete;
-
-    // Blocks SIGTERM and SIGINT for the process and opens the signalfd.
-    // Call before anything that may be told to stop. False on failure.
-    bool open();
-    int fd() const { return fd_; }
-    // Reads away pending signals; true when one was pending.
-    bool consume();
-
-private:
-    int fd_ = -1;
 };
 
 }  // namespace camsim

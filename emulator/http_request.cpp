@@ -2,29 +2,16 @@
 
 #include "camera_config.h"
 
+#include <cctype>
+
 namespace camsim::http {
-namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
-}  // namespace
-
-std::string percentDecode(std::string_view text) {
+std::string PercentDecode(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        int high = text[i] == '%' && i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
-        int low = high >= 0 ? hexValue(text[i + 2]) : -1;
-        if (low >= 0) {
-            out.push_back(static_cast<char>(high << 4 | low));
+        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out.push_back(static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
             i += 2;
         } else {
             out.push_back(text[i]);
@@ -33,22 +20,22 @@ std::string percentDecode(std::string_view text) {
     return out;
 }
 
-Target parseTarget(std::string_view rawTarget) {
+Target ParseTarget(std::string_view rawTarget) {
     const std::size_t mark = rawTarget.find('?');
-    const std::string path = percentDecode(rawTarget.substr(0, mark));
+    const std::string path = PercentDecode(rawTarget.substr(0, mark));
     const std::string_view query = mark == std::string_view::npos ? "" : rawTarget.substr(mark + 1);
 
     Target target;
     if (path == "/get.oid") {
         target.page = Page::GetOid;
-        target.oid = percentDecode(query);
+        target.oid = PercentDecode(query);
     } else if (path == "/set.oid") {
         target.page = Page::SetOid;
         target.query = query;
     } else {
         constexpr std::string_view kListHead = "/DPARSE_$O(";
         constexpr std::string_view kListTail = ",L).cmd";
-        if (path.size() > kListHead.size() + kListTail.size() && startsWith(path, kListHead) &&
+        if (path.size() > kListHead.size() + kListTail.size() && path.starts_with(kListHead) &&
             path.ends_with(kListTail)) {
             target.page = Page::List;
             target.oid = path.substr(kListHead.size(), path.size() - kListHead.size() - kListTail.size());
@@ -57,7 +44,7 @@ Target parseTarget(std::string_view rawTarget) {
     return target;
 }
 
-std::vector<OidWrite> parseSetQuery(std::string_view query) {
+std::vector<OidWrite> ParseSetQuery(std::string_view query) {
     std::vector<OidWrite> writes;
     while (!query.empty()) {
         const std::size_t end = query.find('&');
@@ -65,27 +52,23 @@ std::vector<OidWrite> parseSetQuery(std::string_view query) {
         query = end == std::string_view::npos ? "" : query.substr(end + 1);
 
         const std::size_t equals = argument.find('=');
-        const std::string key = percentDecode(argument.substr(0, equals));
-        if (key.size() <= 5 || !(startsWith(key, "OidTB") || startsWith(key, "OidTR"))) continue;
+        const std::string key = PercentDecode(argument.substr(0, equals));
+        if (key.size() <= 5 || !(key.starts_with("OidTB") || key.starts_with("OidTR"))) continue;
         const std::string_view value = equals == std::string_view::npos ? "" : argument.substr(equals + 1);
-        writes.push_back({key.substr(5), percentDecode(value)});
+        writes.push_back({key.substr(5), PercentDecode(value)});
     }
     return writes;
 }
 
-void applyOidWrite(Camera& cam, const OidWrite& write) {
+void ApplyOidWrite(Camera& cam, const OidWrite& write) {
     cam.oids[write.oid] = write.value;
     if (write.oid == "2.4") cam.name = write.value;
     // A text that is no address leaves the field as it was.
-    if (write.oid == "3.6.10") parseIpv4(write.value, cam.ip);
-    else if (write.oid == "3.6.1") parseIpv4(write.value, cam.subnet);
-    else if (write.oid == "3.6.2") parseIpv4(write.value, cam.gateway);
-    else if (write.oid == "4.2" && write.value == "enabled") cam.dhcp = 1;
-    else if (write.oid == "4.2" && write.value == "disabled") cam.dhcp = 0;
-}
-
-bool asksRestart(const OidWrite& write) {
-    return write.oid == "2.11" && write.value == "1";
+    if (write.oid == "3.6.10") ParseIpv4(write.value, cam.ip);
+    if (write.oid == "3.6.1") ParseIpv4(write.value, cam.subnet);
+    if (write.oid == "3.6.2") ParseIpv4(write.value, cam.gateway);
+    if (write.oid == "4.2" && write.value == "enabled") cam.dhcp = 1;
+    if (write.oid == "4.2" && write.value == "disabled") cam.dhcp = 0;
 }
 
 }  // namespace camsim::http

@@ -16,7 +16,7 @@
 namespace camsim::http {
 
 // %XX sequences decoded; anything else, '+' included, stays as it is.
-std::string percentDecode(std::string_view text);
+std::string PercentDecode(std::string_view text);
 
 enum class Page { GetOid, SetOid, List, Unknown };
 
@@ -26,7 +26,7 @@ struct Target {
     std::string query;  // set.oid: the query as it came
 };
 
-Target parseTarget(std::string_view rawTarget);
+Target ParseTarget(std::string_view rawTarget);
 
 struct OidWrite {
     std::string oid;
@@ -36,15 +36,12 @@ struct OidWrite {
 
 // The writes of a set.oid query, in order; arguments not named OidTB<OID>
 // or OidTR<OID> are skipped.
-std::vector<OidWrite> parseSetQuery(std::string_view query);
+std::vector<OidWrite> ParseSetQuery(std::string_view query);
 
 // Stores the value in the camera's OID table. 2.4 renames the camera, and the network OIDs change
 // what its discovery replies and mDNS answers carry: 3.6.10 address, 3.6.1
 // subnet, 3.6.2 gateway (a text that is no address leaves them), 4.2 DHCP
 // ("enabled" or "disabled").
-void applyOidWrite(Camera& cam, const OidWrite& write);
-
-// Whether a write asks the camera to restart now.
-bool asksRestart(const OidWrite& write);
+void ApplyOidWrite(Camera& cam, const OidWrite& write);
 
 }  // namespace camsim::http

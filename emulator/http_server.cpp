@@ -1,22 +1,20 @@
 #include "http_server.h"
 
 #include "http_request.h"
+#include "udp.h"
 
 #include <microhttpd.h>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <random>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace camsim {
@@ -24,8 +22,6 @@ namespace {
 
 using Clock = EventLoop::Clock;
 
-constexpr std::uint16_t kDefaultPort = 80;
-constexpr int kBacklog = 64;
 constexpr const char* kRealm = "Zorvo camera";
 constexpr const char* kUser = "root";
 constexpr const char* kOpaque = "5ccc069c403ebaf9f0171e9517f40e41";  // any fixed text
@@ -37,19 +33,10 @@ constexpr std::size_t kTrickleMinBody = 12;  // at least one byte a second
 constexpr std::uint64_t kShortBy = 10;       // bytes announced but never sent
 constexpr std::size_t kChunk = 8;            // bytes per chunk of a chunked body
 
-const std::string kRefusal = "%Error: refused <xmp>camera says no</xmp>";
-
 struct Reply {
     unsigned status = MHD_HTTP_OK;
     std::string body;
 };
-
-// One line on stdout, flushed at once: test harnesses read it while the emulator runs.
-void say(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
 
 // One request, from its request line to the end of its reply.
 struct Request {
@@ -61,9 +48,12 @@ struct Request {
     bool seen = false;
     std::optional<Reply> reply;          // decided, held back by a slow fault
     std::vector<http::OidWrite> writes;  // applied once the reply is over
-    std::string body;                    // of a reply sent piecewise
     std::optional<Clock::time_point> trickleStart;
 };
+
+bool Is(HttpFault fault, std::initializer_list<HttpFault> any) {
+    return std::find(any.begin(), any.end(), fault) != any.end();
+}
 
 }  // namespace
 
@@ -73,7 +63,6 @@ struct HttpServer::State {
     std::string ipText;   // where it listens: its address before any change
     std::string address;  // ip:port
     std::array<unsigned char, 32> digestRandom{};
-    int listenFd = -1;
     MHD_Daemon* daemon = nullptr;
     int epollFd = -1;
     std::optional<Clock::time_point> wake;
@@ -84,41 +73,40 @@ struct HttpServer::State {
     ~State() {
         // The library must not stop with suspended connections.
         for (MHD_Connection* c : suspended) MHD_resume_connection(c);
-        if (daemon) MHD_stop_daemon(daemon);  // closes the listening socket too
-        else if (listenFd >= 0) ::close(listenFd);
+        if (daemon) MHD_stop_daemon(daemon);
     }
 
     // Lets the library do what is due, then books the next turn it asks for.
-    void run() {
+    void Run() {
         MHD_run(daemon);
         MHD_UNSIGNED_LONG_LONG ms = 0;
-        if (MHD_get_timeout(daemon, &ms) == MHD_YES) wakeAt(Clock::now() + std::chrono::milliseconds(ms));
+        if (MHD_get_timeout(daemon, &ms) == MHD_YES) WakeAt(Clock::now() + std::chrono::milliseconds(ms));
     }
 
-    void wakeAt(Clock::time_point when) {
+    void WakeAt(Clock::time_point when) {
         if (wake && *wake <= when) return;
         wake = when;
-        loop.at(when, [this, when] {
+        loop.At(when, [this, when] {
             if (wake == when) wake.reset();
-            run();
+            Run();
         });
     }
 
     // Holds the request back until `when`. Only from the library's callbacks.
-    void suspendUntil(Request& r, Clock::time_point when) {
+    void SuspendUntil(Request& r, Clock::time_point when) {
         MHD_suspend_connection(r.connection);
         suspended.insert(r.connection);
-        loop.at(when, [this, c = r.connection] {
+        loop.At(when, [this, c = r.connection] {
             suspended.erase(c);
             MHD_resume_connection(c);
-            run();
+            Run();
         });
     }
 
-    bool authorized(MHD_Connection* c, bool& stale) const {
+    bool Authorized(MHD_Connection* c, bool& stale) const {
         if (cam.httpAuth == HttpAuth::Digest) {
-            int result = MHD_digest_auth_check2(c, kRealm, kUser, cam.password.c_str(), kNonceLifetimeS,
-                                                MHD_DIGEST_ALG_MD5);
+            int result =
+                MHD_digest_auth_check2(c, kRealm, kUser, cam.password.c_str(), kNonceLifetimeS, MHD_DIGEST_ALG_MD5);
             stale = result == MHD_INVALID_NONCE;
             return result == MHD_YES;
         }
@@ -130,7 +118,7 @@ struct HttpServer::State {
         return ok;
     }
 
-    MHD_Result challenge(MHD_Connection* c, bool stale) const {
+    MHD_Result Challenge(MHD_Connection* c, bool stale) const {
         static const char kBody[] = "<xmp>authorization required</xmp>";
         MHD_Response* response =
             MHD_create_response_from_buffer(sizeof(kBody) - 1, const_cast<char*>(kBody), MHD_RESPMEM_PERSISTENT);
@@ -143,163 +131,129 @@ struct HttpServer::State {
     }
 
     // What the camera answers when nothing goes wrong; set.oid leaves its writes in `writes`.
-    Reply page(const http::Target& target, std::vector<http::OidWrite>& writes) const {
-        switch (target.page) {
-        case http::Page::GetOid: {
+    Reply Page(const http::Target& target, std::vector<http::OidWrite>& writes) const {
+        if (target.page == http::Page::GetOid) {
             auto it = cam.oids.find(target.oid);
-            if (it == cam.oids.end()) {
+            if (it == cam.oids.end())
                 return {MHD_HTTP_OK, "%Error: no such OID <xmp>unknown OID " + target.oid + "</xmp>"};
-            }
             return {MHD_HTTP_OK, "<xmp>" + it->second + "</xmp>"};
         }
-        case http::Page::SetOid:
-            writes = http::parseSetQuery(target.query);
+        if (target.page == http::Page::SetOid) {
+            writes = http::ParseSetQuery(target.query);
             return {MHD_HTTP_OK, "<xmp>OK</xmp>"};
-        case http::Page::List: {
-            auto it = cam.httpLists.find(target.oid);
-            if (it == cam.httpLists.end()) return {MHD_HTTP_NOT_FOUND, "<xmp>no such list</xmp>"};
-            return {MHD_HTTP_OK, it->second};
         }
-        case http::Page::Unknown:
-            break;
-        }
-        return {MHD_HTTP_NOT_FOUND, "<xmp>no such page</xmp>"};
+        auto it = cam.httpLists.find(target.oid);
+        if (target.page == http::Page::List && it != cam.httpLists.end()) return {MHD_HTTP_OK, it->second};
+        return {MHD_HTTP_NOT_FOUND,
+                target.page == http::Page::List ? "<xmp>no such list</xmp>" : "<xmp>no such page</xmp>"};
     }
 
-    MHD_Result handle(Request& r, const char* method) {
+    // Decides the reply on the request's first call, then sends it unless a slow fault holds it back.
+    MHD_Result Handle(Request& r, const char* method) {
+        const HttpFault fault = cam.httpFault;
         if (!r.seen) {
             r.seen = true;
             const auto arrived = Clock::now();
-            say("http " + address + " " + method + " " + r.target);
-            if (cam.httpFault == HttpFault::Unauthorized) return challenge(r.connection, false);
+            Say("http " + address + " " + method + " " + r.target);
+            if (fault == HttpFault::Unauthorized) return Challenge(r.connection, false);
+            const http::Target target = http::ParseTarget(r.target);
+            bool stale = false;
             if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0) {
                 r.reply = Reply{MHD_HTTP_METHOD_NOT_ALLOWED, "<xmp>GET only</xmp>"};
+            } else if (target.page != http::Page::GetOid && target.page != http::Page::Unknown &&
+                       !Authorized(r.connection, stale)) {
+                return Challenge(r.connection, stale);
             } else {
-                http::Target target = http::parseTarget(r.target);
-                bool stale = false;
-                if ((target.page == http::Page::SetOid || target.page == http::Page::List) &&
-                    !authorized(r.connection, stale)) {
-                    return challenge(r.connection, stale);
-                }
-                r.reply = page(target, r.writes);
+                r.reply = Page(target, r.writes);
             }
-            switch (cam.httpFault) {
-            case HttpFault::Error:  // refuses: nothing is written
-                r.reply = Reply{MHD_HTTP_OK, kRefusal};
-                r.writes.clear();
-                break;
-            case HttpFault::Status500:
-                r.reply = Reply{MHD_HTTP_INTERNAL_SERVER_ERROR, "<xmp>failed</xmp>"};
-                r.writes.clear();
-                break;
-            case HttpFault::Status204:  // did the job, says nothing
-                r.reply = Reply{MHD_HTTP_NO_CONTENT, ""};
-                break;
-            case HttpFault::Bare:
+            std::string& body = r.reply->body;
+            if (Is(fault, {HttpFault::Error, HttpFault::Status500})) r.writes.clear();  // refuses: nothing is written
+            if (fault == HttpFault::Error) r.reply = Reply{MHD_HTTP_OK, "%Error: refused <xmp>camera says no</xmp>"};
+            if (fault == HttpFault::Status500) r.reply = Reply{MHD_HTTP_INTERNAL_SERVER_ERROR, "<xmp>failed</xmp>"};
+            if (fault == HttpFault::Status204) r.reply = Reply{MHD_HTTP_NO_CONTENT, ""};  // did the job, says nothing
+            if (Is(fault, {HttpFault::Empty, HttpFault::NoBody})) body.clear();
+            if (fault == HttpFault::Trickle && body.size() < kTrickleMinBody) body.resize(kTrickleMinBody, ' ');
+            if (fault == HttpFault::Bare) {
                 for (const std::string marker : {"<xmp>", "</xmp>"}) {
-                    std::string& body = r.reply->body;
                     for (std::size_t at; (at = body.find(marker)) != std::string::npos;) body.erase(at, marker.size());
                 }
-                break;
-            case HttpFault::SlowHeaders:
-                suspendUntil(r, arrived + kSlowHeaders);
+            }
+            if (fault == HttpFault::SlowHeaders) {
+                SuspendUntil(r, arrived + kSlowHeaders);
                 return MHD_YES;
-            default:
-                break;
             }
         }
-        return queue(r);
-    }
-
-    // Sends the decided reply the way the camera's fault says.
-    MHD_Result queue(Request& r) {
-        const Reply& reply = *r.reply;
-        const HttpFault fault = cam.httpFault;
+        const std::string& body = r.reply->body;
         MHD_Response* response = nullptr;
-        if (fault == HttpFault::Chunked || fault == HttpFault::NoLength || fault == HttpFault::NoBody ||
-            fault == HttpFault::Trickle || fault == HttpFault::ShortBody) {
-            r.body = fault == HttpFault::NoBody ? "" : reply.body;
-            if (fault == HttpFault::Trickle && r.body.size() < kTrickleMinBody) r.body.resize(kTrickleMinBody, ' ');
-            std::uint64_t size = r.body.size();
-            if (fault == HttpFault::ShortBody) size += kShortBy;
+        if (Is(fault, {HttpFault::Chunked, HttpFault::NoLength, HttpFault::NoBody})) {
             // Without a size the library chunks the body, unless told to end it by closing.
-            if (fault == HttpFault::Chunked || fault == HttpFault::NoLength || fault == HttpFault::NoBody) {
-                size = MHD_SIZE_UNKNOWN;
-            }
-            response = MHD_create_response_from_callback(size, 1024, &bodyPart, &r, nullptr);
-            if (response && (fault == HttpFault::NoLength || fault == HttpFault::NoBody)) {
+            response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 1024, &BodyPart, &r, nullptr);
+            if (response && fault != HttpFault::Chunked) {
                 MHD_set_response_options(response, MHD_RF_HTTP_1_0_COMPATIBLE_STRICT, MHD_RO_END);
             }
+        } else if (Is(fault, {HttpFault::Trickle, HttpFault::ShortBody})) {
+            const std::uint64_t size = body.size() + (fault == HttpFault::ShortBody ? kShortBy : 0);
+            response = MHD_create_response_from_callback(size, 1024, &BodyPart, &r, nullptr);
         } else {
-            const std::string& body = fault == HttpFault::Empty ? std::string() : reply.body;
-            response = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()),
-                                                       MHD_RESPMEM_MUST_COPY);
+            response =
+                MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
         }
         if (!response) return MHD_NO;
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/html");
-        MHD_Result ok = MHD_queue_response(r.connection, reply.status, response);
+        MHD_Result ok = MHD_queue_response(r.connection, r.reply->status, response);
         MHD_destroy_response(response);
         return ok;
     }
 
     // The body of a reply sent piecewise: in chunks, up to a short end, or a byte at a time.
-    static ssize_t bodyPart(void* cls, std::uint64_t pos, char* buf, std::size_t max) {
+    static ssize_t BodyPart(void* cls, std::uint64_t pos, char* buf, std::size_t max) {
         Request& r = *static_cast<Request*>(cls);
-        State& s = r.server;
-        const std::size_t size = r.body.size();
-        if (pos >= size) {
-            return s.cam.httpFault == HttpFault::ShortBody ? MHD_CONTENT_READER_END_WITH_ERROR
-                                                           : MHD_CONTENT_READER_END_OF_STREAM;
+        const HttpFault fault = r.server.cam.httpFault;
+        const std::string& body = r.reply->body;
+        if (pos >= body.size()) {
+            return fault == HttpFault::ShortBody ? MHD_CONTENT_READER_END_WITH_ERROR : MHD_CONTENT_READER_END_OF_STREAM;
         }
-        std::size_t n = std::min<std::size_t>(max, size - pos);
-        if (s.cam.httpFault == HttpFault::Chunked) n = std::min(n, kChunk);
-        if (s.cam.httpFault == HttpFault::Trickle) {
+        std::size_t n = std::min<std::size_t>(fault == HttpFault::Chunked ? kChunk : max, body.size() - pos);
+        if (fault == HttpFault::Trickle) {
             // Byte i leaves at i/(size-1) of the span.
             const auto now = Clock::now();
             if (!r.trickleStart) r.trickleStart = now;
-            const auto due = *r.trickleStart + kTrickleSpan * static_cast<long>(pos) / static_cast<long>(size - 1);
+            const auto due =
+                *r.trickleStart + kTrickleSpan * static_cast<long>(pos) / static_cast<long>(body.size() - 1);
             if (due > now) {
-                s.suspendUntil(r, due);
+                r.server.SuspendUntil(r, due);
                 return 0;
             }
             n = 1;
         }
-        std::memcpy(buf, r.body.data() + pos, n);
+        std::memcpy(buf, body.data() + pos, n);
         return static_cast<ssize_t>(n);
     }
 
-    void finish(Request& r, MHD_RequestTerminationCode how) {
-        if (how == MHD_REQUEST_TERMINATED_DAEMON_SHUTDOWN) return;
-        bool restart = false;
-        for (const http::OidWrite& write : r.writes) {
-            http::applyOidWrite(cam, write);
-            say("set " + ipText + " " + write.oid + "=" + write.value);
-            restart = restart || http::asksRestart(write);
-        }
-        if (restart) say("restart " + ipText);
-    }
-
-    static void* onRequestLine(void* cls, const char* uri, MHD_Connection* connection) {
+    static void* OnRequestLine(void* cls, const char* uri, MHD_Connection* connection) {
         return new Request(*static_cast<State*>(cls), connection, uri ? uri : "");
     }
 
-    static MHD_Result onRequest(void* cls, MHD_Connection*, const char*, const char* method, const char*,
-                                const char*, std::size_t* uploadSize, void** reqCls) {
+    static MHD_Result OnRequest(void* cls, MHD_Connection*, const char*, const char* method, const char*, const char*,
+                                std::size_t* uploadSize, void** reqCls) {
         auto* r = static_cast<Request*>(*reqCls);
         if (!r) return MHD_NO;
         if (*uploadSize != 0 && r->seen) {
             *uploadSize = 0;  // a request body means nothing to a camera
             return MHD_YES;
         }
-        return static_cast<State*>(cls)->handle(*r, method);
+        return static_cast<State*>(cls)->Handle(*r, method);
     }
 
-    static void onCompleted(void* cls, MHD_Connection*, void** reqCls, MHD_RequestTerminationCode how) {
-        auto* r = static_cast<Request*>(*reqCls);
-        if (!r) return;
-        static_cast<State*>(cls)->finish(*r, how);
-        delete r;
-        *reqCls = nullptr;
+    // The writes take effect once the reply is over.
+    static void OnCompleted(void* cls, MHD_Connection*, void** reqCls, MHD_RequestTerminationCode how) {
+        std::unique_ptr<Request> r(static_cast<Request*>(std::exchange(*reqCls, nullptr)));
+        if (!r || how == MHD_REQUEST_TERMINATED_DAEMON_SHUTDOWN) return;
+        State& s = *static_cast<State*>(cls);
+        for (const http::OidWrite& write : r->writes) {
+            http::ApplyOidWrite(s.cam, write);
+            Say("set " + s.ipText + " " + write.oid + "=" + write.value);
+        }
     }
 };
 
@@ -307,60 +261,31 @@ HttpServer::HttpServer(Camera& cam, EventLoop& loop) : state_(std::make_unique<S
 
 HttpServer::~HttpServer() = default;
 
-int HttpServer::fd() const {
-    return state_->epollFd;
-}
+int HttpServer::Fd() const { return state_->epollFd; }
 
-void HttpServer::onReadable() {
-    state_->run();
-}
+void HttpServer::OnReadable() { state_->Run(); }
 
-bool HttpServer::open(std::string& error) {
+bool HttpServer::Open(std::string& error) {
     State& s = *state_;
-    const std::uint16_t port = s.cam.httpPort.value_or(kDefaultPort);
-    s.ipText = dotted(s.cam.ip);
+    const std::uint16_t port = s.cam.httpPort.value_or(80);
+    s.ipText = Dotted(s.cam.ip);
     s.address = s.ipText + ":" + std::to_string(port);
-
-    s.listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (s.listenFd < 0) {
-        error = std::string("socket: ") + std::strerror(errno);
-        return false;
-    }
-    int on = 1;
-    setsockopt(s.listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    std::memcpy(&addr.sin_addr.s_addr, s.cam.ip.data(), s.cam.ip.size());
-    if (::bind(s.listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
-        ::listen(s.listenFd, kBacklog) != 0) {
-        error = std::string("bind: ") + std::strerror(errno);
-        return false;
-    }
-
     std::random_device random;
     for (unsigned char& b : s.digestRandom) b = static_cast<unsigned char>(random());
+    sockaddr_in addr = SocketAddress(s.cam.ip, port);
 
     using LogFn = void* (*)(void*, const char*, MHD_Connection*);
     using CompletedFn = void (*)(void*, MHD_Connection*, void**, MHD_RequestTerminationCode);
-    s.daemon = MHD_start_daemon(
-        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &State::onRequest, &s,
-        MHD_OPTION_LISTEN_SOCKET, static_cast<MHD_socket>(s.listenFd),
-        MHD_OPTION_URI_LOG_CALLBACK, static_cast<LogFn>(&State::onRequestLine), &s,
-        MHD_OPTION_NOTIFY_COMPLETED, static_cast<CompletedFn>(&State::onCompleted), &s,
-        MHD_OPTION_DIGEST_AUTH_RANDOM, s.digestRandom.size(), s.digestRandom.data(),
-        MHD_OPTION_END);
-    if (!s.daemon) {
-        error = "the web server library did not start";
-        return false;
-    }
-    const MHD_DaemonInfo* info = MHD_get_daemon_info(s.daemon, MHD_DAEMON_INFO_EPOLL_FD);
+    errno = 0;
+    s.daemon = MHD_start_daemon(MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, port, nullptr, nullptr, &State::OnRequest, &s,
+                                MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr), MHD_OPTION_URI_LOG_CALLBACK,
+                                static_cast<LogFn>(&State::OnRequestLine), &s, MHD_OPTION_NOTIFY_COMPLETED,
+                                static_cast<CompletedFn>(&State::OnCompleted), &s, MHD_OPTION_DIGEST_AUTH_RANDOM,
+                                s.digestRandom.size(), s.digestRandom.data(), MHD_OPTION_END);
+    const MHD_DaemonInfo* info = s.daemon ? MHD_get_daemon_info(s.daemon, MHD_DAEMON_INFO_EPOLL_FD) : nullptr;
     s.epollFd = info ? info->epoll_fd : -1;
-    if (s.epollFd < 0) {
-        error = "the web server library has no epoll descriptor";
-        return false;
-    }
-    return true;
+    if (s.epollFd < 0) error = std::string("the web server did not start: ") + std::strerror(errno);
+    return s.epollFd >= 0;
 }
 
 }  // namespace camsim

@@ -9,7 +9,6 @@
 // Prints to stdout, one line each:
 //   http <ip>:<port> <METHOD> <target as received>   every request
 //   set <ip> <OID>=<value>                            every OID written
-//   restart <ip>                                      a write asked for a restart
 // Writes take effect once their reply is over.
 
 #include "camera.h"
@@ -29,9 +28,9 @@ public:
     HttpServer& operator=(const HttpServer&) = delete;
 
     // Listens on the camera's address and web port. On failure returns false and says why.
-    bool open(std::string& error);
-    int fd() const;
-    void onReadable();
+    bool Open(std::string& error);
+    int Fd() const;
+    void OnReadable();
 
     struct State;
 

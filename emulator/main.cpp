@@ -3,7 +3,6 @@
 
 #include "camera_config.h"
 #include "drovik_responder.h"
-#include "drovik_responder_wire.h"
 #include "event_loop.h"
 #include "http_server.h"
 #include "mdns_answer_wire.h"
@@ -12,7 +11,12 @@
 #include "noise.h"
 #include "zorvo_server.h"
 
+#include "exit_signals.h"
+#include "owned_fd.h"
+
 #include <CLI/CLI.hpp>
+
+#include <sys/signalfd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,44 +28,25 @@
 
 namespace {
 
-using camsim::complain;
+using camsim::Complain;
 using camsim::kExitRuntime;
 using camsim::kExitUsage;
 
-constexpr std::size_t kMaxUdpPayload = 65507;
-constexpr std::uint64_t kMaxNoiseMs = 600'000;  // noise always ends within ten minutes
-
-// Every camera's replies must fit what it sends them in; false (and says
-// which camera) otherwise.
-bool repliesFit(const std::string& configPath, const std::vector<camsim::Camera>& cameras) {
-    for (std::size_t i = 0; i < cameras.size(); ++i) {
-        std::size_t size = camsim::drovik::buildDiscoveryReply(cameras[i], 1, {}).size();
-        if (size > kMaxUdpPayload) {
-            complain(0, "%s: cameras[%zu]: its discovery reply would be %zu bytes, more than one UDP datagram holds",
-                     configPath.c_str(), i, size);
-            return false;
-        }
-        camsim::mdns::Answer answer = camsim::mdns::buildAnswer(cameras[i]);
-        if (cameras[i].mdns && !answer.ok()) {
-            complain(0, "%s: cameras[%zu]: its mDNS answer cannot be built: %s", configPath.c_str(), i,
-                     answer.error.c_str());
-            return false;
+int RunCameras(const std::string& configPath, double durationS, int signalFd) {
+    camsim::CameraConfig config = camsim::LoadCameraConfigFile(configPath);
+    if (!config.Ok()) return Complain(kExitUsage, "%s: %s", configPath.c_str(), config.error.c_str());
+    for (std::size_t i = 0; i < config.cameras.size(); ++i) {
+        const camsim::mdns::Answer answer = camsim::mdns::BuildAnswer(config.cameras[i]);
+        if (config.cameras[i].mdns && !answer.Ok()) {
+            return Complain(kExitUsage, "%s: cameras[%zu]: its mDNS answer cannot be built: %s", configPath.c_str(), i,
+                            answer.error.c_str());
         }
     }
-    return true;
-}
-
-int runCameras(const std::string& configPath, double durationS, camsim::SignalWatch& signals) {
-    camsim::CameraConfig config = camsim::loadCameraConfigFile(configPath);
-    if (!config.ok()) return complain(kExitUsage, "%s: %s", configPath.c_str(), config.error.c_str());
-    if (!repliesFit(configPath, config.cameras)) return kExitUsage;
-    auto local = camsim::localAddresses();
-    if (!local) return complain(kExitRuntime, "cannot read the interfaces: %s", std::strerror(errno));
+    auto local = camsim::ListLocalAddresses();
+    if (!local) return Complain(kExitRuntime, "cannot read the interfaces: %s", std::strerror(errno));
 
     camsim::EventLoop loop;
-    loop.watch(signals.fd(), [&] {
-        if (signals.consume()) loop.stop();
-    });
+    loop.StopOn(signalFd);
     auto any = [&](bool camsim::Camera::*service) {
         return std::any_of(config.cameras.begin(), config.cameras.end(), [&](const auto& c) { return c.*service; });
     };
@@ -73,12 +58,11 @@ int runCameras(const std::string& configPath, double durationS, camsim::SignalWa
     std::unique_ptr<camsim::DrovikResponder> drovik;
     std::string error;
     if (any(&camsim::Camera::drovik)) {
-        drovik = std::make_unique<camsim::DrovikResponder>(config.cameras, *local);
-        drovik->setLoop(&loop);
-        if (!drovik->open(error)) {
-            return complain(kExitRuntime, "discovery port %u: %s", camsim::drovik::kRequestPort, error.c_str());
+        drovik = std::make_unique<camsim::DrovikResponder>(config.cameras, *local, loop);
+        if (!drovik->Open(error)) {
+            return Complain(kExitRuntime, "discovery port %u: %s", camsim::drovik::kRequestPort, error.c_str());
         }
-        loop.watch(drovik->fd(), [&] { drovik->onReadable(); });
+        loop.Watch(drovik->Fd(), [&] { drovik->OnReadable(); });
     }
 
     // Each OID and each web camera has its own socket on its own address.
@@ -86,26 +70,26 @@ int runCameras(const std::string& configPath, double durationS, camsim::SignalWa
     std::vector<std::unique_ptr<camsim::HttpServer>> web;
     for (std::size_t i = 0; i < config.cameras.size(); ++i) {
         camsim::Camera& cam = config.cameras[i];
-        const std::string ip = camsim::dotted(cam.ip);
-        if (cam.zorvo && !zorvo.emplace_back(std::make_unique<camsim::ZorvoServer>(cam))->open(error)) {
-            return complain(kExitRuntime, "cameras[%zu] (%s): OID port %s:%u: %s", i, cam.name.c_str(), ip.c_str(),
+        const std::string ip = camsim::Dotted(cam.ip);
+        if (cam.zorvo && !zorvo.emplace_back(std::make_unique<camsim::ZorvoServer>(cam))->Open(error)) {
+            return Complain(kExitRuntime, "cameras[%zu] (%s): OID port %s:%u: %s", i, cam.name.c_str(), ip.c_str(),
                             camsim::zorvo::kPort, error.c_str());
         }
-        if (cam.http && !web.emplace_back(std::make_unique<camsim::HttpServer>(cam, loop))->open(error)) {
-            return complain(kExitRuntime, "cameras[%zu] (%s): web port %s:%u: %s", i, cam.name.c_str(), ip.c_str(),
+        if (cam.http && !web.emplace_back(std::make_unique<camsim::HttpServer>(cam, loop))->Open(error)) {
+            return Complain(kExitRuntime, "cameras[%zu] (%s): web port %s:%u: %s", i, cam.name.c_str(), ip.c_str(),
                             cam.httpPort.value_or(80), error.c_str());
         }
     }
-    for (auto& server : zorvo) loop.watch(server->fd(), [s = server.get()] { s->onReadable(); });
-    for (auto& server : web) loop.watch(server->fd(), [s = server.get()] { s->onReadable(); });
+    for (auto& server : zorvo) loop.Watch(server->Fd(), [s = server.get()] { s->OnReadable(); });
+    for (auto& server : web) loop.Watch(server->Fd(), [s = server.get()] { s->OnReadable(); });
 
     // A camera that took a new address by the broadcast answers OID requests there.
     if (drovik) {
-        drovik->onApplied([&](std::size_t camera) {
+        drovik->OnApplied([&](std::size_t camera) {
             for (auto& server : zorvo) {
                 std::string why;
-                if (server->serves(config.cameras[camera]) && !server->follow(why)) {
-                    complain(0, "cameras[%zu] (%s): OID port stays: %s", camera, config.cameras[camera].name.c_str(),
+                if (server->Serves(config.cameras[camera]) && !server->Follow(why)) {
+                    Complain(0, "cameras[%zu] (%s): OID port stays: %s", camera, config.cameras[camera].name.c_str(),
                              why.c_str());
                 }
             }
@@ -116,21 +100,21 @@ int runCameras(const std::string& configPath, double durationS, camsim::SignalWa
     std::unique_ptr<camsim::MdnsResponder> mdns;
     if (any(&camsim::Camera::mdns)) {
         mdns = std::make_unique<camsim::MdnsResponder>(config.cameras, *local, loop);
-        for (std::size_t i : mdns->notLocal()) {
-            complain(0, "warning: cameras[%zu] (%s): %s is not an address of this host, so it cannot answer mDNS "
-                     "from it; it answers no mDNS", i, config.cameras[i].name.c_str(),
-                     camsim::dotted(config.cameras[i].ip).c_str());
+        for (std::size_t i : mdns->NotLocal()) {
+            Complain(0,
+                     "warning: cameras[%zu] (%s): %s is not an address of this host, so it cannot answer mDNS "
+                     "from it; it answers no mDNS",
+                     i, config.cameras[i].name.c_str(), camsim::Dotted(config.cameras[i].ip).c_str());
         }
-        if (!mdns->open(error)) return complain(kExitRuntime, "mDNS port %u: %s", camsim::mdns::kPort, error.c_str());
-        loop.watch(mdns->fd(), [&] { mdns->onReadable(); });
+        if (!mdns->Open(error)) return Complain(kExitRuntime, "mDNS port %u: %s", camsim::mdns::kPort, error.c_str());
+        loop.Watch(mdns->Fd(), [&] { mdns->OnReadable(); });
     }
 
-    std::printf("ready\n");
-    std::fflush(stdout);
-    auto duration = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(durationS));
-    if (loop.run(std::chrono::steady_clock::now() + duration) == camsim::EventLoop::End::PollFailed) {
-        return complain(kExitRuntime, "poll failed: %s", std::strerror(errno));
+    camsim::Say("ready");
+    auto duration =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(durationS));
+    if (!loop.Run(std::chrono::steady_clock::now() + duration)) {
+        return Complain(kExitRuntime, "poll failed: %s", std::strerror(errno));
     }
     return 0;
 }
@@ -138,12 +122,10 @@ int runCameras(const std::string& configPath, double durationS, camsim::SignalWa
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Plays Zorvo cameras on the local network for tests and benchmarks: the broadcast discovery\n"
-                 "and assignment on UDP 43282, mDNS on 5353, and (cameras with \"zorvo\": true) the OID\n"
-                 "protocol on UDP 35777 of the camera's own address, and (\"http\": true) get.oid, set.oid and\n"
-                 "the list commands over HTTP on that address and its httpPort; it logs each web request\n"
-                 "and OID write to stdout.\n"
-                 "Prints \"ready\" once it listens; stops on SIGTERM, SIGINT or after --duration-s."};
+    CLI::App app{
+        "Plays the Zorvo cameras of --config for tests, benchmarks and the demo, logging each web request,\n"
+        "OID write and assignment to stdout. Prints \"ready\" once it listens; stops on SIGTERM, SIGINT,\n"
+        "SIGHUP or after --duration-s."};
 
     std::string configPath;
     double durationS = 600;
@@ -154,8 +136,8 @@ int main(int argc, char** argv) {
 
     camsim::NoiseOptions noise;
     std::string noiseTo = "255.255.255.255";
-    auto* noiseCommand = app.add_subcommand(
-        "noise", "send junk datagrams, or other hosts' mDNS, as a misbehaving or busy host would");
+    auto* noiseCommand =
+        app.add_subcommand("noise", "send junk datagrams, or other hosts' mDNS, as a misbehaving or busy host would");
     noiseCommand->add_option("--port", noise.port, "destination UDP port")->required()->check(CLI::Range(1, 65535));
     noiseCommand->add_option("--interval-ms", noise.intervalMs, "time between rounds; 0 sends back to back")
         ->required()
@@ -164,15 +146,10 @@ int main(int argc, char** argv) {
         ->add_option("--count", noise.count, "number of rounds (one datagram per link, or per --from address, each)")
         ->required()
         ->check(CLI::Range(1, 1'000'000));
-    auto* toOption = noiseCommand->add_option(
-        "--to", noiseTo, "destination IPv4 address (default 255.255.255.255, with --mdns 224.0.0.251)");
-    noiseCommand->add_flag("--mdns", noise.mdns,
-                           "send other hosts' well-formed mDNS (TXT updates, printers' and a web server's "
-                           "answers, a query for IPP printers, by turns) from the destination port instead of junk");
+    noiseCommand->add_option("--to", noiseTo, "destination IPv4 address (default 255.255.255.255)");
+    noiseCommand->add_flag("--mdns", noise.mdns, "send an office's mDNS, from the destination port, instead of junk");
     std::vector<std::string> noiseFrom;
-    noiseCommand->add_option("--from", noiseFrom,
-                             "sender address, local; repeat for several: each round sends one datagram "
-                             "from each, out of its link");
+    noiseCommand->add_option("--from", noiseFrom, "local sender address; each round sends one datagram from each");
 
     try {
         app.parse(argc, argv);
@@ -182,28 +159,25 @@ int main(int argc, char** argv) {
     }
 
     if (*noiseCommand) {
-        if (*configOption) return complain(kExitUsage, "--config does not go with noise");
-        if (noise.mdns && !*toOption) noiseTo = "224.0.0.251";
-        if (!camsim::parseIpv4(noiseTo, noise.to)) {
-            return complain(kExitUsage, "noise: --to: not an IPv4 address: %s", noiseTo.c_str());
+        if (*configOption) return Complain(kExitUsage, "--config does not go with noise");
+        if (!camsim::ParseIpv4(noiseTo, noise.to)) {
+            return Complain(kExitUsage, "noise: --to: not an IPv4 address: %s", noiseTo.c_str());
         }
         for (const std::string& text : noiseFrom) {
-            if (!camsim::parseIpv4(text, noise.from.emplace_back())) {
-                return complain(kExitUsage, "noise: --from: not an IPv4 address: %s", text.c_str());
+            if (!camsim::ParseIpv4(text, noise.from.emplace_back())) {
+                return Complain(kExitUsage, "noise: --from: not an IPv4 address: %s", text.c_str());
             }
         }
-        if (static_cast<std::uint64_t>(noise.intervalMs) * noise.count > kMaxNoiseMs) {
-            return complain(kExitUsage, "noise: --interval-ms times --count must not exceed %llu ms",
-                            static_cast<unsigned long long>(kMaxNoiseMs));
-        }
     } else if (configPath.empty()) {
-        return complain(kExitUsage, "--config is required (see --help)");
+        return Complain(kExitUsage, "--config is required (see --help)");
     }
 
     // Block the stop signals before anything is announced, so a SIGTERM right
-    // after "ready" is never lost.
-    camsim::SignalWatch signals;
-    if (!signals.open()) return complain(kExitRuntime, "cannot watch signals: %s", std::strerror(errno));
-    if (*noiseCommand) return camsim::runNoise(noise, signals);
-    return runCameras(configPath, durationS, signals);
+    // after "ready" is never lost: the event loop reads them from a signalfd.
+    platform::BlockExitSignals();
+    const sigset_t stopSignals = platform::ExitSignals();
+    platform::OwnedFd signals(signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC));
+    if (!signals.valid()) return Complain(kExitRuntime, "cannot watch signals: %s", std::strerror(errno));
+    if (*noiseCommand) return camsim::RunNoise(noise, signals.get());
+    return RunCameras(configPath, durationS, signals.get());
 }

@@ -14,6 +14,13 @@
 //   A     <instance>.local             4 bytes: the camera's address
 //   AAAA  <instance>.local             16 bytes: fe80:: with the EUI-64 of the hardware address
 //   NSEC  <instance>.local             next name <instance>.local, bitmap window 0 with A and AAAA
+//
+// The instance is "<name>-<hw>", hw the twelve lower-case hexadecimal digits
+// of its hardware address: the PC recognises a camera by the maker's OUI
+// right after the first hyphen. The TXT strings are the camera's "txt", or
+// by default, in this order: server name=, ip addr=, subnet=, gateway=,
+// product name=, dhcp=enabled|disabled, product code= (only when it has
+// one), hw addr=
 
 #include "camera.h"
 
@@ -26,27 +33,14 @@ namespace camsim::mdns {
 
 // True for a query (QR clear, standard opcode) holding such a question.
 // Responses, other names and types, and malformed datagrams give false.
-bool asksForWebService(std::span<const std::uint8_t> datagram);
-
-// "<name>-<hw>" with hw the twelve lower-case
-// hexadecimal digits of its hardware address: the PC recognises a camera by
-// the maker's OUI right after the first hyphen.
-std::string instanceLabel(const Camera& cam);
-
-// Twelve lower-case hexadecimal digits, no separators.
-std::string hwAddrDigits(const HwAddr& hw);
-
-// The camera's "txt" strings, or by default, in this order:
-//   server name=, ip addr=, subnet=, gateway=, product name=,
-//   dhcp=enabled|disabled, product code= (only when it has one), hw addr=
-std::vector<std::string> txtStrings(const Camera& cam);
+bool AsksForWebService(std::span<const std::uint8_t> datagram);
 
 struct Answer {
     std::vector<std::uint8_t> bytes;
     std::string error;  // empty on success; otherwise why the camera's names or texts do not fit DNS
-    bool ok() const { return error.empty(); }
+    bool Ok() const { return error.empty(); }
 };
 
-Answer buildAnswer(const Camera& cam);
+Answer BuildAnswer(const Camera& cam);
 
 }  // namespace camsim::mdns

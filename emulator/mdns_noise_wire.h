@@ -16,13 +16,8 @@
 
 namespace camsim::mdns {
 
-std::vector<std::uint8_t> printerAnnouncement();
-std::vector<std::uint8_t> ippQuery();
-std::vector<std::uint8_t> printerTxtUpdate();
-std::vector<std::uint8_t> ippPrinterAnswer();
-std::vector<std::uint8_t> storageWebAnswer();
-
-// One of the five above, by `kind` modulo 5: the three answers first.
-std::vector<std::uint8_t> officeMessage(unsigned kind);
+// One of the five, by `kind` modulo 5: TXT update, IPP answer, web server,
+// announcement, query.
+std::vector<std::uint8_t> OfficeMessage(unsigned kind);
 
 }  // namespace camsim::mdns

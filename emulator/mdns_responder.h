@@ -7,8 +7,10 @@
 #include "camera.h"
 #include "event_loop.h"
 #include "multicast_links.h"
+#include "udp.h"
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -19,46 +21,38 @@ class MdnsResponder {
 public:
     // Takes the cameras with "mdns" set. Each answers from its own address,
     // so one whose address is not in `local` cannot answer: it is left out
-    // and listed by notLocal(). cameras is the camera state the services
+    // and listed by NotLocal(). cameras is the camera state the services
     // share: each answer carries the camera's settings as they are when it
     // leaves (from the address it started with). Delayed answers wait on
     // `loop`'s timers.
     MdnsResponder(const std::vector<Camera>& cameras, LocalAddresses local, EventLoop& loop);
-    ~MdnsResponder();
     MdnsResponder(const MdnsResponder&) = delete;
     MdnsResponder& operator=(const MdnsResponder&) = delete;
 
     // Indexes (in the camera list given) of the mDNS cameras left out.
-    const std::vector<std::size_t>& notLocal() const { return notLocal_; }
+    const std::vector<std::size_t>& NotLocal() const { return notLocal_; }
 
     // Creates, binds and joins the socket. On failure returns false and says why.
-    bool open(std::string& error);
-    int fd() const { return fd_; }
+    bool Open(std::string& error);
+    int Fd() const { return fd_.get(); }
 
-    // Answers the queries waiting on the socket; reads a bounded batch so a
-    // flood cannot starve the rest of the event loop.
-    void onReadable();
+    // Answers the queries waiting on the socket.
+    void OnReadable();
 
 private:
     struct Speaker {
         std::size_t camera;  // index in cameras_
-        Ipv4 source{};
-    };
-    // Cameras that answer after the same delay, in config order.
-    struct DelayGroup {
-        unsigned delayMs = 0;
-        std::vector<std::size_t> speakers;
+        Ipv4 source{};       // the address it started with
     };
 
-    void sendAnswers(const DelayGroup& group, unsigned ifindex);
+    void SendAnswers(const std::vector<Speaker>& speakers, unsigned ifindex);
 
     const std::vector<Camera>& cameras_;
     LocalAddresses local_;
     EventLoop& loop_;
-    std::vector<Speaker> speakers_;
-    std::vector<DelayGroup> groups_;  // by rising delay
+    std::map<unsigned, std::vector<Speaker>> byDelay_;  // cameras that answer after the same delay, in config order
     std::vector<std::size_t> notLocal_;
-    int fd_ = -1;
+    platform::OwnedFd fd_;
 };
 
 }  // namespace camsim

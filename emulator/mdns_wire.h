@@ -21,9 +21,6 @@ inline constexpr std::uint16_t kResponseFlags = dns::kFlagResponse | dns::kFlagA
 inline constexpr std::size_t kMaxMessage = 9000 - 20 - 8;
 
 // The service every camera's web server is announced as.
-inline const dns::Name& webServiceName() {
-    static const dns::Name name{"_http", "_tcp", "local"};
-    return name;
-}
+inline const dns::Name kWebService{"_http", "_tcp", "local"};
 
 }  // namespace camsim::mdns

@@ -7,27 +7,22 @@
 
 namespace camsim {
 
-std::optional<LocalAddresses> localAddresses() {
+std::optional<LocalAddresses> ListLocalAddresses() {
     // A host may play hundreds of cameras, each on an address of its own.
-    LocalAddresses list(256);
-    for (;;) {
-        const int n = platform::ListIpv4Interfaces(list.data(), static_cast<int>(list.size()));
-        if (n < 0) return std::nullopt;
-        if (static_cast<std::size_t>(n) < list.size()) {
-            list.resize(static_cast<std::size_t>(n));
-            return list;
-        }
-        list.resize(list.size() * 4);
-    }
+    LocalAddresses list(8192);
+    const int n = platform::ListIpv4Interfaces(list.data(), static_cast<int>(list.size()));
+    if (n < 0) return std::nullopt;
+    list.resize(static_cast<std::size_t>(n));
+    return list;
 }
 
-bool isLocal(const LocalAddresses& local, const Ipv4& addr) {
+bool IsLocal(const LocalAddresses& local, const Ipv4& addr) {
     return std::any_of(local.begin(), local.end(), [&](const platform::Ipv4Interface& l) {
         return std::memcmp(&l.address.s_addr, addr.data(), addr.size()) == 0;
     });
 }
 
-std::vector<unsigned> multicastLinks(const LocalAddresses& local) {
+std::vector<unsigned> MulticastLinks(const LocalAddresses& local) {
     std::vector<unsigned> out;
     for (const platform::Ipv4Interface& l : local) {
         bool usable = (l.flags & IFF_UP) && (l.flags & IFF_MULTICAST);

@@ -15,12 +15,12 @@ using LocalAddresses = std::vector<platform::Ipv4Interface>;
 
 // Every IPv4 address of this host with its link, or nothing when the
 // interfaces cannot be read.
-std::optional<LocalAddresses> localAddresses();
+std::optional<LocalAddresses> ListLocalAddresses();
 
 // Whether `addr` is one of them.
-bool isLocal(const LocalAddresses& local, const Ipv4& addr);
+bool IsLocal(const LocalAddresses& local, const Ipv4& addr);
 
 // The links that are up, multicast-capable and carry an IPv4 address, in index order.
-std::vector<unsigned> multicastLinks(const LocalAddresses& local);
+std::vector<unsigned> MulticastLinks(const LocalAddresses& local);
 
 }  // namespace camsim

@@ -2,14 +2,13 @@
 
 #include "event_loop.h"
 #include "mdns_noise_wire.h"
-#include "multicast_links.h"
 #include "udp.h"
 
+#include "ipv4_interfaces.h"
 #include "links.h"
 #include "owned_fd.h"
 
 #include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <cerrno>
 #include <chrono>
@@ -18,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <string>
 
 namespace camsim {
 namespace {
@@ -26,12 +26,10 @@ constexpr Ipv4 kLimitedBroadcast{255, 255, 255, 255};
 
 constexpr std::size_t kJunkSize = 40;
 
-bool isMulticast(const Ipv4& a) { return a[0] >= 224 && a[0] <= 239; }
-
 // Random bytes that never read as a discovery request (byte 1 is no request
 // code) nor as a camera's reply (the hardware address at byte 6 starts with
 // 0xff, never a maker's OUI), so tests stay deterministic.
-std::vector<std::uint8_t> junk(std::mt19937_64& engine) {
+std::vector<std::uint8_t> Junk(std::mt19937_64& engine) {
     std::vector<std::uint8_t> bytes(kJunkSize);
     for (auto& b : bytes) b = static_cast<std::uint8_t>(engine());
     bytes[1] = 0xEE;
@@ -42,79 +40,50 @@ std::vector<std::uint8_t> junk(std::mt19937_64& engine) {
 // Where each datagram of a round leaves: from each sender address out of its
 // link, or else out of every link that suits the destination. Nothing when a
 // sender address is not local.
-std::optional<std::vector<Route>> noiseRoutes(const NoiseOptions& options, const LocalAddresses& local) {
+std::optional<std::vector<Route>> NoiseRoutes(const NoiseOptions& options) {
     std::vector<Route> routes;
     for (const Ipv4& from : options.from) {
         in_addr addr;
         std::memcpy(&addr.s_addr, from.data(), from.size());
         const unsigned link = platform::LinkOfAddress(addr);
         if (link == 0) {
-            complain(0, "noise: --from %s: no local link has this address", dotted(from).c_str());
+            Complain(0, "noise: --from %s: no local link has this address", Dotted(from).c_str());
             return std::nullopt;
         }
         routes.push_back({link, from});
     }
     if (!options.from.empty()) return routes;
 
-    // Without a chosen link the limited broadcast and multicast leave only by
-    // the default route, if any.
-    if (options.to == kLimitedBroadcast) {
-        for (const platform::Link& link : platform::ListLinks()) {
-            if (platform::CanBroadcast(link)) routes.push_back({link.index, {}});
-        }
-    } else if (isMulticast(options.to)) {
-        for (unsigned link : multicastLinks(local)) routes.push_back({link, {}});
-    } else {
-        routes.push_back({0, {}});  // the routing table decides
+    // Without a chosen link the limited broadcast leaves only by the default
+    // route, if any.
+    if (options.to != kLimitedBroadcast) return std::vector<Route>{{0, {}}};  // the routing table decides
+    for (const platform::Link& link : platform::ListLinks()) {
+        if (platform::CanBroadcast(link)) routes.push_back({link.index, {}});
     }
-    if (routes.empty()) complain(0, "noise: no suitable link is up; sending nothing");
+    if (routes.empty()) Complain(0, "noise: no suitable link is up; sending nothing");
     return routes;
-}
-
-// False on failure, with errno telling why.
-bool setUpSocket(int fd, const NoiseOptions& options) {
-    int on = 1;
-    int off = 0;
-    int ttl = 255;
-    if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) return false;
-    // Like any mDNS host, the noise host does not hear its own datagrams.
-    if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &off, sizeof(off)) != 0) return false;
-    if (!options.mdns) return true;
-
-    // mDNS is sent from its own port, with TTL 255. The socket joins no
-    // group, and IP_MULTICAST_ALL 0 keeps other sockets' groups out of it.
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(options.port);
-    return setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) == 0 &&
-           setsockopt(fd, IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof(off)) == 0 &&
-           setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof(ttl)) == 0 &&
-           ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
 }
 
 }  // namespace
 
-int runNoise(const NoiseOptions& options, SignalWatch& signals) {
-    auto local = localAddresses();
-    if (!local) return complain(kExitRuntime, "noise: cannot read the interfaces: %s", std::strerror(errno));
-    auto routes = noiseRoutes(options, *local);
+int RunNoise(const NoiseOptions& options, int signalFd) {
+    auto routes = NoiseRoutes(options);
     if (!routes) return kExitUsage;
 
-    platform::OwnedFd sock(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!sock.valid() || !setUpSocket(sock.get(), options)) {
-        return complain(kExitRuntime, "noise: cannot set up the socket: %s", std::strerror(errno));
-    }
+    // Like any mDNS host, the noise host does not hear its own datagrams. Its
+    // mDNS leaves from the mDNS port; the socket joins no group.
+    std::string error;
+    platform::OwnedFd sock =
+        OpenUdp({}, options.mdns ? options.port : 0, {.shared = options.mdns, .broadcast = true, .mdns = true}, error);
+    if (!sock.valid()) return Complain(kExitRuntime, "noise: cannot set up the socket: %s", error.c_str());
 
-    std::printf("ready\n");
-    std::fflush(stdout);
+    Say("ready");
 
     std::mt19937_64 engine{std::random_device{}()};
     unsigned rounds = 0;
     unsigned failures = 0;
     EventLoop loop;
-    loop.watch(signals.fd(), [&] {
-        if (signals.consume()) loop.stop();
-    });
+    loop.StopOn(signalFd);
     // Round k is due k intervals after the start: a late wake-up sends the
     // rounds it missed at once rather than drift.
     const auto start = EventLoop::Clock::now();
@@ -122,19 +91,21 @@ int runNoise(const NoiseOptions& options, SignalWatch& signals) {
     std::function<void()> round = [&] {
         for (std::size_t r = 0; r < routes->size(); ++r) {
             // Each sender starts with another kind, so every kind is some sender's first.
-            auto datagram = options.mdns ? mdns::officeMessage(rounds + static_cast<unsigned>(r)) : junk(engine);
+            auto datagram = options.mdns ? mdns::OfficeMessage(rounds + static_cast<unsigned>(r)) : Junk(engine);
             auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-            if (sendDatagram(sock.get(), {options.to, options.port}, (*routes)[r], datagram, deadline) !=
+            if (SendDatagram(sock.get(), {options.to, options.port}, (*routes)[r], datagram, deadline) !=
                 SendResult::Sent) {
                 ++failures;
             }
         }
-        if (++rounds < options.count) loop.at(start + interval * rounds, round);
-        else loop.stop();
+        if (++rounds < options.count)
+            loop.At(start + interval * rounds, round);
+        else
+            loop.Stop();
     };
-    loop.at(start, round);
-    loop.run(EventLoop::Clock::time_point::max());  // the rounds or a signal end it
-    if (failures > 0) complain(0, "noise: %u of %zu datagrams not sent", failures, rounds * routes->size());
+    loop.At(start, round);
+    loop.Run(EventLoop::Clock::time_point::max());  // the rounds or a signal end it
+    if (failures > 0) Complain(0, "noise: %u of %zu datagrams not sent", failures, rounds * routes->size());
     return 0;
 }
 

@@ -26,10 +26,9 @@ struct NoiseOptions {
 };
 
 // Sends the datagrams. Without sender addresses the limited broadcast goes
-// out of every link that is up, broadcast-capable and not loopback, a
-// multicast group out of every multicast link, any other address by the
-// routing table. Prints "ready" once the socket is set up. Returns the
-// process exit code.
-int runNoise(const NoiseOptions& options, SignalWatch& signals);
+// out of every link that is up, broadcast-capable and not loopback, any
+// other address (a multicast group too) by the routing table. Prints "ready" once the socket is set up; stops early
+// when signalFd (a signalfd of the stop signals) turns readable. Returns the process exit code.
+int RunNoise(const NoiseOptions& options, int signalFd);
 
 }  // namespace camsim

@@ -4,6 +4,7 @@
 
 #include "camera.h"
 #include "camera_credentials.h"
+#include "udp.h"
 #include "zorvo_server_wire.h"
 
 #include <cstdint>
@@ -16,33 +17,29 @@ public:
     // Writes the camera takes go into `cam`, shared with its other services,
     // and are told on stdout: "set <ip> <OID>=<value>".
     explicit ZorvoServer(Camera& cam);
-    ~ZorvoServer();
     ZorvoServer(const ZorvoServer&) = delete;
     ZorvoServer& operator=(const ZorvoServer&) = delete;
 
     // Creates the socket and binds it to the camera's address. On failure
     // returns false and says why.
-    bool open(std::string& error);
-    int fd() const { return fd_; }
+    bool Open(std::string& error);
+    int Fd() const { return fd_.get(); }
 
     // After an assignment: serves on the camera's new address, on the same
     // descriptor. Its host must hold that address; false (and why) when the
     // socket cannot move, and it stays where it was.
-    bool follow(std::string& error);
-    bool serves(const Camera& cam) const { return &cam == &cam_; }
+    bool Follow(std::string& error);
+    bool Serves(const Camera& cam) const { return &cam == &cam_; }
 
     // Answers the requests waiting on the socket, a bounded batch at a time.
-    void onReadable();
+    void OnReadable();
 
 private:
-    int bound(std::string& error) const;
-
     const Camera& cam_;
-    std::string name_;
     Ipv4 ip_;
     NonceSource nonces_;
     zorvo::OidService service_;
-    int fd_ = -1;
+    platform::OwnedFd fd_;
 };
 
 }  // namespace camsim

@@ -43,23 +43,21 @@ public:
     // Told of every write the camera takes.
     using WriteFn = std::function<void(const std::string& oid, const std::string& value)>;
 
-    // Draws the first nonce from freshNonce.
-    OidService(const Camera& cam, NonceFn freshNonce);
+    // Serves the OID table of `cam`, which the camera's web server shares,
+    // and writes into it. Draws the first nonce from freshNonce.
+    OidService(Camera& cam, NonceFn freshNonce);
 
     // The reply to one request, or nothing: malformed requests and those a
     // fault keeps the camera silent on go unanswered.
-    std::optional<std::vector<std::uint8_t>> answer(std::span<const std::uint8_t> request);
+    std::optional<std::vector<std::uint8_t>> Answer(std::span<const std::uint8_t> request);
 
-    const Nonce& nonce() const { return nonce_; }
-    void onWrite(WriteFn fn) { onWrite_ = std::move(fn); }
+    const Nonce& CurrentNonce() const { return nonce_; }
+    void OnWrite(WriteFn fn) { onWrite_ = std::move(fn); }
 
 private:
-    std::optional<std::vector<std::uint8_t>> answerOid(std::span<const std::uint8_t> request, bool gen4);
+    std::optional<std::vector<std::uint8_t>> AnswerOid(std::span<const std::uint8_t> request, bool gen4);
 
-    std::int32_t version_;
-    ZorvoFault fault_;
-    std::string password_;
-    std::map<std::string, std::string> oids_;
+    Camera& cam_;
     NonceFn freshNonce_;
     WriteFn onWrite_;
     Nonce nonce_;

@@ -13,15 +13,15 @@ namespace camsim::drovik {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using camsim::testing::md5;
+using camsim::testing::Md5;
 
-Nonce nonce(std::uint8_t first) {
+Nonce NonceFrom(std::uint8_t first) {
     Nonce n;
     for (std::size_t i = 0; i < n.size(); ++i) n[i] = static_cast<std::uint8_t>(first + i);
     return n;
 }
 
-Camera gate() {
+Camera Gate() {
     Camera cam;
     cam.name = "Gate";
     cam.hwAddr = {0x02, 0xe5, 0xa1, 0x00, 0x00, 0x07};
@@ -32,19 +32,26 @@ Camera gate() {
 }
 
 // The nonces of the camera's last three discovery replies: 00.., 10.., 20...
-RecentNonces threeReplies() {
+RecentNonces ThreeReplies() {
     RecentNonces recent;
-    for (std::uint8_t first : {0x00, 0x10, 0x20}) recent.add(nonce(first));
+    for (std::uint8_t first : {0x00, 0x10, 0x20}) recent.Add(NonceFrom(first));
     return recent;
 }
 
-const auto kOverFirst = md5("000102030405060708090a0b0c0d0e0f:root:QIVNEP");
-const auto kOverThird = md5("202122232425262728292a2b2c2d2e2f:root:QIVNEP");
+const auto kOverFirst = Md5("000102030405060708090a0b0c0d0e0f:root:QIVNEP");
+const auto kOverThird = Md5("202122232425262728292a2b2c2d2e2f:root:QIVNEP");
 
-Bytes fixedRequest(std::uint8_t packetId, const std::array<std::uint8_t, 16>& digest) {
-    Bytes out = {packetId, 0x03, 0x00, 0x00};
-    out.insert(out.end(), digest.begin(), digest.end());
-    const Bytes rest = {
+// Header, digest, then target, reboot and options.
+Bytes AssignDatagram(std::uint8_t packetId, const std::array<std::uint8_t, 16>& digest, const Bytes& rest) {
+    Bytes out(digest.begin(), digest.end());
+    out.insert(out.begin(), {packetId, 0x03, 0x00, 0x00});
+    out.insert(out.end(), rest.begin(), rest.end());
+    return out;
+}
+
+Bytes FixedRequest(std::uint8_t packetId, const std::array<std::uint8_t, 16>& digest) {
+    // clang-format off
+    return AssignDatagram(packetId, digest, {
         0x02, 0xe5, 0xa1, 0x00, 0x00, 0x07,  // target
         0x01, 0x00,                          // reboot, zero
         0x01, 0x00, 0x00, 0x04, 10, 77, 0, 50,
@@ -52,38 +59,35 @@ Bytes fixedRequest(std::uint8_t packetId, const std::array<std::uint8_t, 16>& di
         0x03, 0x00, 0x00, 0x04, 10, 77, 0, 254,
         0x08, 0x00, 0x00, 0x01, 0x00,
         0x00, 0x00, 0x00, 0x00,
-    };
-    out.insert(out.end(), rest.begin(), rest.end());
-    return out;
+    });
+    // clang-format on
 }
 
-Bytes dhcpRequest(std::uint8_t packetId, const std::array<std::uint8_t, 16>& digest) {
-    Bytes out = {packetId, 0x03, 0x00, 0x00};
-    out.insert(out.end(), digest.begin(), digest.end());
-    const Bytes rest = {
+Bytes DhcpRequest(std::uint8_t packetId, const std::array<std::uint8_t, 16>& digest) {
+    // clang-format off
+    return AssignDatagram(packetId, digest, {
         0x02, 0xe5, 0xa1, 0x00, 0x00, 0x07, 0x00, 0x00,
         0x08, 0x00, 0x00, 0x01, 0x01,
         0x00, 0x00, 0x00, 0x00,
-    };
-    out.insert(out.end(), rest.begin(), rest.end());
-    return out;
+    });
+    // clang-format on
 }
 
-AssignOutcome assignBytes(Camera& cam, const RecentNonces& recent, const Bytes& datagram) {
-    auto request = parseAssignRequest(datagram);
+AssignOutcome AssignBytes(Camera& cam, const RecentNonces& recent, const Bytes& datagram) {
+    auto request = ParseAssignRequest(datagram);
     EXPECT_TRUE(request);
-    return request ? assign(cam, recent, *request) : AssignOutcome{};
+    return request ? Assign(cam, recent, *request) : AssignOutcome{};
 }
 
 TEST(Assignment, FixedAddressOverAnOlderRecentNonceIsApplied) {
-    const Bytes datagram = fixedRequest(0x5a, kOverFirst);
+    const Bytes datagram = FixedRequest(0x5a, kOverFirst);
     ASSERT_EQ(datagram.size(), 61u);
-    auto request = parseAssignRequest(datagram);
+    auto request = ParseAssignRequest(datagram);
     ASSERT_TRUE(request);
     EXPECT_TRUE(request->reboot);
 
-    Camera cam = gate();
-    AssignOutcome outcome = assign(cam, threeReplies(), *request);
+    Camera cam = Gate();
+    AssignOutcome outcome = Assign(cam, ThreeReplies(), *request);
     EXPECT_TRUE(outcome.applied);
     EXPECT_EQ(outcome.replies, (std::vector<Bytes>{{0x5a, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}}));
     EXPECT_EQ(cam.ip, (Ipv4{10, 77, 0, 50}));
@@ -93,46 +97,47 @@ TEST(Assignment, FixedAddressOverAnOlderRecentNonceIsApplied) {
 }
 
 TEST(Assignment, DhcpKeepsTheAddresses) {
-    const Bytes datagram = dhcpRequest(0x00, kOverThird);
+    const Bytes datagram = DhcpRequest(0x00, kOverThird);
     ASSERT_EQ(datagram.size(), 37u);
-    Camera cam = gate();
-    AssignOutcome outcome = assignBytes(cam, threeReplies(), datagram);
+    Camera cam = Gate();
+    AssignOutcome outcome = AssignBytes(cam, ThreeReplies(), datagram);
     EXPECT_TRUE(outcome.applied);
     EXPECT_EQ(outcome.replies, (std::vector<Bytes>{{0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}}));
     EXPECT_EQ(cam.dhcp, 1);
-    EXPECT_EQ(cam.ip, gate().ip);
-    EXPECT_EQ(cam.subnet, gate().subnet);
-    EXPECT_EQ(cam.gateway, gate().gateway);
+    EXPECT_EQ(cam.ip, Gate().ip);
+    EXPECT_EQ(cam.subnet, Gate().subnet);
+    EXPECT_EQ(cam.gateway, Gate().gateway);
 }
 
 TEST(Assignment, WrongOrStaleDigestIsStatus2AndChangesNothing) {
     const Bytes wrongPassword = {0x11, 0x05, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00};
-    const auto overLowerCase = md5("000102030405060708090a0b0c0d0e0f:root:qivnep");
-    const auto overUnsent = md5("303132333435363738393a3b3c3d3e3f:root:QIVNEP");
+    const auto overLowerCase = Md5("000102030405060708090a0b0c0d0e0f:root:qivnep");
+    const auto overUnsent = Md5("303132333435363738393a3b3c3d3e3f:root:QIVNEP");
     for (const auto& digest : {overLowerCase, overUnsent}) {
-        Camera cam = gate();
-        AssignOutcome outcome = assignBytes(cam, threeReplies(), fixedRequest(0x11, digest));
+        Camera cam = Gate();
+        AssignOutcome outcome = AssignBytes(cam, ThreeReplies(), FixedRequest(0x11, digest));
         EXPECT_FALSE(outcome.applied);
         EXPECT_EQ(outcome.replies, std::vector<Bytes>{wrongPassword});
-        EXPECT_EQ(cam.ip, gate().ip);
+        EXPECT_EQ(cam.ip, Gate().ip);
     }
     // Eight later replies push the first nonce out.
-    RecentNonces recent = threeReplies();
-    for (std::uint8_t i = 0; i < 6; ++i) recent.add(nonce(static_cast<std::uint8_t>(0x40 + 0x10 * i)));
-    Camera cam = gate();
-    EXPECT_EQ(assignBytes(cam, recent, fixedRequest(0x11, kOverFirst)).replies, std::vector<Bytes>{wrongPassword});
-    EXPECT_EQ(assignBytes(cam, recent, fixedRequest(0x11, kOverThird)).replies,
+    RecentNonces recent = ThreeReplies();
+    for (std::uint8_t i = 0; i < 6; ++i) recent.Add(NonceFrom(static_cast<std::uint8_t>(0x40 + 0x10 * i)));
+    Camera cam = Gate();
+    EXPECT_EQ(AssignBytes(cam, recent, FixedRequest(0x11, kOverFirst)).replies, std::vector<Bytes>{wrongPassword});
+    EXPECT_EQ(AssignBytes(cam, recent, FixedRequest(0x11, kOverThird)).replies,
               (std::vector<Bytes>{{0x11, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}}));
 }
 
 TEST(Assignment, ReplyModesAndStrayIds) {
-    const Bytes request = fixedRequest(0xff, kOverThird);
+    const Bytes request = FixedRequest(0xff, kOverThird);
     struct Case {
         AssignReply mode;
         unsigned wrongIds;
         bool applied;
         std::vector<Bytes> replies;
     };
+    // clang-format off
     const Case cases[] = {
         {AssignReply::Silent, 0, false, {}},
         {AssignReply::Refuse, 0, false, {{0xff, 0x05, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00}}},
@@ -143,29 +148,30 @@ TEST(Assignment, ReplyModesAndStrayIds) {
           {0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
           {0xff, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}}},
     };
+    // clang-format on
     for (const Case& c : cases) {
-        Camera cam = gate();
+        Camera cam = Gate();
         cam.assignReply = c.mode;
         cam.assignWrongIds = c.wrongIds;
-        AssignOutcome outcome = assignBytes(cam, threeReplies(), request);
+        AssignOutcome outcome = AssignBytes(cam, ThreeReplies(), request);
         EXPECT_EQ(outcome.applied, c.applied) << static_cast<int>(c.mode);
         EXPECT_EQ(outcome.replies, c.replies) << static_cast<int>(c.mode);
-        EXPECT_EQ(cam.ip, (c.applied ? Ipv4{10, 77, 0, 50} : gate().ip)) << static_cast<int>(c.mode);
+        EXPECT_EQ(cam.ip, (c.applied ? Ipv4{10, 77, 0, 50} : Gate().ip)) << static_cast<int>(c.mode);
     }
 
     // Another camera's assignment draws nothing.
-    Camera other = gate();
+    Camera other = Gate();
     other.hwAddr.back() = 0x08;
-    EXPECT_TRUE(assignBytes(other, threeReplies(), request).replies.empty());
-    EXPECT_EQ(other.ip, gate().ip);
+    EXPECT_TRUE(AssignBytes(other, ThreeReplies(), request).replies.empty());
+    EXPECT_EQ(other.ip, Gate().ip);
 }
 
 TEST(Assignment, OtherCodesAndCutOptionsAreNoRequest) {
     Bytes discovery = {0x01, 0x01, 0x00, 0x00, 0x00, 0x3f, 0x00, 0x00};
-    EXPECT_FALSE(parseAssignRequest(discovery));
-    Bytes cut = fixedRequest(0x01, kOverThird);
+    EXPECT_FALSE(ParseAssignRequest(discovery));
+    Bytes cut = FixedRequest(0x01, kOverThird);
     cut.resize(40);  // inside the subnet option
-    EXPECT_FALSE(parseAssignRequest(cut));
+    EXPECT_FALSE(ParseAssignRequest(cut));
 }
 
 }  // namespace

@@ -15,40 +15,34 @@ namespace camsim::zorvo {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using camsim::testing::md5;
+using camsim::testing::Md5;
 
 // Nonces the service draws, in order: 00..0f, 10..1f, 20..2f, ...
-class Nonces {
-public:
-    Nonce operator()() {
+OidService::NonceFn Nonces() {
+    return [drawn = 0]() mutable {
         Nonce n;
-        for (std::size_t i = 0; i < n.size(); ++i) n[i] = static_cast<std::uint8_t>(drawn_ * 16 + i);
-        ++drawn_;
+        for (std::size_t i = 0; i < n.size(); ++i) n[i] = static_cast<std::uint8_t>(drawn * 16 + static_cast<int>(i));
+        ++drawn;
         return n;
-    }
+    };
+}
 
-private:
-    unsigned drawn_ = 0;
-};
-
-Bytes cat(Bytes head, const std::array<std::uint8_t, 16>& middle, const Bytes& tail) {
-    head.insert(head.end(), middle.begin(), middle.end());
+Bytes Plus(Bytes head, const Bytes& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
     return head;
 }
 
-Bytes nonceBytes(std::uint8_t first) {
+Bytes Cat(const Bytes& head, const std::array<std::uint8_t, 16>& middle, const Bytes& tail) {
+    return Plus(Plus(head, Bytes(middle.begin(), middle.end())), tail);
+}
+
+Bytes NonceBytes(std::uint8_t first) {
     Bytes out;
     for (std::uint8_t i = 0; i < 16; ++i) out.push_back(static_cast<std::uint8_t>(first + i));
     return out;
 }
 
-Bytes plus(Bytes head, const Bytes& tail) {
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
-}
-
-Camera camera(std::int32_t version, ZorvoFault fault = ZorvoFault::None) {
+Camera OidCamera(std::int32_t version, ZorvoFault fault = ZorvoFault::None) {
     Camera cam;
     cam.name = "Lobby";
     cam.zorvo = true;
@@ -59,117 +53,103 @@ Camera camera(std::int32_t version, ZorvoFault fault = ZorvoFault::None) {
 }
 
 // Credentials over the nonces the service draws first, second and third.
-const auto kOverFirst = md5("000102030405060708090a0b0c0d0e0f:root:QIVNEP");
-const auto kOverSecond = md5("101112131415161718191a1b1c1d1e1f:root:QIVNEP");
-const auto kOverThird = md5("202122232425262728292a2b2c2d2e2f:root:QIVNEP");
+const auto kOverFirst = Md5("000102030405060708090a0b0c0d0e0f:root:QIVNEP");
+const auto kOverSecond = Md5("101112131415161718191a1b1c1d1e1f:root:QIVNEP");
+const auto kOverThird = Md5("202122232425262728292a2b2c2d2e2f:root:QIVNEP");
 
 TEST(OidService, Generation3ExchangeWithRefusalReadAndWrite) {
-    OidService service(camera(3), Nonces());
-    EXPECT_EQ(service.answer(Bytes{0x07}), (Bytes{0, 0, 0, 0, 0, 0, 0, 3}));
-    EXPECT_EQ(service.answer(Bytes{0x10}), plus({0, 0, 0, 0}, nonceBytes(0x10)));
+    Camera cam = OidCamera(3);
+    OidService service(cam, Nonces());
+    EXPECT_EQ(service.Answer(Bytes{0x07}), (Bytes{0, 0, 0, 0, 0, 0, 0, 3}));
+    EXPECT_EQ(service.Answer(Bytes{0x10}), Plus({0, 0, 0, 0}, NonceBytes(0x10)));
 
     // A digest over the superseded first nonce: refused with a fresh one.
     const Bytes readName = {0, 0, 0, 2, '2', '.', '4', 0};
-    EXPECT_EQ(service.answer(cat({0x0f}, kOverFirst, readName)), plus({0, 0, 0, 1}, nonceBytes(0x20)));
-    EXPECT_EQ(service.answer(cat({0x0f}, kOverThird, readName)), (Bytes{0, 0, 0, 0, 'L', 'o', 'b', 'b', 'y', 0}));
+    EXPECT_EQ(service.Answer(Cat({0x0f}, kOverFirst, readName)), Plus({0, 0, 0, 1}, NonceBytes(0x20)));
+    EXPECT_EQ(service.Answer(Cat({0x0f}, kOverThird, readName)), (Bytes{0, 0, 0, 0, 'L', 'o', 'b', 'b', 'y', 0}));
 
-    EXPECT_EQ(service.answer(cat({0x0f}, kOverThird, {0, 0, 0, 3, '2', '.', '1', '7', 0, 'C', 'E', 'T', 0})),
+    EXPECT_EQ(service.Answer(Cat({0x0f}, kOverThird, {0, 0, 0, 3, '2', '.', '1', '7', 0, 'C', 'E', 'T', 0})),
               (Bytes{0, 0, 0, 0}));
-    EXPECT_EQ(service.answer(cat({0x0f}, kOverThird, {0, 0, 0, 2, '2', '.', '1', '7', 0})),
+    EXPECT_EQ(service.Answer(Cat({0x0f}, kOverThird, {0, 0, 0, 2, '2', '.', '1', '7', 0})),
               (Bytes{0, 0, 0, 0, 'C', 'E', 'T', 0}));
     // Not in the table.
-    EXPECT_EQ(service.answer(cat({0x0f}, kOverThird, {0, 0, 0, 2, '9', '.', '9', 0})), (Bytes{0, 0, 0, 2}));
+    EXPECT_EQ(service.Answer(Cat({0x0f}, kOverThird, {0, 0, 0, 2, '9', '.', '9', 0})), (Bytes{0, 0, 0, 2}));
 }
 
 TEST(OidService, Generation4ExchangeEchoesCommandAndSequence) {
-    Camera cam = camera(4);
+    Camera cam = OidCamera(4);
     cam.password = "s3cret";
     OidService service(cam, Nonces());
     // The generation-3 version request is answered whatever the version.
-    EXPECT_EQ(service.answer(Bytes{0x07}), (Bytes{0, 0, 0, 0, 0, 0, 0, 4}));
-    EXPECT_EQ(service.answer(Bytes{0x25, 0x00}), (Bytes{0, 0, 0, 0, 0x25, 0x00, 0, 0, 0, 4}));
-    EXPECT_EQ(service.answer(Bytes{0x2e, 0x01}), plus({0, 0, 0, 0, 0x2e, 0x01}, nonceBytes(0x10)));
+    EXPECT_EQ(service.Answer(Bytes{0x07}), (Bytes{0, 0, 0, 0, 0, 0, 0, 4}));
+    EXPECT_EQ(service.Answer(Bytes{0x25, 0x00}), (Bytes{0, 0, 0, 0, 0x25, 0x00, 0, 0, 0, 4}));
+    EXPECT_EQ(service.Answer(Bytes{0x2e, 0x01}), Plus({0, 0, 0, 0, 0x2e, 0x01}, NonceBytes(0x10)));
 
     // The default password's digest is no proof of this camera's.
     const Bytes readName = {0, 0, 0, 2, '2', '.', '4', 0};
-    EXPECT_EQ(service.answer(cat({0x2d, 0x02}, kOverSecond, readName)),
-              plus({0, 0, 0, 1, 0x2d, 0x02}, nonceBytes(0x20)));
-    const auto overThird = md5("202122232425262728292a2b2c2d2e2f:root:S3CRET");
-    EXPECT_EQ(service.answer(cat({0x2d, 0x02}, overThird, readName)),
+    EXPECT_EQ(service.Answer(Cat({0x2d, 0x02}, kOverSecond, readName)),
+              Plus({0, 0, 0, 1, 0x2d, 0x02}, NonceBytes(0x20)));
+    const auto overThird = Md5("202122232425262728292a2b2c2d2e2f:root:S3CRET");
+    EXPECT_EQ(service.Answer(Cat({0x2d, 0x02}, overThird, readName)),
               (Bytes{0, 0, 0, 0, 0x2d, 0x02, 'L', 'o', 'b', 'b', 'y', 0}));
 
-    EXPECT_EQ(service.answer(cat({0x2d, 0x03}, overThird, {0, 0, 0, 7, '2', '.', '4', 0, 'G', 'a', 't', 'e', 0})),
+    EXPECT_EQ(service.Answer(Cat({0x2d, 0x03}, overThird, {0, 0, 0, 7, '2', '.', '4', 0, 'G', 'a', 't', 'e', 0})),
               (Bytes{0, 0, 0, 0, 0x2d, 0x03}));
-    EXPECT_EQ(service.answer(cat({0x2d, 0x04}, overThird, readName)),
+    EXPECT_EQ(service.Answer(Cat({0x2d, 0x04}, overThird, readName)),
               (Bytes{0, 0, 0, 0, 0x2d, 0x04, 'G', 'a', 't', 'e', 0}));
     // Generation 3's write code is no write in generation 4.
-    EXPECT_EQ(service.answer(cat({0x2d, 0x05}, overThird, {0, 0, 0, 3, '2', '.', '4', 0, 'X', 0})),
+    EXPECT_EQ(service.Answer(Cat({0x2d, 0x05}, overThird, {0, 0, 0, 3, '2', '.', '4', 0, 'X', 0})),
               (Bytes{0, 0, 0, 2, 0x2d, 0x05}));
 }
 
 TEST(OidService, MalformedRequestsGetNoReply) {
-    OidService service(camera(4), Nonces());
+    Camera cam = OidCamera(4);
+    OidService service(cam, Nonces());
     const Bytes requests[] = {
         {},
-        {0x25},                                          // generation 4 without its sequence byte
+        {0x25},  // generation 4 without its sequence byte
         {0x2e},
-        {0x99, 0x00},                                    // no such command
-        cat({0x0f}, kOverFirst, {0, 0, 0}),              // operation cut short
-        cat({0x0f}, kOverFirst, {0, 0, 0, 2, '2', '.', '4'}),           // OID without NUL
-        cat({0x2d, 0x00}, kOverFirst, {0, 0, 0, 7, '2', '.', '4', 0, 'X'}),  // value without NUL
+        {0x99, 0x00},                                                        // no such command
+        Cat({0x0f}, kOverFirst, {0, 0, 0}),                                  // operation cut short
+        Cat({0x0f}, kOverFirst, {0, 0, 0, 2, '2', '.', '4'}),                // OID without NUL
+        Cat({0x2d, 0x00}, kOverFirst, {0, 0, 0, 7, '2', '.', '4', 0, 'X'}),  // value without NUL
     };
     for (const Bytes& request : requests) {
-        EXPECT_FALSE(service.answer(request)) << ::testing::PrintToString(request);
+        EXPECT_FALSE(service.Answer(request)) << ::testing::PrintToString(request);
     }
 }
 
 TEST(OidService, FaultsShapeTheReplies) {
     const Bytes readName = {0, 0, 0, 2, '2', '.', '4', 0};
-    const Bytes read4 = cat({0x2d, 0x09}, kOverFirst, readName);
-    const Bytes read3 = cat({0x0f}, kOverFirst, readName);
-    {
+    const Bytes read4 = Cat({0x2d, 0x09}, kOverFirst, readName);
+    const Bytes read3 = Cat({0x0f}, kOverFirst, readName);
+    const Bytes retry4 = Cat({0x2d, 0x09}, kOverSecond, readName);
+    const Bytes lobby = {'L', 'o', 'b', 'b', 'y', 0};
+    Bytes oversize = Plus({0, 0, 0, 0, 0x2d, 0x09}, lobby);
+    oversize.resize(60);
+    const struct {
+        ZorvoFault fault;
+        std::vector<std::pair<Bytes, Bytes>> exchange;  // requests and their replies, in turn
+    } cases[] = {
         // A right digest is refused once; the fresh nonce then works.
-        OidService service(camera(4, ZorvoFault::RefuseFirst), Nonces());
-        EXPECT_EQ(service.answer(read4), plus({0, 0, 0, 1, 0x2d, 0x09}, nonceBytes(0x10)));
-        EXPECT_EQ(service.answer(cat({0x2d, 0x09}, kOverSecond, readName)),
-                  (Bytes{0, 0, 0, 0, 0x2d, 0x09, 'L', 'o', 'b', 'b', 'y', 0}));
-    }
-    {
-        OidService service(camera(4, ZorvoFault::RefuseAlways), Nonces());
-        EXPECT_EQ(service.answer(read4), plus({0, 0, 0, 1, 0x2d, 0x09}, nonceBytes(0x10)));
-        EXPECT_EQ(service.answer(cat({0x2d, 0x09}, kOverSecond, readName)),
-                  plus({0, 0, 0, 1, 0x2d, 0x09}, nonceBytes(0x20)));
-    }
-    {
-        OidService service(camera(4, ZorvoFault::WrongCommand), Nonces());
-        auto reply = service.answer(read4);
-        ASSERT_TRUE(reply && reply->size() == 12);
-        EXPECT_NE((*reply)[4], 0x2d);
-        EXPECT_EQ((*reply)[5], 0x09);
-    }
-    {
-        OidService service(camera(4, ZorvoFault::WrongSeq), Nonces());
-        auto reply = service.answer(read4);
-        ASSERT_TRUE(reply && reply->size() == 12);
-        EXPECT_EQ((*reply)[4], 0x2d);
-        EXPECT_NE((*reply)[5], 0x09);
-    }
-    {
-        OidService service(camera(4, ZorvoFault::ShortRead), Nonces());
-        EXPECT_EQ(service.answer(read4), (Bytes{0, 0, 0, 0, 0x2d, 0x09}));
-        EXPECT_EQ(service.answer(read3), (Bytes{0, 0, 0, 0, 'L', 'o', 'b', 'b', 'y', 0}));
-    }
-    {
-        OidService service(camera(4, ZorvoFault::Oversize), Nonces());
-        Bytes expected = {0, 0, 0, 0, 0x2d, 0x09, 'L', 'o', 'b', 'b', 'y', 0};
-        expected.resize(60);
-        EXPECT_EQ(service.answer(read4), expected);
-        EXPECT_EQ(service.answer(Bytes{0x07})->size(), 8u);  // version and nonce replies keep their size
-    }
-    {
-        OidService service(camera(4, ZorvoFault::Status2), Nonces());
-        EXPECT_EQ(service.answer(read4), (Bytes{0, 0, 0, 2, 0x2d, 0x09}));
-        EXPECT_EQ(service.answer(read3), (Bytes{0, 0, 0, 2}));
+        {ZorvoFault::RefuseFirst,
+         {{read4, Plus({0, 0, 0, 1, 0x2d, 0x09}, NonceBytes(0x10))}, {retry4, Plus({0, 0, 0, 0, 0x2d, 0x09}, lobby)}}},
+        {ZorvoFault::RefuseAlways,
+         {{read4, Plus({0, 0, 0, 1, 0x2d, 0x09}, NonceBytes(0x10))},
+          {retry4, Plus({0, 0, 0, 1, 0x2d, 0x09}, NonceBytes(0x20))}}},
+        {ZorvoFault::WrongCommand, {{read4, Plus({0, 0, 0, 0, 0x2e, 0x09}, lobby)}}},
+        {ZorvoFault::WrongSeq, {{read4, Plus({0, 0, 0, 0, 0x2d, 0x0a}, lobby)}}},
+        {ZorvoFault::ShortRead, {{read4, {0, 0, 0, 0, 0x2d, 0x09}}, {read3, Plus({0, 0, 0, 0}, lobby)}}},
+        // Version and nonce replies keep their size.
+        {ZorvoFault::Oversize, {{read4, oversize}, {{0x07}, {0, 0, 0, 0, 0, 0, 0, 4}}}},
+        {ZorvoFault::Status2, {{read4, {0, 0, 0, 2, 0x2d, 0x09}}, {read3, {0, 0, 0, 2}}}},
+    };
+    for (const auto& c : cases) {
+        Camera cam = OidCamera(4, c.fault);
+        OidService service(cam, Nonces());
+        for (const auto& [request, reply] : c.exchange) {
+            EXPECT_EQ(service.Answer(request), reply) << "fault " << static_cast<int>(c.fault);
+        }
     }
 }
 

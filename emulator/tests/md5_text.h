@@ -10,7 +10,7 @@
 
 namespace camsim::testing {
 
-inline std::array<std::uint8_t, 16> md5(std::string_view text) {
+inline std::array<std::uint8_t, 16> Md5(std::string_view text) {
     std::array<std::uint8_t, 16> digest{};
     unsigned int length = 0;
     EVP_Digest(text.data(), text.size(), digest.data(), &length, EVP_md5(), nullptr);

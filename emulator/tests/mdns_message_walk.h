@@ -23,11 +23,11 @@ struct WalkedMessage {
     std::uint16_t flags = 0;
     std::vector<std::string> questions;  // dotted
     std::vector<WalkedRecord> answers, authorities, additionals;
-    int pointers = 0;      // compression pointers written in the message
+    int pointers = 0;     // compression pointers written in the message
     std::string problem;  // empty when the whole message read cleanly
 };
 
-inline WalkedMessage walkMessage(const Bytes& m) {
+inline WalkedMessage WalkMessage(const Bytes& m) {
     WalkedMessage out;
     std::set<std::size_t> labelStarts;
     std::size_t at = 0;

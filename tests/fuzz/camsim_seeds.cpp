@@ -18,7 +18,8 @@ std::string corpus;
 
 void Write(const std::string& file, const Bytes& bytes) {
     std::filesystem::create_directories(std::filesystem::path(corpus + "/" + file).parent_path());
-    std::ofstream(corpus + "/" + file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::ofstream(corpus + "/" + file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 Bytes operator+(Bytes a, const Bytes& b) {
@@ -45,7 +46,7 @@ camsim::Camera Lobby() {
 Bytes Reply(const camsim::Camera& c) {
     const camsim::drovik::Nonce nonce{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,
                                       0x18, 0x19, 0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f};
-    return camsim::drovik::buildDiscoveryReply(c, 1, nonce);
+    return camsim::drovik::BuildDiscoveryReply(c, 1, nonce);
 }
 
 // One datagram of a collection input: length, copies (further ones; 0x80:
@@ -71,13 +72,14 @@ void Discovery() {
 
     const std::string dir = "drovik_collection/";
     Write(dir + "valid-camsim-two-cameras", Chunk(Reply(lobby)) + Chunk(Reply(warehouse)));
-    Write(dir + "valid-camsim-duplicate-address", Chunk(Reply(lobby), 1) + Chunk(Reply(warehouse)) + Chunk(Reply(lobby)));
+    Write(dir + "valid-camsim-duplicate-address",
+          Chunk(Reply(lobby), 1) + Chunk(Reply(warehouse)) + Chunk(Reply(lobby)));
     Write(dir + "valid-camsim-foreign-and-short-between",
           Chunk(Reply(foreign)) + Chunk(Bytes(20, 0x02)) + Chunk(Reply(lobby)));
     Write(dir + "edge-table-cap-512-distinct-cameras", Chunk(Reply(lobby), 0xFF) + Chunk(Reply(warehouse), 0xFF) +
-                                                         Chunk(Reply(foreign), 0xFF) + Chunk(Reply(gate), 0xFF));
+                                                           Chunk(Reply(foreign), 0xFF) + Chunk(Reply(gate), 0xFF));
     Write(dir + "edge-table-cap-one-camera-512-times", Chunk(Reply(lobby), 0x7F) + Chunk(Reply(lobby), 0x7F) +
-                                                         Chunk(Reply(lobby), 0x7F) + Chunk(Reply(lobby), 0x7F));
+                                                           Chunk(Reply(lobby), 0x7F) + Chunk(Reply(lobby), 0x7F));
     Write(dir + "edge-camsim-datagram-over-1000", Chunk(Reply(padded)) + Chunk(Reply(lobby)));
     Bytes cut = Chunk(Reply(lobby));
     cut[1] = static_cast<std::uint8_t>(cut[1] + 40);  // declares more than the input holds
@@ -91,9 +93,9 @@ void Mdns() {
                        camsim::MdnsRecord::Nsec, camsim::MdnsRecord::Srv};
     linkLocal.ip = {169, 254, 23, 7};
     linkLocal.mdnsSection = camsim::MdnsSection::Answer;
-    Write("mdns_answer/valid-camsim-lobby", camsim::mdns::buildAnswer(lobby).bytes);
-    Write("mdns_answer/valid-camsim-uncompressed-every-record", camsim::mdns::buildAnswer(plain).bytes);
-    Write("mdns_answer/valid-camsim-link-local-answer-section", camsim::mdns::buildAnswer(linkLocal).bytes);
+    Write("mdns_answer/valid-camsim-lobby", camsim::mdns::BuildAnswer(lobby).bytes);
+    Write("mdns_answer/valid-camsim-uncompressed-every-record", camsim::mdns::BuildAnswer(plain).bytes);
+    Write("mdns_answer/valid-camsim-link-local-answer-section", camsim::mdns::BuildAnswer(linkLocal).bytes);
 }
 
 // A zorvo_reply input: flags (generation 4) | seqNo | value room - 1 | first reply's length | replies.
@@ -102,12 +104,12 @@ Bytes OidInput(bool fourth, std::uint8_t seqNo, const Bytes& first, const Bytes&
 }
 
 Bytes Answer(camsim::zorvo::OidService& service, const Bytes& request) {
-    return service.answer(request).value_or(Bytes{});
+    return service.Answer(request).value_or(Bytes{});
 }
 
 // A read of 2.17 with the digest over the service's current nonce.
 Bytes ReadRequest(const camsim::zorvo::OidService& service, bool fourth, std::uint8_t seqNo) {
-    const camsim::Digest digest = camsim::credentialsDigest(service.nonce(), "qivnep").value();
+    const camsim::Digest digest = camsim::CredentialsDigest(service.CurrentNonce(), "qivnep").value();
     Bytes head = fourth ? Bytes{45, seqNo} : Bytes{15};
     return head + Bytes(digest.begin(), digest.end()) + Bytes{0, 0, 0, 2, '2', '.', '1', '7', 0};
 }
@@ -130,7 +132,8 @@ void Zorvo() {
         };
         Write("zorvo_reply/valid-" + gen + "camsim-version", OidInput(fourth, seq, plain(7, 37)));
         Write("zorvo_reply/valid-" + gen + "camsim-nonce", OidInput(fourth, seq, plain(16, 46)));
-        Write("zorvo_reply/valid-" + gen + "camsim-read", OidInput(fourth, seq, Answer(service, ReadRequest(service, fourth, seq))));
+        Write("zorvo_reply/valid-" + gen + "camsim-read",
+              OidInput(fourth, seq, Answer(service, ReadRequest(service, fourth, seq))));
         cam.zorvoFault = camsim::ZorvoFault::RefuseFirst;
         camsim::zorvo::OidService refusing(cam, nonces);
         const Bytes first = Answer(refusing, ReadRequest(refusing, fourth, seq));
