@@ -4,8 +4,8 @@
 
 namespace camsim {
 
-DrovikResponder::DrovikResponder(std::vector<Camera>& cameras, LocalAddresses local, EventLoop& loop)
-    : cameras_(cameras), local_(std::move(local)), loop_(loop), recentNonces_(cameras.size()) {}
+DrovikResponder::DrovikResponder(std::vector<Camera>& cameras, const LocalAddresses& local, EventLoop& loop)
+    : cameras_(cameras), local_(local), loop_(loop), recentNonces_(cameras.size()) {}
 
 bool DrovikResponder::Open(std::string& error) {
     // Shares the port with a PC's own send socket on the same host.

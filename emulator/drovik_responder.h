@@ -22,10 +22,10 @@ namespace camsim {
 class DrovikResponder {
 public:
     // cameras is the camera state the services share (an assignment changes
-    // it); it must outlive the responder. `local` holds this host's IPv4
-    // addresses: a camera whose address is one of them sends from it.
-    // Delayed assignment replies wait on `loop`'s timers.
-    DrovikResponder(std::vector<Camera>& cameras, LocalAddresses local, EventLoop& loop);
+    // it); it must outlive the responder, as must `local`, this host's IPv4
+    // addresses as they are now: a camera whose address is one of them sends
+    // from it. Delayed assignment replies wait on `loop`'s timers.
+    DrovikResponder(std::vector<Camera>& cameras, const LocalAddresses& local, EventLoop& loop);
     DrovikResponder(const DrovikResponder&) = delete;
     DrovikResponder& operator=(const DrovikResponder&) = delete;
 
@@ -45,7 +45,7 @@ private:
     Route RouteFor(const Camera& cam, unsigned ifindex) const;
 
     std::vector<Camera>& cameras_;
-    LocalAddresses local_;
+    const LocalAddresses& local_;
     EventLoop& loop_;
     std::vector<drovik::RecentNonces> recentNonces_;  // per camera
     NonceSource nonces_;

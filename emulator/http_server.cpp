@@ -3,7 +3,9 @@
 #include "http_request.h"
 #include "udp.h"
 
+#include <fcntl.h>
 #include <microhttpd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -65,15 +67,47 @@ struct HttpServer::State {
     std::array<unsigned char, 32> digestRandom{};
     MHD_Daemon* daemon = nullptr;
     int epollFd = -1;
+    platform::OwnedFd watched;  // the event loop's: a copy of the epoll descriptor of the daemon in use
+    std::function<void()> onAddressWrite;
     std::optional<Clock::time_point> wake;
     std::set<MHD_Connection*> suspended;
 
     State(Camera& c, EventLoop& l) : cam(c), loop(l) {}
 
     ~State() {
+        if (daemon) Stop(daemon);
+    }
+
+    // Starts a daemon on the camera's address and web port; on failure false, why in `error`.
+    bool Start(std::string& error) {
+        const std::uint16_t port = cam.httpPort.value_or(80);
+        sockaddr_in addr = SocketAddress(cam.ip, port);
+        using LogFn = void* (*)(void*, const char*, MHD_Connection*);
+        using CompletedFn = void (*)(void*, MHD_Connection*, void**, MHD_RequestTerminationCode);
+        errno = 0;
+        MHD_Daemon* started = MHD_start_daemon(
+            MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, port, nullptr, nullptr, &OnRequest, this, MHD_OPTION_SOCK_ADDR,
+            reinterpret_cast<sockaddr*>(&addr), MHD_OPTION_URI_LOG_CALLBACK, static_cast<LogFn>(&OnRequestLine), this,
+            MHD_OPTION_NOTIFY_COMPLETED, static_cast<CompletedFn>(&OnCompleted), this, MHD_OPTION_DIGEST_AUTH_RANDOM,
+            digestRandom.size(), digestRandom.data(), MHD_OPTION_END);
+        const MHD_DaemonInfo* info = started ? MHD_get_daemon_info(started, MHD_DAEMON_INFO_EPOLL_FD) : nullptr;
+        if (!info || info->epoll_fd < 0) {
+            error = std::string("the web server did not start: ") + std::strerror(errno);
+            if (started) MHD_stop_daemon(started);
+            return false;
+        }
+        daemon = started;
+        epollFd = info->epoll_fd;
+        ipText = Dotted(cam.ip);
+        address = ipText + ":" + std::to_string(port);
+        return true;
+    }
+
+    void Stop(MHD_Daemon* d) {
         // The library must not stop with suspended connections.
         for (MHD_Connection* c : suspended) MHD_resume_connection(c);
-        if (daemon) MHD_stop_daemon(daemon);
+        suspended.clear();
+        MHD_stop_daemon(d);
     }
 
     // Lets the library do what is due, then books the next turn it asks for.
@@ -97,8 +131,8 @@ struct HttpServer::State {
         MHD_suspend_connection(r.connection);
         suspended.insert(r.connection);
         loop.At(when, [this, c = r.connection] {
-            suspended.erase(c);
-            MHD_resume_connection(c);
+            // Resumed already when its daemon stopped as the camera moved.
+            if (suspended.erase(c)) MHD_resume_connection(c);
             Run();
         });
     }
@@ -250,10 +284,13 @@ struct HttpServer::State {
         std::unique_ptr<Request> r(static_cast<Request*>(std::exchange(*reqCls, nullptr)));
         if (!r || how == MHD_REQUEST_TERMINATED_DAEMON_SHUTDOWN) return;
         State& s = *static_cast<State*>(cls);
+        bool addressWritten = false;
         for (const http::OidWrite& write : r->writes) {
             http::ApplyOidWrite(s.cam, write);
             Say("set " + s.ipText + " " + write.oid + "=" + write.value);
+            addressWritten = addressWritten || write.oid == "3.6.10" || write.oid == "4.2";
         }
+        if (addressWritten && s.onAddressWrite) s.onAddressWrite();
     }
 };
 
@@ -261,31 +298,32 @@ HttpServer::HttpServer(Camera& cam, EventLoop& loop) : state_(std::make_unique<S
 
 HttpServer::~HttpServer() = default;
 
-int HttpServer::Fd() const { return state_->epollFd; }
+int HttpServer::Fd() const { return state_->watched.get(); }
 
 void HttpServer::OnReadable() { state_->Run(); }
 
 bool HttpServer::Open(std::string& error) {
     State& s = *state_;
-    const std::uint16_t port = s.cam.httpPort.value_or(80);
-    s.ipText = Dotted(s.cam.ip);
-    s.address = s.ipText + ":" + std::to_string(port);
     std::random_device random;
     for (unsigned char& b : s.digestRandom) b = static_cast<unsigned char>(random());
-    sockaddr_in addr = SocketAddress(s.cam.ip, port);
-
-    using LogFn = void* (*)(void*, const char*, MHD_Connection*);
-    using CompletedFn = void (*)(void*, MHD_Connection*, void**, MHD_RequestTerminationCode);
-    errno = 0;
-    s.daemon = MHD_start_daemon(MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, port, nullptr, nullptr, &State::OnRequest, &s,
-                                MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr), MHD_OPTION_URI_LOG_CALLBACK,
-                                static_cast<LogFn>(&State::OnRequestLine), &s, MHD_OPTION_NOTIFY_COMPLETED,
-                                static_cast<CompletedFn>(&State::OnCompleted), &s, MHD_OPTION_DIGEST_AUTH_RANDOM,
-                                s.digestRandom.size(), s.digestRandom.data(), MHD_OPTION_END);
-    const MHD_DaemonInfo* info = s.daemon ? MHD_get_daemon_info(s.daemon, MHD_DAEMON_INFO_EPOLL_FD) : nullptr;
-    s.epollFd = info ? info->epoll_fd : -1;
-    if (s.epollFd < 0) error = std::string("the web server did not start: ") + std::strerror(errno);
-    return s.epollFd >= 0;
+    if (!s.Start(error)) return false;
+    s.watched = platform::OwnedFd(::fcntl(s.epollFd, F_DUPFD_CLOEXEC, 0));
+    return s.watched.valid();
 }
+
+void HttpServer::OnAddressWrite(std::function<void()> told) { state_->onAddressWrite = std::move(told); }
+
+bool HttpServer::Follow(std::string& error) {
+    State& s = *state_;
+    if (Dotted(s.cam.ip) == s.ipText || !s.watched.valid()) return true;
+    MHD_Daemon* old = s.daemon;
+    if (!s.Start(error)) return false;
+    // The event loop keeps watching its descriptor, which now is the new daemon's.
+    ::dup3(s.epollFd, s.watched.get(), O_CLOEXEC);
+    s.Stop(old);
+    return true;
+}
+
+bool HttpServer::Serves(const Camera& cam) const { return &cam == &state_->cam; }
 
 }  // namespace camsim

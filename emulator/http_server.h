@@ -14,6 +14,7 @@
 #include "camera.h"
 #include "event_loop.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,14 @@ public:
     bool Open(std::string& error);
     int Fd() const;
     void OnReadable();
+
+    // Told once a request that wrote the camera's address or DHCP setting is over.
+    void OnAddressWrite(std::function<void()> told);
+    // Listens on the camera's new address, on the same descriptor, once its
+    // host holds it; never from inside OnReadable. False (and why) when it
+    // cannot, and it stays where it was.
+    bool Follow(std::string& error);
+    bool Serves(const Camera& cam) const;
 
     struct State;
 

@@ -1,6 +1,7 @@
 // vantrel-camsim: plays any number of cameras on the local network for
 // integration tests and benchmarks, or (noise) plays a host that sends junk.
 
+#include "address_taker.h"
 #include "camera_config.h"
 #include "drovik_responder.h"
 #include "event_loop.h"
@@ -23,6 +24,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,13 @@ using camsim::Complain;
 using camsim::kExitRuntime;
 using camsim::kExitUsage;
 
-int RunCameras(const std::string& configPath, double durationS, int signalFd) {
+// --take-addresses and its --dhcp-pool.
+struct Taking {
+    bool on = false;
+    std::optional<camsim::AddressPool> pool;
+};
+
+int RunCameras(const std::string& configPath, double durationS, int signalFd, const Taking& taking) {
     camsim::CameraConfig config = camsim::LoadCameraConfigFile(configPath);
     if (!config.Ok()) return Complain(kExitUsage, "%s: %s", configPath.c_str(), config.error.c_str());
     for (std::size_t i = 0; i < config.cameras.size(); ++i) {
@@ -56,6 +64,9 @@ int RunCameras(const std::string& configPath, double durationS, int signalFd) {
     // The discovery port is only taken when some camera answers there; it
     // also carries the broadcast assignment, which needs a discovery nonce.
     std::unique_ptr<camsim::DrovikResponder> drovik;
+    std::unique_ptr<camsim::MdnsResponder> mdns;
+    std::optional<camsim::AddressTaker> taker;
+    if (taking.on) taker.emplace(config.cameras, *local, taking.pool);
     std::string error;
     if (any(&camsim::Camera::drovik)) {
         drovik = std::make_unique<camsim::DrovikResponder>(config.cameras, *local, loop);
@@ -83,21 +94,43 @@ int RunCameras(const std::string& configPath, double durationS, int signalFd) {
     for (auto& server : zorvo) loop.Watch(server->Fd(), [s = server.get()] { s->OnReadable(); });
     for (auto& server : web) loop.Watch(server->Fd(), [s = server.get()] { s->OnReadable(); });
 
-    // A camera that took a new address by the broadcast answers OID requests there.
+    // A camera given a new address by the broadcast answers OID requests
+    // there. One that takes its address on this host is followed there by its
+    // web server and mDNS answers too, whichever way it was given.
+    auto follow = [&](std::size_t camera) {
+        const camsim::Camera& cam = config.cameras[camera];
+        std::string why;
+        for (auto& server : zorvo) {
+            if (server->Serves(cam) && !server->Follow(why)) {
+                Complain(0, "cameras[%zu] (%s): OID port stays: %s", camera, cam.name.c_str(), why.c_str());
+            }
+        }
+        if (!taker) return;
+        for (auto& server : web) {
+            if (server->Serves(cam) && !server->Follow(why)) {
+                Complain(0, "cameras[%zu] (%s): web port stays: %s", camera, cam.name.c_str(), why.c_str());
+            }
+        }
+        if (mdns) mdns->Follow(camera);
+    };
+    // Taken once the assignment's replies have left from the old address, and
+    // outside the web server's own request.
+    auto take = [&](std::size_t camera, unsigned afterMs) {
+        loop.At(camsim::EventLoop::Clock::now() + std::chrono::milliseconds(afterMs), [&, camera] {
+            if (taker->Take(camera)) follow(camera);
+        });
+    };
     if (drovik) {
         drovik->OnApplied([&](std::size_t camera) {
-            for (auto& server : zorvo) {
-                std::string why;
-                if (server->Serves(config.cameras[camera]) && !server->Follow(why)) {
-                    Complain(0, "cameras[%zu] (%s): OID port stays: %s", camera, config.cameras[camera].name.c_str(),
-                             why.c_str());
-                }
-            }
+            if (!taker) return follow(camera);
+            take(camera, config.cameras[camera].assignDelayMs);
         });
+    }
+    for (std::size_t i = 0, w = 0; taker && i < config.cameras.size(); ++i) {
+        if (config.cameras[i].http) web[w++]->OnAddressWrite([&, i] { take(i, 0); });
     }
 
     // The mDNS port is only taken when some camera answers there.
-    std::unique_ptr<camsim::MdnsResponder> mdns;
     if (any(&camsim::Camera::mdns)) {
         mdns = std::make_unique<camsim::MdnsResponder>(config.cameras, *local, loop);
         for (std::size_t i : mdns->NotLocal()) {
@@ -133,6 +166,17 @@ int main(int argc, char** argv) {
         app.add_option("--config", configPath, "JSON file describing the cameras")->check(CLI::ExistingFile);
     app.add_option("--duration-s", durationS, "stop after this many seconds (default 600)")
         ->check(CLI::Range(0.001, 86400.0));
+
+    Taking taking;
+    std::string poolText;
+    auto* takeOption = app.add_flag("--take-addresses", taking.on,
+                                    "a camera given a new address takes it on this host (the link of its old one) "
+                                    "and its services answer there; needs CAP_NET_ADMIN");
+    auto* poolOption =
+        app.add_option("--dhcp-pool", poolText,
+                       "FIRST-LAST: with --take-addresses, a camera set to DHCP takes the first of these addresses "
+                       "that no other camera holds")
+            ->needs(takeOption);
 
     camsim::NoiseOptions noise;
     std::string noiseTo = "255.255.255.255";
@@ -171,6 +215,9 @@ int main(int argc, char** argv) {
     } else if (configPath.empty()) {
         return Complain(kExitUsage, "--config is required (see --help)");
     }
+    if (*poolOption && !(taking.pool = camsim::ParseAddressPool(poolText))) {
+        return Complain(kExitUsage, "--dhcp-pool: not two IPv4 addresses FIRST-LAST in order: %s", poolText.c_str());
+    }
 
     // Block the stop signals before anything is announced, so a SIGTERM right
     // after "ready" is never lost: the event loop reads them from a signalfd.
@@ -179,5 +226,5 @@ int main(int argc, char** argv) {
     platform::OwnedFd signals(signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC));
     if (!signals.valid()) return Complain(kExitRuntime, "cannot watch signals: %s", std::strerror(errno));
     if (*noiseCommand) return camsim::RunNoise(noise, signals.get());
-    return RunCameras(configPath, durationS, signals.get());
+    return RunCameras(configPath, durationS, signals.get(), taking);
 }

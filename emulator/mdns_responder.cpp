@@ -67,6 +67,14 @@ void MdnsResponder::OnReadable() {
     });
 }
 
+void MdnsResponder::Follow(std::size_t camera) {
+    for (auto& [delayMs, speakers] : byDelay_) {
+        for (Speaker& speaker : speakers) {
+            if (speaker.camera == camera) speaker.source = cameras_[camera].ip;
+        }
+    }
+}
+
 void MdnsResponder::SendAnswers(const std::vector<Speaker>& speakers, unsigned ifindex) {
     for (const Speaker& speaker : speakers) {
         const Camera& cam = cameras_[speaker.camera];

@@ -39,6 +39,9 @@ public:
     // Answers the queries waiting on the socket.
     void OnReadable();
 
+    // The camera took its new address on this host: it answers from there.
+    void Follow(std::size_t camera);
+
 private:
     struct Speaker {
         std::size_t camera;  // index in cameras_

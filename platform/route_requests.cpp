@@ -32,17 +32,17 @@ void AddAttribute(RouteRequest& request, unsigned short type, const void* data, 
     request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_ALIGN(attribute->rta_len);
 }
 
-// Sends one request and waits for the kernel's acknowledgement.
-int Transact(RouteRequest& request) {
+}  // namespace
+
+int Transact(nlmsghdr& request) {
     const OwnedFd fd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
     if (!fd.valid()) return errno;
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
-    request.header.nlmsg_flags |= NLM_F_REQUEST | NLM_F_ACK;
-    request.header.nlmsg_seq = 1;
+    request.nlmsg_flags |= NLM_F_REQUEST | NLM_F_ACK;
+    request.nlmsg_seq = 1;
     int result = 0;
-    if (sendto(fd.get(), &request, request.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) <
-        0) {
+    if (sendto(fd.get(), &request, request.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0) {
         result = errno;
     } else {
         result = ETIMEDOUT;
@@ -71,6 +71,8 @@ int Transact(RouteRequest& request) {
     return result;
 }
 
+namespace {
+
 RouteRequest Request(unsigned short type, unsigned short flags, in_addr destination, int prefixLength,
                      unsigned linkIndex) {
     RouteRequest request{};
@@ -95,13 +97,13 @@ int AddLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex, in_a
     RouteRequest request = Request(RTM_NEWROUTE, NLM_F_CREATE | NLM_F_EXCL, destination, prefixLength, linkIndex);
     AddAttribute(request, RTA_PREFSRC, &source, sizeof source);
     AddAttribute(request, RTA_PRIORITY, &holder, sizeof holder);
-    return Transact(request);
+    return Transact(request.header);
 }
 
 int DeleteLinkRoute(in_addr destination, int prefixLength, unsigned linkIndex) {
     // Protocol and scope as added here: routes the PC has from elsewhere stay.
     RouteRequest request = Request(RTM_DELROUTE, 0, destination, prefixLength, linkIndex);
-    return Transact(request);
+    return Transact(request.header);
 }
 
 }  // namespace platform::netlink

@@ -1,11 +1,16 @@
 #pragma once
 // The rtnetlink requests themselves, with no choice of who sends them: the
 // program calls them when it holds CAP_NET_ADMIN, vantrel-nethelper otherwise.
+#include <linux/netlink.h>
 #include <netinet/in.h>
 
 #include <cstdint>
 
 namespace platform::netlink {
+
+// Sends one rtnetlink request (its nlmsg_len bytes) and waits for the
+// kernel's acknowledgement. Returns 0, or the errno the kernel answered.
+int Transact(nlmsghdr& request);
 
 // Creates `destination`/`prefixLength` (scope link, main table, the program's
 // protocol number, metric `holder`: the id of the process that holds it) out
