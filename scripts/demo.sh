@@ -3,6 +3,12 @@
 # removes that LAN again when the window closes or the script is stopped
 # (Ctrl-C, SIGTERM, SIGHUP). `sh scripts/start.sh --demo` builds, then runs it.
 #
+#   sh scripts/demo.sh                  the window
+#   sh scripts/demo.sh COMMAND [ARG...] COMMAND in the pc namespace instead, in
+#                                       the folder the script was started from;
+#                                       its exit status is the script's, e.g.
+#   sh scripts/demo.sh build/tools/vantrel-cli provision plan.csv
+#
 #   namespace lan    bridge br0 joining the two below
 #   namespace pc     eth0 10.77.0.2/24 and 169.254.10.2/16: the window
 #   namespace cams   eth0 carrying every camera's address: vantrel-camsim
@@ -10,19 +16,23 @@
 #
 # As root the namespaces are ordinary `ip netns` ones; an ordinary user gets
 # them inside a user namespace of their own. QT_QPA_PLATFORM=offscreen runs
-# the program without a display.
+# the program without a display. A camera given a new address takes it on
+# cams' eth0 and answers there; one set to DHCP takes the first free address
+# of 10.77.0.100-10.77.0.119. VANTREL_BUILD names the build tree (build/).
 set -eu
+caller=$(pwd)
 cd "$(dirname "$0")/.."
 PATH=$PATH:/usr/sbin:/sbin  # ip, for users whose PATH lacks them
 LAN=tests/support/testlan.sh
 CAMERAS=scripts/demo-cameras.json
+BUILD=${VANTREL_BUILD:-build}
 
 say() { echo "demo: $*" >&2; }
 
 case "${QT_QPA_PLATFORM:-}" in
 offscreen* | minimal*) ;;
 *)
-    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    if [ $# -eq 0 ] && [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
         say "no display for the window: neither DISPLAY nor WAYLAND_DISPLAY is set."
         say "Run it in a desktop session (sudo keeps DISPLAY but drops WAYLAND_DISPLAY),"
         say "or set QT_QPA_PLATFORM=offscreen to run the program without a window."
@@ -58,7 +68,9 @@ if [ "$(id -u)" -ne 0 ]; then
                 mkdir "$run/netns"
             fi
             unset SUDO_UID  # only this user exists in here
-            exec sh scripts/demo.sh' demo
+            repo=$(pwd)
+            cd "$1" && shift
+            exec sh "$repo/scripts/demo.sh" "$@"' demo "$caller" "$@"
     fi
     say "building the camera LAN needs root or unprivileged user namespaces; neither is available."
     say "Run it as root (sudo sh scripts/start.sh --demo), or allow unprivileged user namespaces"
@@ -85,8 +97,8 @@ sh $LAN host "$P" pc lan eth0 10.77.0.2/24 169.254.10.2/16
 sh $LAN host "$P" cams lan eth0 10.77.0.10/24 10.77.0.11/24 10.77.0.12/24 10.77.0.13/24 10.77.0.14/24 \
     169.254.23.7/16
 
-ip netns exec "${P}cams" build/emulator/vantrel-camsim --config $CAMERAS --duration-s 86400 \
-    >"$TMP/camsim.out" 2>&1 &
+ip netns exec "${P}cams" "$BUILD/emulator/vantrel-camsim" --config $CAMERAS --duration-s 86400 \
+    --take-addresses --dhcp-pool 10.77.0.100-10.77.0.119 >"$TMP/camsim.out" 2>&1 &
 CAMSIM=$!
 tries=0
 until grep -qs '^ready' "$TMP/camsim.out"; do
@@ -111,6 +123,14 @@ if [ -n "${SUDO_UID:-}" ] && [ "$SUDO_UID" -ne 0 ]; then
         export XDG_RUNTIME_DIR="/run/user/$SUDO_UID"
     fi
 fi
-echo "Vantrel is running in a LAN of emulated cameras; close its window or press Ctrl-C to end the demo."
-ip netns exec "${P}pc" $AS build/app/vantrel &
-wait $!
+if [ $# -eq 0 ]; then
+    echo "Vantrel is running in a LAN of emulated cameras; close its window or press Ctrl-C to end the demo."
+    ip netns exec "${P}pc" $AS "$BUILD/app/vantrel" &
+else
+    # A command in the background reads /dev/null unless given the script's input.
+    exec 3<&0
+    (cd "$caller" && exec ip netns exec "${P}pc" $AS "$@" <&3 3<&-) &
+fi
+status=0
+wait $! || status=$?
+exit $status
