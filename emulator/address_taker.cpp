@@ -69,6 +69,11 @@ bool AddressTaker::Take(std::size_t camera) {
     }
     const Ipv4 old = held_[camera];
     if (cam.ip == old || cam.ip == Ipv4{}) return true;
+    // Whatever a PC sends: no loopback, "this network" or multicast address goes onto the link.
+    if (cam.ip[0] == 0 || cam.ip[0] == 127 || cam.ip[0] >= 224) {
+        Complain(0, "cameras[%zu] (%s): %s is no unicast address to take", camera, name, Dotted(cam.ip).c_str());
+        return false;
+    }
 
     // The link of the old address; a camera that had none takes the first link.
     in_addr oldAddress{};
