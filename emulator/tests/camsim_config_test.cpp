@@ -146,14 +146,16 @@ TEST(Config, RefusesBadInputNamingTheKey) {
 }
 
 // What a test harness sees of a refusal: exit status 2 and the reason on standard error.
-TEST(CommandLine, BadConfigAndForeignSenderEndWithStatus2AndTheReason) {
+TEST(CommandLine, BadConfigForeignSenderAndPoolEndWithStatus2AndTheReason) {
     const std::string dir = "/tmp/camsim-cli-" + std::to_string(getpid());
     std::ofstream(dir + ".json") << R"({"cameras": [{"hwAddr": "02:e5:a1:00:00:01", "httpport": 80}]})";
     const std::vector<std::vector<std::string>> runs = {
         {VANTREL_CAMSIM, "--config", dir + ".json"},
         {VANTREL_CAMSIM, "noise", "--port", "43283", "--interval-ms", "0", "--count", "1", "--from", "192.0.2.77"},
+        {VANTREL_CAMSIM, "--config", dir + ".json", "--take-addresses", "--dhcp-pool", "10.77.0.119-10.77.0.100"},
     };
-    const char* reasons[] = {"cameras[0].httpport: unknown field", "--from 192.0.2.77: no local link has this address"};
+    const char* reasons[] = {"cameras[0].httpport: unknown field", "--from 192.0.2.77: no local link has this address",
+                             "--dhcp-pool: not two IPv4 addresses FIRST-LAST in order: 10.77.0.119-10.77.0.100"};
     for (std::size_t i = 0; i < runs.size(); ++i) {
         auto process = StartHere(runs[i], dir + ".err");
         ASSERT_TRUE(process);
