@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages Vantrel needs to build and test, when they are
-# missing. As root it installs them; otherwise it prints the exact line to run.
+# missing. As root it installs them; otherwise it prints the exact line to run
+# as root (a fresh Debian has no sudo until it is installed).
 set -eu
 
 PACKAGES="cmake make g++ pkg-config qt6-base-dev fonts-liberation libgtest-dev nlohmann-json3-dev libcli11-dev iproute2 util-linux avahi-daemon libssl-dev libcurl4-openssl-dev libmicrohttpd-dev"
@@ -25,7 +26,9 @@ if [ "$(id -u)" -eq 0 ]; then
     apt-get update -q
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
 else
-    echo "Missing Debian packages. Run this, then try again:" >&2
+    echo "Missing Debian packages. Install them as root, then try again:" >&2
+    echo "  su -c \"apt-get install -y$missing\"" >&2
+    echo "or, where sudo is set up:" >&2
     echo "  sudo apt-get install -y$missing" >&2
     exit 1
 fi

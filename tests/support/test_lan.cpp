@@ -174,7 +174,14 @@ std::string TestLan::Unavailable() {
         const std::string probe = "vtprobe" + std::to_string(getpid());
         if (RunQuietly({"ip", "netns", "add", probe}) != 0)
             return std::string("ip netns add failed: no permission to make network namespaces here");
+        // Entering one remounts / as a slave and /sys for the namespace: where /
+        // is no mount point (a bare chroot) that fails, and so would every LAN.
+        const int entered = RunQuietly({"ip", "netns", "exec", probe, "ip", "link", "set", "lo", "up"});
         RunQuietly({"ip", "netns", "del", probe});
+        if (entered != 0)
+            return std::string(
+                "ip netns exec failed: a namespace cannot be entered here (is / a mount point? "
+                "`mount --bind / /` in a bare chroot)");
         return std::string();
     }();
     return reason;
