@@ -10,9 +10,11 @@
 #include "exit_signals.h"
 #include "routes.h"
 #include "form1.h"
+#include "info_options.h"
 #include "vantrel_application.h"
 
 int main(int argc, char** argv) {
+    if (const auto status = AnswerInfoOption(argc, argv)) return *status;
     // The routes the window added go before it ends on a signal; what it starts keeps an open mask.
     platform::EndOnExitSignalsWithoutRoutesKeepingMask();
     VantrelApplication application(argc, argv);

@@ -158,7 +158,9 @@ int main(int argc, char** argv) {
     CLI::App app{
         "Plays the Zorvo cameras of --config for tests, benchmarks and the demo, logging each web request,\n"
         "OID write and assignment to stdout. Prints \"ready\" once it listens; stops on SIGTERM, SIGINT,\n"
-        "SIGHUP or after --duration-s."};
+        "SIGHUP or after --duration-s.",
+        "vantrel-camsim"};
+    app.set_version_flag("--version", "vantrel-camsim " VANTREL_VERSION);
 
     std::string configPath;
     double durationS = 600;

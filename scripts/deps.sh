@@ -4,10 +4,11 @@
 # as root (a fresh Debian has no sudo until it is installed).
 set -eu
 
-PACKAGES="cmake make g++ pkg-config qt6-base-dev fonts-liberation libgtest-dev nlohmann-json3-dev libcli11-dev iproute2 util-linux avahi-daemon libssl-dev libcurl4-openssl-dev libmicrohttpd-dev"
+# help2man: the manual pages, made from the programs' own --help.
+PACKAGES="cmake make g++ pkg-config qt6-base-dev fonts-liberation libgtest-dev nlohmann-json3-dev libcli11-dev iproute2 util-linux avahi-daemon libssl-dev libcurl4-openssl-dev libmicrohttpd-dev help2man"
 # `--test`: also what the whole suite uses beyond the build: clang and its
 # libFuzzer runtime (fuzz harnesses); dpkg-dev, lintian, debootstrap, Xvfb,
-# xdotool and libcap2-bin (the Debian package, installed into a fresh root);
+# xdotool and libcap2-bin (the Debian packages, installed into a fresh root);
 # ansible-core (the Ansible collection's module tests) and openssh-server
 # (its playbook test over SSH between namespaces).
 [ "${1:-}" = "--test" ] &&

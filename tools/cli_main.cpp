@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "camera_actions.h"
 #include "scanner.h"
 #include "exit_signals.h"
+#include "help_all_formatter.h"
 #include "routes.h"
 #include "trace_sink.h"
 #include "provision_command.h"
@@ -66,7 +68,12 @@ namespace {
 constexpr int kUsageError = 2;  // every argument error, whatever the parser's own code
 
 int Run(int argc, char** argv) {
-    CLI::App app{"Vantrel command-line companion: finds the maker's cameras on the local network segments."};
+    CLI::App app{"Vantrel command-line companion: finds the maker's cameras on the local network segments.",
+                 "vantrel-cli"};
+    // Every command's arguments at once: the manual page is made from it. The
+    // commands take the formatter from here; the flag is the top level's only.
+    app.formatter(std::make_shared<HelpAllFormatter>());
+    app.set_version_flag("--version", "vantrel-cli " VANTREL_VERSION);
     app.require_subcommand(1);
     // --trace before or after the command: the commands pass it up.
     app.fallthrough();
@@ -160,6 +167,7 @@ int Run(int argc, char** argv) {
     choices->add_option("LIST", list, "timezone or analog")->required()->check(CLI::IsMember({"timezone", "analog"}));
     addPort(choices);
 
+    app.set_help_all_flag("--help-all", "Print the help of every command and exit");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
