@@ -17,8 +17,8 @@ out && /^SKIP: / { why = substr($0, 7); next }
     if (why != "") { skipped[++n] = name ": " why }
     why = ""; after = 0
 }
-END {
-    if (n == 0) exit
-    print "Skipped tests, and why:"
-    for (i = 1; i <= n; i++) print "  " skipped[i]
-}' "$log"
+END { for (i = 1; i <= n; i++) print "  " skipped[i] }' "$log" | sort >"$1/Testing/Temporary/skipped.txt"
+if [ -s "$1/Testing/Temporary/skipped.txt" ]; then
+    echo "Skipped tests, and why:"
+    cat "$1/Testing/Temporary/skipped.txt"
+fi
