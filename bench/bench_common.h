@@ -133,22 +133,24 @@ enum class Answer { Range, Every, Mdns };
 // answer from their own address, which is therefore on their host.
 class CameraLan {
 public:
-    CameraLan(int cameras, int interfaces, Answer answer) {
+    // `cameras` answer as `answer` says; `mdnsCameras` more beside them answer multicast DNS only.
+    CameraLan(int cameras, int interfaces, Answer answer, int mdnsCameras = 0) {
         for (int k = 0; k < interfaces; ++k) {
             const std::string n = std::to_string(k), net = "10." + std::to_string(80 + k) + ".";
             lan.AddLan("lan" + n);
             lan.AddHost("pc", "lan" + n, "eth" + n, {net + "0.2/16"});
             std::vector<std::string> addresses = {net + "0.10/16"};
             json list = json::array();
-            for (int i = k; i < cameras; i += interfaces) {
+            for (int i = k; i < cameras + mdnsCameras; i += interfaces) {
+                const bool mdnsOnly = answer == Answer::Mdns || i >= cameras;
                 char hw[32], ip[32];
                 // The last byte spread over the four request ranges.
                 std::snprintf(hw, sizeof hw, "02:e5:a1:%02x:%02x:%02x", i >> 16, (i >> 8) & 0xff, (i * 37) & 0xff);
                 std::snprintf(ip, sizeof ip, "%s%d.%d", net.c_str(), 1 + (i >> 8), i & 0xff);
                 EmulatedCamera c{
                     .name = "Bench" + std::to_string(i), .hwAddr = hw, .ip = ip, .everyPass = answer == Answer::Every};
-                c.drovik = answer != Answer::Mdns;
-                c.mdns = answer == Answer::Mdns;
+                c.drovik = !mdnsOnly;
+                c.mdns = mdnsOnly;
                 json camera = c.Json();
                 if (c.mdns) {
                     // Responders wait 20-120 ms before answering a query for a shared record.

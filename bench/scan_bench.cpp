@@ -2,7 +2,7 @@
 // real scanner from the pc (each scan a child process inside the pc's
 // namespace), and vantrel-cli's first streamed camera and peak memory.
 //   vantrel-bench-scan [--runs N] [--out FILE] [--cameras 1,10,100,500] [--interfaces 1,2,4,8]
-//                      [--unprivileged] [--rmem-max BYTES] [broadcast] [mdns] [first] [memory]
+//                      [--unprivileged] [--rmem-max BYTES] [broadcast] [mdns] [first] [memory] [site]
 // Without figure names it takes them all. --unprivileged scans as user 65534;
 // --rmem-max sets net.core.rmem_max for the run (restored afterwards), e.g.
 // 212992 to measure a stock Debian limit.
@@ -50,21 +50,17 @@ int ChildScan() {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     long buffer = 0;
-    int passes = 4, capped = 0, queried = 0, mdnsReplies = 0;
+    int queried = 0;
     for (const std::string& line : trace.Lines()) {
         std::sscanf(line.c_str(), "Drovik: receive buffer %ld bytes", &buffer);
-        if (std::sscanf(line.c_str(), "Drovik: reply table full in pass %d", &passes) == 1) capped = 1;
-        if (line.ends_with(" mdns replies")) std::sscanf(line.c_str(), "Got %d", &mdnsReplies);
         if (line.starts_with("Gathering on iface")) ++queried;
     }
-    // The protocols' own waits: a 0.5 s flush per broadcast pass and a 0.5 s
-    // collection quiet for each pass the full table did not end; then one
-    // 0.5 s quiet for all the interfaces multicast DNS queried at once, unless
-    // the full table ended it.
-    const double waits = passes * 0.5 + (capped ? passes - 1 : passes) * 0.5 +
-                         (queried > 0 && mdnsReplies < CScanner::kCapacity ? 0.5 : 0);
+    // The protocols' own waits: a 0.5 s flush and a 0.5 s collection quiet
+    // for each of the 4 broadcast passes, however many cameras answer; then
+    // one 0.5 s quiet for all the interfaces multicast DNS queried at once.
+    const double waits = 4 * 1.0 + (queried > 0 ? 0.5 : 0);
     std::cout << json{{"listed", scanner.Count()}, {"seconds", seconds}, {"waits", waits},
-                      {"buffer", buffer},          {"capped", capped},   {"queried", queried}}
+                      {"buffer", buffer},          {"queried", queried}, {"notListed", scanner.Outcome().notListed}}
                      .dump()
               << std::endl;
     return 0;
@@ -346,6 +342,40 @@ void Cli(bench::Results& results, const Options& o, bool first, bool memory) {
     }
 }
 
+// Sites past the old limit of 500: N broadcast cameras (range mode) and 200
+// multicast DNS cameras on one LAN; the scan's time and what it listed, and
+// vantrel-cli scan's peak memory on the same LAN.
+void Site(bench::Results& results, const Options& o) {
+    constexpr int kMdns = 200;
+    for (int cameras : {500, 1000, 2000}) {
+        bench::CameraLan lan(cameras, 1, bench::Answer::Range, kMdns);
+        if (!lan.Ready()) continue;
+        json figure = bench::Quietly([&] {
+            const std::vector<json> runs = InPc(lan, {"--child"}, o.runs, o.unprivileged);
+            std::vector<double> seconds = Field(runs, "seconds"), perFloor;
+            for (const double s : seconds) perFloor.push_back(s / kFloor);
+            const std::vector<json> rss = InPc(lan, {"--child-rss", VANTREL_CLI, "scan"}, o.runs, false);
+            return json{{"listed", Field(runs, "listed")},
+                        {"notListed", Field(runs, "notListed")},
+                        {"seconds", Spread(seconds)},
+                        {"perFloor", Spread(perFloor)},
+                        {"cliMaxRssKb", Spread(Field(rss, "maxRssKb"))}};
+        });
+        figure.update({{"figure", "site"},
+                       {"broadcast", cameras},
+                       {"mdns", kMdns},
+                       {"answer", "range"},
+                       {"user", o.unprivileged ? "65534" : "root"}});
+        results.Write(figure);
+        std::ostringstream listed;
+        for (const json& n : figure["listed"]) listed << (listed.tellp() ? "," : "") << n.get<int>();
+        std::printf("site %4d broadcast + %d mDNS: listed %s, %s s, time/floor %s, vantrel-cli peak %s KiB\n", cameras,
+                    kMdns, listed.str().c_str(), Text(figure["seconds"]).c_str(), Text(figure["perFloor"]).c_str(),
+                    Text(figure["cliMaxRssKb"], 1, 0).c_str());
+        std::fflush(stdout);
+    }
+}
+
 std::string ReadRmemMax() {
     std::ifstream in("/proc/sys/net/core/rmem_max");
     std::string value;
@@ -385,12 +415,12 @@ int main(int argc, char** argv) {
             rmemMax = argv[++i];
         else if (a == "--unprivileged")
             o.unprivileged = true;
-        else if (a == "broadcast" || a == "mdns" || a == "first" || a == "memory")
+        else if (a == "broadcast" || a == "mdns" || a == "first" || a == "memory" || a == "site")
             figures.push_back(a);
         else {
             std::cerr << "usage: vantrel-bench-scan [--runs N] [--out FILE] [--cameras 1,10,100,500] "
                          "[--interfaces 1,2,4,8] [--unprivileged] [--rmem-max BYTES] [broadcast] [mdns] [first] "
-                         "[memory]\n";
+                         "[memory] [site]\n";
             return 2;
         }
     }
@@ -407,6 +437,7 @@ int main(int argc, char** argv) {
     bench::Results results(o.out);
     if (wanted("broadcast") || wanted("mdns")) Discovery(results, o, wanted("broadcast"), wanted("mdns"));
     if (wanted("first") || wanted("memory")) Cli(results, o, wanted("first"), wanted("memory"));
+    if (wanted("site")) Site(results, o);
     WriteRmemMax(savedRmem);
     return 0;
 }

@@ -1,7 +1,7 @@
 // The window's share, offscreen: how long after the scan accepts a camera its
 // row is in the grid (a real scan of emulated cameras in a namespace LAN),
-// Sort plus FillGrid of 500 records, and the peak resident memory of the
-// window with 500 cameras listed.
+// Sort plus FillGrid of 500 and 5000 records, and the peak resident memory of
+// the window with 500 cameras listed by a real scan and with 5000 records.
 //   vantrel-bench-window [--runs N] [--out FILE] [lag] [sort] [memory]
 // Without figure names it takes them all; lag and memory need root.
 #include <QAbstractItemModel>
@@ -77,13 +77,14 @@ json RowLag(int cameras, int runs) {
     });
 }
 
-// 500 records whose name, type and hardware address orders all differ from the address order.
-std::vector<CameraRecord> FiveHundred() {
+// `count` records whose name, type and hardware address orders all differ
+// from the address order (211 and 97 share no factor with 500 or 5000).
+std::vector<CameraRecord> Records(int count) {
     std::vector<CameraRecord> records;
-    for (int i = 0; i < CScanner::kCapacity; ++i) {
-        const int k = (i * 211) % CScanner::kCapacity, h = (i * 97) % CScanner::kCapacity;
+    for (int i = 0; i < count; ++i) {
+        const int k = (i * 211) % count, h = (i * 97) % count;
         char name[16], hw[24], ip[16];
-        std::snprintf(name, sizeof name, "Cam%03d", k);
+        std::snprintf(name, sizeof name, "Cam%04d", k);
         std::snprintf(hw, sizeof hw, "02:e5:a1:00:%02x:%02x", h >> 8, h & 0xff);
         std::snprintf(ip, sizeof ip, "10.0.%d.%d", i / 250, i % 250 + 1);
         records.push_back(MakeCamera(name, k % 3 ? "ZC-100" : "ZD-2", hw, ip));
@@ -91,21 +92,24 @@ std::vector<CameraRecord> FiveHundred() {
     return records;
 }
 
-// Figure 4: Sort plus FillGrid of 500 records, the grid as a scan leaves it
+// A scanner whose scans list `records`.
+std::unique_ptr<CScanner> ListingScanner(const std::vector<CameraRecord>& records) {
+    return std::make_unique<CScanner>([&records](CameraRecord* table, int room) {
+        const int n = std::min(room, static_cast<int>(records.size()));
+        std::copy_n(records.begin(), n, table);
+        return n;
+    });
+}
+
+// Figure 4: Sort plus FillGrid of `count` records, the grid as a scan leaves it
 // (rows and cells there, their texts rewritten), an emptied grid (every cell
 // made anew), and the first with the window's repaint after it.
-std::vector<json> SortFill(int runs) {
-    const std::vector<CameraRecord> records = FiveHundred();
-    TForm1 form([&] {
-        return std::make_unique<CScanner>([&](CameraRecord* table, int room) {
-            const int n = std::min(room, static_cast<int>(records.size()));
-            std::copy_n(records.begin(), n, table);
-            return n;
-        });
-    });
+std::vector<json> SortFill(int runs, int count) {
+    const std::vector<CameraRecord> records = Records(count);
+    TForm1 form([&] { return ListingScanner(records); });
     form.Timer1->stop();
     form.show();
-    form.ButtonRescanClick();  // 500 rows appended, then sorted by address
+    form.ButtonRescanClick();  // the rows appended, then sorted by address
     std::vector<json> figures;
     for (const char* grid : {"filled", "emptied", "filled, then repaint"}) {
         json figure = bench::Quietly([&] {
@@ -128,18 +132,20 @@ std::vector<json> SortFill(int runs) {
 }
 
 // Inside the pc: the program's window as its entry makes it, until its
-// start-up scan listed `cameras`; prints the peak resident memory.
-int MemoryChild(int argc, char** argv, int cameras) {
+// start-up scan listed `cameras`; prints the peak resident memory. With
+// `listed` the scans list those records instead of asking the network.
+int MemoryChild(int argc, char** argv, int cameras, const std::vector<CameraRecord>* listed = nullptr) {
     VantrelApplication application(argc, argv);
     InstallFontSubstitutes();
-    auto form1 = std::make_unique<TForm1>();
+    auto form1 =
+        listed ? std::make_unique<TForm1>([listed] { return ListingScanner(*listed); }) : std::make_unique<TForm1>();
     form1->AssignDlg = new TAssignDlg(form1.get());
     form1->AdvDlg = new TAdvDlg(form1.get());
     form1->show();
-    const QString listed = QString("%1 cameras found").arg(cameras);
+    const QString found = QString("%1 cameras found").arg(cameras);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (form1->LabelCamFound->text() == listed && !form1->LabelPleaseWait->isVisible()) application.quit();
+        if (form1->LabelCamFound->text() == found && !form1->LabelPleaseWait->isVisible()) application.quit();
     });
     poll.start(20);
     QTimer::singleShot(60000, &application, &QApplication::quit);
@@ -152,14 +158,34 @@ int MemoryChild(int argc, char** argv, int cameras) {
     return 0;
 }
 
-json WindowMemory(int cameras, int runs) {
-    bench::CameraLan lan(cameras, 1, bench::Answer::Range);
-    if (!lan.Ready()) return nullptr;
+// Runs argv, whose words hold no quote, to its end; its standard output in `out`.
+void RunCapture(const std::vector<std::string>& argv, std::string& out) {
+    std::string command;
+    for (const std::string& word : argv) command += "'" + word + "' ";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    pclose(pipe);
+}
+
+// A real scan of `cameras` in a namespace LAN; or, with `records`, that many
+// records listed without a network.
+json WindowMemory(int cameras, int runs, bool records = false) {
+    std::unique_ptr<bench::CameraLan> lan;
+    if (!records) {
+        lan = std::make_unique<bench::CameraLan>(cameras, 1, bench::Answer::Range);
+        if (!lan->Ready()) return nullptr;
+    }
     return bench::Quietly([&] {
         std::vector<double> listed, peak;
         for (int run = 0; run < runs; ++run) {
             std::string out;
-            lan.lan.Run("pc", {bench::Self(), "--memory-child", std::to_string(cameras)}, &out);
+            const std::string mode = records ? "--memory-child-records" : "--memory-child";
+            if (records)
+                RunCapture({bench::Self(), mode, std::to_string(cameras)}, out);
+            else
+                lan->lan.Run("pc", {bench::Self(), mode, std::to_string(cameras)}, &out);
             const json r = json::parse(out, nullptr, false);
             if (r.is_discarded()) continue;
             listed.push_back(r["listed"]);
@@ -174,6 +200,10 @@ json WindowMemory(int cameras, int runs) {
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc == 3 && std::strcmp(argv[1], "--memory-child") == 0) return MemoryChild(argc, argv, std::atoi(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "--memory-child-records") == 0) {
+        const std::vector<CameraRecord> records = Records(std::atoi(argv[2]));
+        return MemoryChild(argc, argv, static_cast<int>(records.size()), &records);
+    }
     int runs = 5;
     std::string out;
     std::vector<std::string> figures;
@@ -211,20 +241,28 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
     if (wanted("sort"))
-        for (json& figure : SortFill(runs)) {
-            results.Write(figure);
-            std::printf("Sort + FillGrid, 500 records, grid %s: %s ms\n", figure["grid"].get<std::string>().c_str(),
-                        Text(figure["seconds"], 1000, 2).c_str());
-            std::fflush(stdout);
-        }
+        for (int count : {500, CScanner::kCapacity})
+            for (json& figure : SortFill(runs, count)) {
+                results.Write(figure);
+                std::printf("Sort + FillGrid, %d records, grid %s: %s ms\n", count,
+                            figure["grid"].get<std::string>().c_str(), Text(figure["seconds"], 1000, 2).c_str());
+                std::fflush(stdout);
+            }
     if (wanted("memory") && noLan.empty()) {
-        json figure = WindowMemory(CScanner::kCapacity, runs);
+        json figure = WindowMemory(500, runs);
         if (!figure.is_null()) {
-            figure.update({{"figure", "memory"}, {"program", "vantrel (window)"}, {"cameras", CScanner::kCapacity}});
+            figure.update({{"figure", "memory"}, {"program", "vantrel (window)"}, {"cameras", 500}});
             results.Write(figure);
             std::printf("window, 500 cameras listed: peak resident memory %s KiB\n",
                         Text(figure["maxRssKb"], 1, 0).c_str());
         }
+    }
+    if (wanted("memory")) {
+        json figure = WindowMemory(CScanner::kCapacity, runs, true);
+        figure.update({{"figure", "memory"}, {"program", "vantrel (window)"}, {"records", CScanner::kCapacity}});
+        results.Write(figure);
+        std::printf("window, %d records listed without a network: peak resident memory %s KiB\n", CScanner::kCapacity,
+                    Text(figure["maxRssKb"], 1, 0).c_str());
     }
     return 0;
 }

@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// The most cameras one scan lists. Tables are sized for it but only the part a
+// site fills is ever touched, so a small site costs no more than before.
+inline constexpr int kCameraLimit = 5000;
+
 struct CameraRecord {
     char name[50];
     char hwAddrText[50];      // "02:e5:a1:00:00:01"

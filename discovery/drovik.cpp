@@ -7,11 +7,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <memory>
 
 #include "debug_trace.h"
 #include "drovik_wire.h"
 #include "links.h"
+#include "reply_book.h"
 
 namespace {
 
@@ -153,14 +153,10 @@ int CDrovik::Discover(CameraRecord* table, const RecordSink& accepted, ScanOutco
         }
         return 0;
     }
-    // One slot past the table: once it is full, the rest of the pass is heard
-    // there, only to learn whether one more camera answered.
-    auto replies = std::make_unique<drovik::Reply[]>(drovik::kMaxReplies + 1);
-    int held = 0;
+    drovik::ReplyBook book;
     int heard = 0;  // datagrams of a reply's size, repeats and junk included
-    bool more = false;
 
-    for (int pass = 0; pass < 4 && held < drovik::kMaxReplies; ++pass) {
+    for (int pass = 0; pass < 4; ++pass) {
         Flush();
         const drovik::DiscoveryRequest request = drovik::MakeDiscoveryRequest(kRanges[pass][0], kRanges[pass][1]);
         const int links = SendToEveryLink(request.data(), request.size());
@@ -170,12 +166,13 @@ int CDrovik::Discover(CameraRecord* table, const RecordSink& accepted, ScanOutco
         }
         // A camera that hears the request on two links answers it twice.
         const int8_t passMark = links == 1 ? static_cast<int8_t>(pass) : -1;
-        // The pass ends 0.5 s after the last new camera's reply, or at its bound.
+        // The pass ends 0.5 s after the last new camera's reply, or at its bound;
+        // a full table does not end it, so the cameras left out are counted.
         const auto bound = Clock::now() + kPassBound;
         auto quiet = Clock::now() + milliseconds(kQuietMs);
-        while (!more) {
+        for (;;) {
             const auto until = std::min(quiet, bound);
-            drovik::Reply& slot = replies[held];
+            drovik::Reply& slot = book.Slot();
             const long n = ReadDatagram(slot.bytes, sizeof slot.bytes, until);
             if (n < 0) {
                 if (until == bound) DebugTrace("Drovik: pass %d collection ended by its 3 s bound", pass + 1);
@@ -185,23 +182,16 @@ int CDrovik::Discover(CameraRecord* table, const RecordSink& accepted, ScanOutco
             // Junk, other makers' devices and repeats take no slot and do not
             // hold the pass open: only a camera not heard before is news.
             CameraRecord record;
-            const bool kept = drovik::AcceptReply(replies.get(), held, heard, record);
-            if (held < drovik::kMaxReplies) ++heard;
-            if (!kept) continue;
-            if (held == drovik::kMaxReplies) {
-                more = true;
-                break;
-            }
-            ++held;
+            const drovik::ReplyBook::Taken taken = book.Take(heard++, record);
+            if (taken == drovik::ReplyBook::Taken::Dropped) continue;
             quiet = Clock::now() + milliseconds(kQuietMs);
-            if (accepted) accepted(record);
+            if (taken == drovik::ReplyBook::Taken::Listed && accepted) accepted(record);
         }
-        if (held == drovik::kMaxReplies) DebugTrace("Drovik: reply table full in pass %d", pass + 1);
     }
 
     DebugTrace("Got %d drovik replies", heard);
-    if (more) DebugTrace("Drovik: %s", kTableFullText);
-    if (outcome) outcome->tableFull = outcome->tableFull || more;
-    drovik::MarkDuplicates(replies.get(), held);
-    return drovik::BuildRecords(replies.get(), held, table);
+    if (book.NotListed() > 0)
+        DebugTrace("Drovik: %d cameras listed; %d more answered and are not listed", book.Held(), book.NotListed());
+    if (outcome) outcome->notListed += book.NotListed();
+    return book.Build(table);
 }

@@ -22,9 +22,10 @@ public:
     CDrovik& operator=(const CDrovik&) = delete;
 
     // Writes the records of the maker's cameras that answer from `table`
-    // onward; returns their number, 0 to 500. The caller holds the PC's turn
-    // on the reply port. `accepted` is told of each record as its reply comes
-    // in; `outcome` learns of a port that could not be bound and of a full table.
+    // onward; returns their number, 0 to kCameraLimit. The caller holds the
+    // PC's turn on the reply port. `accepted` is told of each record as its
+    // reply comes in; `outcome` learns of a port that could not be bound and
+    // of the cameras that answered past the limit.
     int Discover(CameraRecord* table, const RecordSink& accepted = {}, ScanOutcome* outcome = nullptr);
 
     // Sends new IP settings to the camera of `record` (its hwAddr and nonce)

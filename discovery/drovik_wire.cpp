@@ -118,25 +118,39 @@ bool Repeats(const Reply& later, const Reply& earlier) {
            std::memcmp(later.bytes + kNonceAt, earlier.bytes + kNonceAt, 16) == 0;
 }
 
-// How replies[index] stands against the unmarked camera replies before it:
-// -1 a repeat, 0 a new camera, 1 a second device with a held address
-// (both then marked).
-int Judge(Reply* replies, int index) {
+// The earlier camera replies with the hardware address of replies[index]:
+// from `byHw`, or by a look at every reply before it.
+std::vector<int> SameAddress(const Reply* replies, int index, const HwIndex* byHw) {
+    std::vector<int> same;
+    if (byHw) {
+        const auto found = byHw->find(HwKey(replies[index]));
+        if (found != byHw->end())
+            for (const int i : found->second)
+                if (i < index) same.push_back(i);
+        return same;
+    }
+    for (int i = 0; i < index; ++i)
+        if (IsCameraReply(replies[i]) &&
+            std::memcmp(replies[i].bytes + kHwAddrAt, replies[index].bytes + kHwAddrAt, 6) == 0)
+            same.push_back(i);
+    return same;
+}
+
+// How replies[index] stands against the unmarked camera replies before it
+// that share its address (`earlier`): -1 a repeat, 0 a new camera, 1 a
+// second device with a held address (both then marked).
+int Judge(Reply* replies, int index, const std::vector<int>& earlier) {
     Reply& reply = replies[index];
     int same = 0;
-    for (int i = 0; i < index; ++i) {
-        const Reply& earlier = replies[i];
-        if (earlier.duplicate || !IsCameraReply(earlier)) continue;
-        if (std::memcmp(earlier.bytes + kHwAddrAt, reply.bytes + kHwAddrAt, 6) != 0) continue;
-        if (Repeats(reply, earlier)) return -1;
+    for (const int i : earlier) {
+        if (replies[i].duplicate || !IsCameraReply(replies[i])) continue;
+        if (Repeats(reply, replies[i])) return -1;
         ++same;
     }
     if (same == 0) return 0;
     if (same > 1) return -1;  // both devices are listed already
-    for (int i = 0; i < index; ++i)
-        if (!replies[i].duplicate && IsCameraReply(replies[i]) &&
-            std::memcmp(replies[i].bytes + kHwAddrAt, reply.bytes + kHwAddrAt, 6) == 0)
-            replies[i].conflict = true;
+    for (const int i : earlier)
+        if (!replies[i].duplicate && IsCameraReply(replies[i])) replies[i].conflict = true;
     reply.conflict = true;
     return 1;
 }
@@ -147,19 +161,29 @@ void TraceHw(const char* format, int index, const uint8_t* d) {
 
 }  // namespace
 
+uint64_t HwKey(const Reply& reply) {
+    uint64_t key = 0;
+    for (std::size_t i = 0; i < 6; ++i) key = (key << 8) | reply.bytes[kHwAddrAt + i];
+    return key;
+}
+
 void MarkDuplicates(Reply* replies, int count) {
+    HwIndex byHw;  // the unmarked camera replies so far
     for (int j = 0; j < count; ++j) {
         if (replies[j].duplicate || !IsCameraReply(replies[j])) continue;
-        if (Judge(replies, j) >= 0) continue;
+        if (Judge(replies, j, SameAddress(replies, j, &byHw)) >= 0) {
+            byHw[HwKey(replies[j])].push_back(j);
+            continue;
+        }
         replies[j].duplicate = true;
         TraceHw("entry %d/%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x is a duplicate", j, replies[j].bytes + kHwAddrAt);
     }
 }
 
-bool AcceptReply(Reply* replies, int index, int arrival, CameraRecord& record) {
+bool AcceptReply(Reply* replies, int index, int arrival, CameraRecord& record, const HwIndex* byHw) {
     Reply& reply = replies[index];
     if (!IsCameraReply(reply)) return false;  // junk and other makers' devices: silently
-    const int verdict = Judge(replies, index);
+    const int verdict = Judge(replies, index, SameAddress(replies, index, byHw));
     if (verdict < 0) {
         TraceHw("entry %d/%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x is a duplicate", arrival, reply.bytes + kHwAddrAt);
         return false;

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
 
 #include "camera_record.h"
 
@@ -16,7 +18,7 @@ inline constexpr uint16_t kReplyPort = 43283;     // cameras answer to this port
 inline constexpr std::size_t kReplyBytes = 1000;  // a reply is read up to this size
 inline constexpr std::size_t kFixedPart = 28;     // header, hardware address, nonce
 inline constexpr std::size_t kHwAddrAt = 6;       // a reply's hardware address
-inline constexpr int kMaxReplies = 500;
+inline constexpr int kMaxReplies = kCameraLimit;
 inline constexpr unsigned char kMakerOui[3] = {0x02, 0xE5, 0xA1};
 
 // Packet header, byte 0: every discovery request's ID; an assignment never uses it.
@@ -70,6 +72,10 @@ bool HasMakerOui(const unsigned char hwAddr[6]);
 // `pass`: false, and the slot stays free, when it is too short to be a reply.
 bool HoldReply(Reply& slot, std::size_t length, const sockaddr_in& from, int8_t pass = 0);
 
+// A reply's hardware address as one number, and the replies kept so far by it.
+uint64_t HwKey(const Reply& reply);
+using HwIndex = std::unordered_map<uint64_t, std::vector<int>>;
+
 // Whether the reply just held in `replies[index]` keeps its slot, as
 // MarkDuplicates and BuildRecords will decide once every reply is in: it
 // reads as one of the maker's cameras and repeats no earlier one. A reply
@@ -79,7 +85,9 @@ bool HoldReply(Reply& slot, std::size_t length, const sockaddr_in& from, int8_t 
 // marked `conflict` and it keeps its slot; a third one is a repeat. Repeats
 // are traced with `arrival`, the reply's place among all replies heard. The
 // record goes into `record`.
-bool AcceptReply(Reply* replies, int index, int arrival, CameraRecord& record);
+// `byHw`, when given, lists the kept replies by hardware address (HwKey) so
+// that a reply is weighed against the few with its address, not every one.
+bool AcceptReply(Reply* replies, int index, int arrival, CameraRecord& record, const HwIndex* byHw = nullptr);
 
 // Marks every later reply that AcceptReply would not keep as a duplicate
 // (the first reply wins) and traces each; marks the conflicting pairs.

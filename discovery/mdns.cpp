@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -110,7 +111,7 @@ void CMdns::ListInterfaces() {
     }
 }
 
-int CMdns::Discover(CameraRecord* records, int room, const RecordSink& accepted, bool* leftOut) {
+int CMdns::Discover(CameraRecord* records, int room, const RecordSink& accepted, int* notListed) {
     ListInterfaces();
     DebugTrace("Trying %d ifaces", ifaceCount);
     // The list may have changed since the last scan: an entry that is not
@@ -136,10 +137,11 @@ int CMdns::Discover(CameraRecord* records, int room, const RecordSink& accepted,
 
     // Slots fill in arrival order; the table takes them interface by
     // interface, each interface's in arrival order.
-    auto arrived = std::make_unique<MdnsReply[]>(mdns::kMaxReplies);
+    // Not zeroed: only the slots a site fills are ever touched.
+    auto arrived = std::make_unique_for_overwrite<MdnsReply[]>(mdns::kMaxReplies);
     std::vector<CameraRecord> parsed;
     const int total = Collect(gatherings, count, arrived.get(), parsed, room, accepted);
-    auto slots = std::make_unique<MdnsReply[]>(mdns::kMaxReplies);
+    auto slots = std::make_unique_for_overwrite<MdnsReply[]>(mdns::kMaxReplies);
     int placed = 0;
     for (int g = 0; g < count; ++g) {
         for (int k = 0; k < total; ++k)
@@ -154,11 +156,9 @@ int CMdns::Discover(CameraRecord* records, int room, const RecordSink& accepted,
     int added = 0;
     for (int i = 0; i < total; ++i) {
         if (slots[i].duplicate) continue;
-        if (added >= room) {  // every slot holds a camera's answer
-            if (leftOut) *leftOut = true;
-            break;
-        }
         const int n = std::min(slots[i].found, room - added);
+        // Every slot holds a camera's answer: what finds no room is counted.
+        if (notListed) *notListed += slots[i].found - n;
         std::copy_n(parsed.begin() + slots[i].first, n, records + added);
         for (CameraRecord* r = records + added; r < records + added + n; ++r) {
             if (std::strncmp(r->ipAddrText, "169.254", 7) != 0) continue;
@@ -214,6 +214,7 @@ int CMdns::Collect(Gathering* gatherings, int count, MdnsReply* slots, std::vect
                    const RecordSink& accepted) {
     int taken = 0;
     int streamed = 0;
+    std::unordered_set<uint32_t> senders;  // of the slots taken: a look-up, not a walk over them
     pollfd waiting[kMaxInterfaces];
     for (;;) {
         // Each interface's collection ends at its own quiet time or bound.
@@ -277,9 +278,7 @@ int CMdns::Collect(Gathering* gatherings, int count, MdnsReply* slots, std::vect
             }
             reply.iface = gathering.iface;
             reply.duplicate = 0;
-            const bool firstFromSender = std::none_of(slots, slots + taken, [&](const MdnsReply& earlier) {
-                return earlier.source.sin_addr.s_addr == reply.source.sin_addr.s_addr;
-            });
+            const bool firstFromSender = senders.insert(reply.source.sin_addr.s_addr).second;
             ++taken;
             if (!firstFromSender) continue;  // a repeat: kept for the record, no news
             gathering.quiet = Clock::now() + milliseconds(kQuietMs);

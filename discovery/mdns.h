@@ -26,9 +26,9 @@ public:
     // Appends at most `room` records from `records` on; returns their number.
     // Every suitable interface is queried at once; the records go interface
     // by interface, each interface's in the order its answers arrived.
-    // `accepted` is told of each record as its answer comes in. `leftOut`
-    // becomes true when a camera answered that found no room.
-    int Discover(CameraRecord* records, int room, const RecordSink& accepted = {}, bool* leftOut = nullptr);
+    // `accepted` is told of each record as its answer comes in. `notListed`
+    // gains one for each camera that answered and found no room.
+    int Discover(CameraRecord* records, int room, const RecordSink& accepted = {}, int* notListed = nullptr);
 
     // The HTTP assignment of a camera found here: one set.oid request through
     // a host route to it; kAssignSuccess or kAssignFailure (AssignResult).

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 
 #include "debug_trace.h"
 
@@ -176,17 +177,16 @@ bool NamesMakersCamera(const char* name) {
 }
 
 void MarkDuplicateSenders(MdnsReply* replies, int count) {
-    for (int i = 0; i < count; ++i) {
-        if (replies[i].duplicate) continue;
-        for (int j = i + 1; j < count; ++j) {
-            if (replies[j].duplicate || replies[j].source.sin_addr.s_addr != replies[i].source.sin_addr.s_addr)
-                continue;
-            replies[j].duplicate = 1;
-            char a[INET_ADDRSTRLEN], b[INET_ADDRSTRLEN];
-            inet_ntop(AF_INET, &replies[j].source.sin_addr, a, sizeof a);
-            inet_ntop(AF_INET, &replies[i].source.sin_addr, b, sizeof b);
-            DebugTrace("entry %d/%s is a dup of entry %d/%s", j, a, i, b);
-        }
+    std::unordered_map<uint32_t, int> first;  // sender address: its earliest unmarked datagram
+    for (int j = 0; j < count; ++j) {
+        if (replies[j].duplicate) continue;
+        const auto [at, fresh] = first.emplace(replies[j].source.sin_addr.s_addr, j);
+        if (fresh) continue;
+        replies[j].duplicate = 1;
+        char a[INET_ADDRSTRLEN], b[INET_ADDRSTRLEN];
+        inet_ntop(AF_INET, &replies[j].source.sin_addr, a, sizeof a);
+        inet_ntop(AF_INET, &replies[at->second].source.sin_addr, b, sizeof b);
+        DebugTrace("entry %d/%s is a dup of entry %d/%s", j, a, at->second, b);
     }
 }
 

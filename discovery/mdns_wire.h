@@ -25,7 +25,7 @@ namespace mdns {
 inline constexpr uint16_t kPort = 5353;
 inline constexpr uint32_t kGroup = 0xE00000FB;  // 224.0.0.251, host order
 inline constexpr std::size_t kSlotBytes = 1000;
-inline constexpr int kMaxReplies = 500;
+inline constexpr int kMaxReplies = kCameraLimit;
 inline constexpr std::size_t kNameBuffer = 256;  // a name is at most 255 characters
 
 inline constexpr uint16_t kTypeA = 1;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "camera_record.h"
+
 std::vector<std::string> ScanNotes(const ScanOutcome& outcome) {
     std::vector<std::string> notes;
     char line[200];
@@ -19,6 +21,10 @@ std::vector<std::string> ScanNotes(const ScanOutcome& outcome) {
                       hw[1], hw[2], hw[3], hw[4], hw[5]);
         notes.push_back(line);
     }
-    if (outcome.tableFull) notes.push_back(kTableFullText);
+    if (outcome.notListed > 0) {
+        std::snprintf(line, sizeof line, "%d cameras listed; %d more answered and are not listed", kCameraLimit,
+                      outcome.notListed);
+        notes.push_back(line);
+    }
     return notes;
 }

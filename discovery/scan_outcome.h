@@ -9,13 +9,11 @@ struct ScanOutcome {
     // Nonzero: the broadcast discovery could not bind `portFailed`; errno of the bind.
     int portErrno = 0;
     uint16_t portFailed = 0;
-    // The table is full and at least one more camera answered.
-    bool tableFull = false;
+    // Cameras that answered once the table held kCameraLimit: not listed.
+    int notListed = 0;
     // Hardware addresses that two devices answered the broadcast with, in table order.
     std::vector<std::array<uint8_t, 6>> conflicts;
 };
-
-inline constexpr const char* kTableFullText = "500 cameras listed; more answered";
 
 // One line for each note of `outcome`, in the order port, conflicts, table;
 // none after a scan without surprises. No camera text goes into them.

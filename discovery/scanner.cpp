@@ -46,7 +46,7 @@ int CompareRecords(const CameraRecord& a, const CameraRecord& b, uint8_t sortMod
 CScanner::CScanner()
     : drovik(std::make_unique<CDrovik>()),
       mdns(std::make_unique<CMdns>()),
-      table(std::make_unique<CameraRecord[]>(kCapacity)) {}
+      table(std::make_unique_for_overwrite<CameraRecord[]>(kCapacity)) {}
 
 CScanner::CScanner(Discovery discovery)
     : CScanner(DiscoveryWithOutcome([discovery = std::move(discovery)](CameraRecord* table, int room, ScanOutcome&) {
@@ -54,7 +54,7 @@ CScanner::CScanner(Discovery discovery)
       })) {}
 
 CScanner::CScanner(DiscoveryWithOutcome discovery)
-    : replacement(std::move(discovery)), table(std::make_unique<CameraRecord[]>(kCapacity)) {}
+    : replacement(std::move(discovery)), table(std::make_unique_for_overwrite<CameraRecord[]>(kCapacity)) {}
 
 CScanner::~CScanner() = default;
 
@@ -93,7 +93,7 @@ void CScanner::ScanWork() {
     const int n = drovik->Discover(table.get(), onRecord, &outcome);
     count = n;
     // Multicast DNS answers go after the broadcast ones, in the room left.
-    count = n + mdns->Discover(table.get() + n, kCapacity - n, onRecord, &outcome.tableFull);
+    count = n + mdns->Discover(table.get() + n, kCapacity - n, onRecord, &outcome.notListed);
     NoteConflicts();
 }
 

@@ -16,7 +16,7 @@ class CMdns;
 
 class CScanner {
 public:
-    static constexpr int kCapacity = 500;  // the limit of the whole camera list
+    static constexpr int kCapacity = kCameraLimit;  // the limit of the whole camera list
 
     // Writes records from `table` on, at most `room` of them; returns their number.
     using Discovery = std::function<int(CameraRecord* table, int room)>;

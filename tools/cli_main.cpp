@@ -41,7 +41,9 @@ void PrintCsv(const CScanner& scanner) {
             std::cout << RecordToCsv(scanner.RecordAt(i)) << '\n';
 }
 
-int RunScanCommand(bool json, bool csv, uint8_t sortMode) {
+// --json prints the array alone, as callers have always read it; --json-report
+// wraps it in an object that also says how many cameras were left out.
+int RunScanCommand(bool json, bool report, bool csv, uint8_t sortMode) {
     CScanner scanner;
     scanner.sortMode = sortMode;
     scanner.Scan();
@@ -49,10 +51,15 @@ int RunScanCommand(bool json, bool csv, uint8_t sortMode) {
     scanner.Sort();
     if (csv) {
         PrintCsv(scanner);
-    } else if (json) {
+    } else if (json || report) {
         nlohmann::json list = nlohmann::json::array();
         for (int i = 0; i < scanner.Count(); ++i) list.push_back(RecordToJson(scanner.RecordAt(i)));
-        std::cout << list.dump(2) << '\n';
+        if (report) {
+            const nlohmann::json object = {{"cameras", list}, {"notListed", scanner.Outcome().notListed}};
+            std::cout << object.dump(2) << '\n';
+        } else {
+            std::cout << list.dump(2) << '\n';
+        }
     } else {
         std::cout << "Camera Name\tType\tHardware Address\tIP Address\n";
         for (int i = 0; i < scanner.Count(); ++i) std::cout << RecordToRow(scanner.RecordAt(i)) << '\n';
@@ -91,10 +98,19 @@ int Run(int argc, char** argv) {
         scan->add_flag("--stream", stream,
                        "Print each camera as it answers: one JSON object a line (the fields of --json), unsorted")
             ->excludes(jsonFlag);
+    bool report = false;
+    CLI::Option* reportFlag =
+        scan->add_flag("--json-report", report,
+                       "Print a JSON object: \"cameras\", the array of --json, and \"notListed\", how many cameras "
+                       "answered past the limit of " +
+                           std::to_string(kCameraLimit) + " and are not listed")
+            ->excludes(jsonFlag)
+            ->excludes(streamFlag);
     bool csv = false;
     scan->add_flag("--csv", csv, "Print the list as a provisioning plan: " + std::string(kCsvHeading))
         ->excludes(jsonFlag)
-        ->excludes(streamFlag);
+        ->excludes(streamFlag)
+        ->excludes(reportFlag);
     scan->add_option("--sort", sort, "Order of the list (ascending)")
         ->check(CLI::IsMember({"name", "type", "hw", "ip"}))
         ->capture_default_str();
@@ -204,7 +220,7 @@ int Run(int argc, char** argv) {
                                                               {"hw", CScanner::kByHwAddrText},
                                                               {"ip", CScanner::kByIpAddr}};
         if (stream) return RunStreamCommand();
-        return RunScanCommand(json, csv, kModes.at(sort));
+        return RunScanCommand(json, report, csv, kModes.at(sort));
     }
     return 0;
 }

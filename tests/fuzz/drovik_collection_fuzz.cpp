@@ -44,6 +44,7 @@ int DrovikCollectionTarget(const uint8_t* data, std::size_t size) {
     ASAN_UNPOISON_MEMORY_REGION(replies, sizeof replies);
     int held = 0, arrival = 0;
     int streamed = 0;
+    drovik::HwIndex byHw;  // as the discovery keeps it: the held replies by address
     std::set<Hw> offered;  // the maker's hardware addresses heard while the table had room
     std::size_t at = 0;
     while (size - at >= 3 && held < drovik::kMaxReplies) {
@@ -75,11 +76,12 @@ int DrovikCollectionTarget(const uint8_t* data, std::size_t size) {
             FUZZ_CHECK(slot.length == n && !slot.duplicate && !slot.conflict && slot.pass == pass);
             const bool camera = drovik::HasMakerOui(slot.bytes + drovik::kHwAddrAt);
             if (camera) offered.insert(HwOf(slot));
-            const bool taken = drovik::AcceptReply(replies, held, arrival++, accepted[streamed]);
+            const bool taken = drovik::AcceptReply(replies, held, arrival++, accepted[streamed], &byHw);
             // Junk and other makers' devices never take a slot.
             FUZZ_CHECK(!taken || camera);
             if (!taken) continue;
             CheckRecord(accepted[streamed++]);
+            byHw[drovik::HwKey(slot)].push_back(held);
             ++held;
         }
     }

@@ -128,7 +128,7 @@ private slots:
         std::strcpy(discovery.cameras[1].ipAddrText, "10.0.0.31");
         discovery.outcome.portErrno = EADDRINUSE;
         discovery.outcome.portFailed = 43283;
-        discovery.outcome.tableFull = true;
+        discovery.outcome.notListed = 37;
         MakeForm();
         form->AssignDlg = new TAssignDlg(form.get());
         MessageBoxes boxes;
@@ -140,7 +140,7 @@ private slots:
         QCOMPARE(boxes.seen[0].title, QString("Error"));
         QCOMPARE(form->LabelScanNote->text(),
                  QString("Two devices answer as 02:e5:a1:00:00:77: both are listed, assignment refused; "
-                         "500 cameras listed; more answered"));
+                         "5000 cameras listed; 37 more answered and are not listed"));
         QCOMPARE(form->LabelCamFound->text(), QString("2 cameras found"));
 
         QTimer apply;

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "reply_book.h"
 #include "trace_capture.h"
 
 namespace {
@@ -260,7 +262,7 @@ Bytes WithNonce(Bytes reply, uint8_t first) {
 
 // Cloned units, forgers and junk beside cameras that draw a new challenge for
 // every reply: each device is listed once, a cloned address twice and marked,
-// and no datagram that is not a new camera takes one of the 500 places.
+// and no datagram that is not a new camera takes a place.
 TEST(DrovikRecords, ClonesListedTwiceMarkedAndJunkTakesNoPlace) {
     TraceCapture trace;
     const std::vector<Heard> heard = {
@@ -287,23 +289,45 @@ TEST(DrovikRecords, ClonesListedTwiceMarkedAndJunkTakesNoPlace) {
     EXPECT_EQ(out[4].nonce[0], 0x77);  // the clone's own challenge
     EXPECT_TRUE(trace.Contains("entry 1/02:e5:a1:00:00:01 is a duplicate"));
     EXPECT_TRUE(trace.Contains("entry 3/02:e5:a1:00:00:02 is a second device with that address"));
+}
 
-    // 500 cameras, each answer followed by junk of the size of a reply, a
-    // forged repeat of the camera before and another maker's device: 1500
-    // datagrams beside the 500 answers, all 500 cameras listed.
-    std::vector<Heard> flood;
-    for (int i = 0; i < 501; ++i) {
+// The reply book as a discovery fills it: the limit's worth of cameras, each
+// answer followed by junk of a reply's size, a forged repeat of the camera
+// and another maker's device; then cameras past the limit, each answering
+// twice. Every camera within the limit is listed in arrival order, the junk
+// takes no place, and those past it are counted once each.
+TEST(DrovikRecords, ReplyBookListsTheLimitAndCountsTheRest) {
+    constexpr int kPast = 37;
+    auto book = std::make_unique<drovik::ReplyBook>();
+    int arrival = 0, listed = 0, notListed = 0;
+    auto hear = [&](const Bytes& bytes, const char* sender) {
+        drovik::Reply& slot = book->Slot();
+        std::memcpy(slot.bytes, bytes.data(), std::min(bytes.size(), sizeof slot.bytes));
+        sockaddr_in from{};
+        inet_pton(AF_INET, sender, &from.sin_addr);
+        CameraRecord record;
+        if (!drovik::HoldReply(slot, bytes.size(), from, 0)) return;
+        const drovik::ReplyBook::Taken taken = book->Take(arrival++, record);
+        listed += taken == drovik::ReplyBook::Taken::Listed;
+        notListed += taken == drovik::ReplyBook::Taken::NotListed;
+    };
+    for (int i = 0; i < drovik::kMaxReplies + kPast; ++i) {
         Bytes camera = FixedPart();
         camera[10] = static_cast<uint8_t>(i >> 8);
         camera[11] = static_cast<uint8_t>(i);
-        flood.push_back({camera, "10.0.1.1", 0});
-        flood.push_back({Bytes(40, static_cast<uint8_t>(i)), "10.0.9.9", 0});
-        flood.push_back({camera, "10.0.1.1", 0});
-        flood.push_back({FixedPart(static_cast<uint8_t>(i), 0x00), "10.0.9.8", 0});
+        hear(camera, "10.0.1.1");
+        hear(Bytes(40, static_cast<uint8_t>(i)), "10.0.9.9");
+        hear(camera, "10.0.1.1");
+        hear(FixedPart(static_cast<uint8_t>(i), 0x00), "10.0.9.8");
     }
-    n = Collect(flood, table, out);
-    ASSERT_EQ(n, drovik::kMaxReplies);
-    for (int i = 0; i < n; ++i) EXPECT_EQ(out[i].hwAddr[4] << 8 | out[i].hwAddr[5], i);
+    EXPECT_EQ(listed, drovik::kMaxReplies);
+    EXPECT_EQ(notListed, kPast);
+    EXPECT_EQ(book->Held(), drovik::kMaxReplies);
+    EXPECT_EQ(book->NotListed(), kPast);
+
+    auto out = std::make_unique<CameraRecord[]>(drovik::kMaxReplies);
+    ASSERT_EQ(book->Build(out.get()), drovik::kMaxReplies);
+    for (int i = 0; i < drovik::kMaxReplies; ++i) ASSERT_EQ(out[i].hwAddr[4] << 8 | out[i].hwAddr[5], i);
 }
 
 TEST(DrovikRecords, WebAddrAtTheLongestTexts) {

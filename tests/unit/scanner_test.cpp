@@ -100,6 +100,32 @@ TEST(ScannerScan, ReplacementDiscoveryIsBoundedAndRunsOnAWorker) {
     EXPECT_TRUE(ranByRunner);
 }
 
+// A site far past the old 500: every camera is kept and sorted; past the
+// limit the discovery's count of those left out reaches the note.
+TEST(ScannerScan, LargeSiteKeptWholeAndTheRestCounted) {
+    FilledScanner s;
+    std::vector<CameraRecord> site;
+    for (int i = 0; i < 1200; ++i) {
+        const std::string ip = "10.1." + std::to_string((1199 - i) / 250) + "." + std::to_string((1199 - i) % 250);
+        site.push_back(MakeCamera(std::to_string(i).c_str(), "", "", ip.c_str()));
+    }
+    s.Fill(site);
+    ASSERT_EQ(s.Count(), 1200);
+    s.Sort();
+    for (int i = 0; i < 1200; ++i) ASSERT_EQ(std::string(s.RecordAt(i).name), std::to_string(1199 - i));
+    EXPECT_TRUE(ScanNotes(s.scanner().Outcome()).empty());
+
+    CScanner full([](CameraRecord* table, int room, ScanOutcome& outcome) {
+        for (int i = 0; i < room; ++i) table[i] = MakeCamera("c", "", "", "10.2.0.1");
+        outcome.notListed = 37;
+        return room;
+    });
+    full.Scan();
+    EXPECT_EQ(full.Count(), kCameraLimit);
+    EXPECT_EQ(ScanNotes(full.Outcome()),
+              std::vector<std::string>{"5000 cameras listed; 37 more answered and are not listed"});
+}
+
 TEST(ScannerResult, TextsOfTheSevenCodes) {
     const char* expected[] = {
         "Success",    "Bad Packet ID", "Incorrect Response Code", "Assignment Failure", "Invalid Password",
