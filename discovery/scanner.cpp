@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "debug_trace.h"
@@ -90,10 +91,27 @@ void CScanner::ScanWork() {
         DebugTrace("Scan: turn taken after %lld ms", static_cast<long long>(turn.Waited().count()));
     else if (!turn.Held())
         DebugTrace("Scan: no turn (%s); scanning beside the other program", std::strerror(turn.Error()));
-    const int n = drovik->Discover(table.get(), onRecord, &outcome);
-    count = n;
+    // Both discoveries run at once: multicast DNS cameras show from their first
+    // answer, and the scan ends when the later one does. Records reach onRecord
+    // one at a time, whichever discovery heard them.
+    std::mutex heard;
+    RecordSink accepted;
+    if (onRecord)
+        accepted = [this, &heard](const CameraRecord& record) {
+            const std::lock_guard<std::mutex> lock(heard);
+            onRecord(record);
+        };
+    auto answered = std::make_unique_for_overwrite<CameraRecord[]>(kCapacity);
+    int m = 0;
+    int mdnsNotListed = 0;
+    std::thread multicast([&] { m = mdns->Discover(answered.get(), kCapacity, accepted, &mdnsNotListed); });
+    const int n = drovik->Discover(table.get(), accepted, &outcome);
+    multicast.join();
     // Multicast DNS answers go after the broadcast ones, in the room left.
-    count = n + mdns->Discover(table.get() + n, kCapacity - n, onRecord, &outcome.notListed);
+    const int kept = std::min(m, kCapacity - n);
+    std::copy(answered.get(), answered.get() + kept, table.get() + n);
+    count = n + kept;
+    outcome.notListed += mdnsNotListed + (m - kept);
     NoteConflicts();
 }
 
