@@ -10,13 +10,15 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "camera_actions.h"
 #include "camera_settings.h"
 #include "camera_waits.h"
-#include "scanner.h"
 #include "interrupt_watch.h"
+#include "plan_probes.h"
+#include "scanner.h"
 #include "provision_report.h"
 #include "scan_notes.h"
 #include "visible_text.h"
@@ -100,15 +102,6 @@ const CameraRecord* SeenAtPlan(const CScanner& scanner, const PlanRow& row) {
     return nullptr;
 }
 
-// "xx-xx-..." of a device other than `camera` answering at the row's address; empty when none does.
-std::string OtherDeviceAt(const PlanRow& row, const CameraRecord& camera) {
-    in_addr address{};
-    address.s_addr = inet_addr(row.ip.c_str());
-    const platform::ProbeAnswer probe = camera_actions::ProbeNewAddress(address);
-    if (!probe.answered || std::memcmp(probe.hwAddr, camera.hwAddr, 6) == 0) return {};
-    return camera_actions::HwAddrText(probe.hwAddr, '-');
-}
-
 // Writes the camera name at the record's address; empty on success, else why not.
 std::string WriteName(const CameraRecord& camera, const std::string& name) {
     char lastError[CCameraSettings::kLastError] = {};
@@ -155,6 +148,7 @@ public:
             PrintFaults(planName, faults);
             return kExitBadPlan;
         }
+        probes = ProbePlan(rows, cameras);
         // A signal is taken at each step's end: nothing after it is sent.
         for (std::size_t i = 0; i < rows.size(); ++i) {
             if (interrupt.Interrupted()) return Finish();
@@ -165,7 +159,7 @@ public:
             if (cameras[i]) out.before = StateOf(*cameras[i]);
             out.after = StateAfter(row, cameras[i]);
             runs.push_back({&row, out});
-            RunRow(runs.back());
+            RunRow(runs.back(), i);
         }
         if (options.dryRun) return Finish();
         if (assigned) {
@@ -197,7 +191,7 @@ private:
         run.stage = Stage::Settled;
     }
 
-    void RunRow(RowRun& run) {
+    void RunRow(RowRun& run, std::size_t at) {
         const PlanRow& row = *run.row;
         const int index = FindCamera(scanner, row);
         if (index < 0) return Settle(run, outcome_code::kNotFound, "not found");
@@ -215,9 +209,9 @@ private:
             run.stage = Stage::Named;
             return;
         }
-        // As the Assign IP dialog: a changed fixed address is probed first.
+        // As the Assign IP dialog: nothing goes to an address another device answered for.
         if (camera_actions::ProbeDue(camera, row.dhcp, row.ip)) {
-            const std::string other = OtherDeviceAt(row, camera);
+            const std::string other = OtherDeviceAt(at, camera);
             if (!other.empty()) return Settle(run, outcome_code::kAddressInUse, "address in use by " + other);
         }
         const std::string path = camera.foundByDrovik ? "broadcast" : "HTTP";
@@ -237,6 +231,26 @@ private:
         run.stage = Stage::Assigned;
         assigned = true;
         restarting = restarting || options.reboot;
+    }
+
+    // "xx-xx-..." of a device other than `camera` answering at row `at`'s
+    // address; empty when none does. The round's answer stands unless a camera
+    // this run has moved since gave it: then the address is asked again.
+    std::string OtherDeviceAt(std::size_t at, const CameraRecord& camera) {
+        platform::ProbeAnswer probe = probes[at].value_or(platform::ProbeAnswer{});
+        if (probe.answered && MovedAway(probe.hwAddr)) {
+            in_addr address{};
+            address.s_addr = inet_addr(rows[at].ip.c_str());
+            probe = camera_actions::ProbeNewAddress(address);
+        }
+        if (!probe.answered || std::memcmp(probe.hwAddr, camera.hwAddr, 6) == 0) return {};
+        return camera_actions::HwAddrText(probe.hwAddr, '-');
+    }
+
+    bool MovedAway(const uint8_t hwAddr[6]) const {
+        for (const RowRun& run : runs)
+            if (run.stage == Stage::Assigned && std::memcmp(run.row->hwAddr, hwAddr, 6) == 0) return true;
+        return false;
     }
 
     // After the wait: the camera at its new address gets its name there,
@@ -279,6 +293,7 @@ private:
     const ProvisionOptions& options;
     InterruptWatch interrupt;  // before the scanner: its threads inherit the mask
     CScanner scanner;
+    std::vector<std::optional<platform::ProbeAnswer>> probes;  // the plan's one round, by row
     std::vector<RowRun> runs;
     bool assigned = false;
     bool restarting = false;

@@ -9,8 +9,10 @@
 
 #include <chrono>
 #include <fstream>
+#include <grp.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -112,12 +114,15 @@ protected:
         blockedBy = "address in use by " + hw;
     }
 
-    // vantrel-cli provision PLAN --json EXTRA: its exit status, its rows in `outcomes`.
-    int Provision(const std::string& plan, const std::vector<std::string>& extra, json& outcomes) {
-        std::vector<std::string> argv = {VANTREL_CLI, "provision", plan, "--json"};
+    // vantrel-cli provision PLAN --json EXTRA: its exit status, its rows in
+    // `outcomes`. As `who` when given (its copy of the program and the traces in `traces`).
+    int Provision(const std::string& plan, const std::vector<std::string>& extra, json& outcomes,
+                  std::optional<RunAs> who = {}, std::string* traces = nullptr) {
+        std::vector<std::string> argv = {who ? lan.Executable(VANTREL_CLI) : VANTREL_CLI, "provision", plan, "--json"};
+        if (traces) argv.insert(argv.begin() + 1, "--trace");
         argv.insert(argv.end(), extra.begin(), extra.end());
         std::string out;
-        const int status = lan.Run("pc", argv, &out);
+        const int status = lan.Run("pc", argv, &out, who.value_or(RunAs()), 120s, traces);
         outcomes = json::parse(out, nullptr, false);
         EXPECT_TRUE(outcomes.is_array()) << out;
         return status;
@@ -131,10 +136,22 @@ protected:
     std::string blockedBy;
 };
 
-// A dry run probes and says what it would do, and sends nothing.
+// A dry run probes and says what it would do, and sends nothing. It runs as an
+// ordinary user in the helper's group: the plan's one round of probes goes
+// through vantrel-nethelper and still finds the one address in use among the free.
 TEST_F(SiteLan, DryRunTellsWhatItWouldDoAndSendsNothing) {
+    const group* users = getgrnam("users");
+    const std::string helper = users ? GroupHelper(users->gr_gid) : "";
     json outcomes;
-    EXPECT_EQ(Provision(planB, {"--dry-run"}, outcomes), 1);
+    std::string traces;
+    EXPECT_EQ(Provision(planB, {"--dry-run"}, outcomes,
+                        helper.empty() ? std::optional<RunAs>() : RunAs::Member(users->gr_gid), &traces),
+              1);
+    for (const Row& r : withBlocked) {
+        if (!helper.empty() && r.planned != "dhcp" && r.planned != r.camera.ip) {
+            EXPECT_TRUE(Has(traces, "probe " + r.planned + ": ARP by " + helper)) << r.planned << traces;
+        }
+    }
     std::map<std::string, std::string> results = Results(outcomes);
     EXPECT_EQ(results.size(), 21u);
     EXPECT_EQ(results["02:e5:a1:00:06:01"], "would assign by broadcast");
