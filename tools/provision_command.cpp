@@ -13,9 +13,11 @@
 #include <optional>
 #include <string>
 
+#include "broadcast_run.h"
 #include "camera_actions.h"
 #include "camera_settings.h"
 #include "camera_waits.h"
+#include "drovik.h"
 #include "interrupt_watch.h"
 #include "plan_probes.h"
 #include "scanner.h"
@@ -161,6 +163,7 @@ public:
             runs.push_back({&row, out});
             RunRow(runs.back(), i);
         }
+        broadcasts.reset();  // the port and its turn are the scans' again
         if (options.dryRun) return Finish();
         if (assigned) {
             // Nothing to poll: the camera is given the time the window gives it.
@@ -223,8 +226,12 @@ private:
             return Settle(run, 0, "would assign by " + path + (nameDue ? ", then name it " + row.name : ""));
         const camera_actions::AddressTexts texts =
             camera_actions::AssignmentTexts(camera, row.dhcp, {row.ip, row.subnet, row.gateway});
-        const uint8_t result = scanner.Assign(index, texts.ip.c_str(), texts.subnet.c_str(), texts.gateway.c_str(),
-                                              row.dhcp ? 1 : 0, options.reboot ? 1 : 0);
+        const uint8_t dhcp = row.dhcp ? 1 : 0, reboot = options.reboot ? 1 : 0;
+        if (camera.foundByDrovik && !broadcasts) broadcasts.emplace(drovik);
+        const uint8_t result = camera.foundByDrovik ? broadcasts->Assign(camera, texts.ip.c_str(), texts.subnet.c_str(),
+                                                                         texts.gateway.c_str(), dhcp, reboot)
+                                                    : scanner.Assign(index, texts.ip.c_str(), texts.subnet.c_str(),
+                                                                     texts.gateway.c_str(), dhcp, reboot);
         if (result != 0) return Settle(run, result, CScanner::ResultText(result));
         run.out.changed = true;
         run.out.result = "assigned by " + path;
@@ -294,6 +301,8 @@ private:
     InterruptWatch interrupt;  // before the scanner: its threads inherit the mask
     CScanner scanner;
     std::vector<std::optional<platform::ProbeAnswer>> probes;  // the plan's one round, by row
+    CDrovik drovik;                                            // the broadcast assignments'
+    std::optional<BroadcastRun> broadcasts;                    // open from the first until the last row
     std::vector<RowRun> runs;
     bool assigned = false;
     bool restarting = false;

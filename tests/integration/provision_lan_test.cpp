@@ -44,7 +44,10 @@ std::vector<Row> SitePlan() {
     auto fixed = [&](EmulatedCamera c, const std::string& ip, const std::string& name = "") {
         rows.push_back({c, ip, "255.255.255.0", "10.77.0.1", name});
     };
-    fixed(Cam("Fresh", "02:e5:a1:00:06:01", "0.0.0.0"), "10.77.0.200");
+    // Its assignment is answered seconds late: a signal meanwhile finds the first row in progress.
+    EmulatedCamera fresh = Cam("Fresh", "02:e5:a1:00:06:01", "0.0.0.0");
+    fresh.extra = {{"assignDelayMs", 4000}};
+    fixed(fresh, "10.77.0.200");
     rows.push_back({Cam("Dyn", "02:e5:a1:00:06:02", "10.77.0.30"), "dhcp", "", "", ""});
     for (int i = 1; i <= 13; ++i) {
         const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
@@ -175,8 +178,8 @@ TEST_F(SiteLan, DryRunTellsWhatItWouldDoAndSendsNothing) {
 
 // One case, as each step stands on what the one before left: the resumed run
 // on the interrupted one's work, the repeat on the finished site. Interrupted
-// after the first camera took its address, the row in progress ends and what
-// was done is printed; resumed, what was done stays, the blocked row is
+// while the first camera's assignment awaits its reply, the row in progress
+// ends and what was done is printed; resumed, what was done stays, the blocked row is
 // skipped, every other camera is verified at its new address; repeated,
 // nothing is sent.
 TEST_F(SiteLan, InterruptedPlanResumesSkipsTheBlockedRowAndRepeatsUnchanged) {
