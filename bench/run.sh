@@ -25,4 +25,5 @@ B=build/bench
 $B/vantrel-bench-scan --runs "$RUNS" --out "$OUT/scan.jsonl"
 QT_QPA_PLATFORM=offscreen $B/vantrel-bench-window --runs "$RUNS" --out "$OUT/window.jsonl"
 $B/vantrel-bench-settings --runs "$RUNS" --out "$OUT/settings.jsonl"
+$B/vantrel-bench-provision --runs "$RUNS" --out "$OUT/provision.jsonl"
 python3 bench/plot.py "$OUT" docs
