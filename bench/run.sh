@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the benchmarks and runs them all (root: namespace LANs, port 80),
 # 5 runs of each figure; writes one JSON object a line into bench/results/
-# and redraws the plots docs/bench-*.svg. Takes about 12 minutes once built.
+# and redraws the plots docs/bench-*.svg. Takes about 17 minutes once built.
 #   sh bench/run.sh                  everything
 #   BENCH_RUNS=1 sh bench/run.sh     a quick look (one run each)
 # A figure is never taken while ctest or a compiler runs (the benchmarks wait
