@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the benchmarks and runs them all (root: namespace LANs, port 80),
 # 5 runs of each figure; writes one JSON object a line into bench/results/
-# and redraws the plots docs/bench-*.svg. Takes about 12 minutes once built.
+# and redraws the plots docs/bench-*.svg. Takes about 17 minutes once built.
 #   sh bench/run.sh                  everything
 #   BENCH_RUNS=1 sh bench/run.sh     a quick look (one run each)
 # A figure is never taken while ctest or a compiler runs (the benchmarks wait
@@ -25,4 +25,5 @@ B=build/bench
 $B/vantrel-bench-scan --runs "$RUNS" --out "$OUT/scan.jsonl"
 QT_QPA_PLATFORM=offscreen $B/vantrel-bench-window --runs "$RUNS" --out "$OUT/window.jsonl"
 $B/vantrel-bench-settings --runs "$RUNS" --out "$OUT/settings.jsonl"
+$B/vantrel-bench-provision --runs "$RUNS" --out "$OUT/provision.jsonl"
 python3 bench/plot.py "$OUT" docs

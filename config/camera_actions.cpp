@@ -79,17 +79,22 @@ bool ProbeDue(const CameraRecord& record, bool dhcp, const std::string& ip) {
     return !dhcp && inet_addr(ip.c_str()) != record.ipAddr;
 }
 
-platform::ProbeAnswer ProbeNewAddress(in_addr address) {
+platform::ProbeAnswer ProbeNewAddress(in_addr address) { return ProbeNewAddresses({address})[0]; }
+
+std::vector<platform::ProbeAnswer> ProbeNewAddresses(const std::vector<in_addr>& addresses) {
     const auto start = std::chrono::steady_clock::now();
-    const platform::ProbeAnswer answer = platform::ProbeAddress(address);
+    const std::vector<platform::ProbeAnswer> answers = platform::ProbeAddresses(addresses);
     const long long ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    char ipText[INET_ADDRSTRLEN] = "";
-    inet_ntop(AF_INET, &address, ipText, sizeof ipText);
-    const std::string outcome = answer.answered ? "answered by " + HwAddrText(answer.hwAddr, '-') : "no answer";
-    DebugTrace("Duplicate-address probe of %s by %s: %s (%lld ms)", ipText, platform::ProbeMethodName(answer.method),
-               outcome.c_str(), ms);
-    return answer;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        char ipText[INET_ADDRSTRLEN] = "";
+        inet_ntop(AF_INET, &addresses[i], ipText, sizeof ipText);
+        const platform::ProbeAnswer& answer = answers[i];
+        const std::string outcome = answer.answered ? "answered by " + HwAddrText(answer.hwAddr, '-') : "no answer";
+        DebugTrace("Duplicate-address probe of %s by %s: %s (%lld ms)", ipText,
+                   platform::ProbeMethodName(answer.method), outcome.c_str(), ms);
+    }
+    return answers;
 }
 
 unsigned AddRouteToCamera(const CameraRecord& record, const char* purpose) {

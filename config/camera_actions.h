@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "address_probe.h"
 #include "camera_model.h"
@@ -51,6 +52,9 @@ bool ProbeDue(const CameraRecord& record, bool dhcp, const std::string& ip);
 // The duplicate-address probe of `address` (network order), traced with its
 // method, answer and time. Blocks for up to about 3 s.
 platform::ProbeAnswer ProbeNewAddress(in_addr address);
+// Many new addresses in one round of probes, one wait for all: one answer per
+// address, in their order.
+std::vector<platform::ProbeAnswer> ProbeNewAddresses(const std::vector<in_addr>& addresses);
 
 // A /32 toward a camera heard by multicast DNS, through the link that holds
 // the interface address it answered on. Only toward the address the answer

@@ -1,5 +1,7 @@
 // The broadcast assignment of CDrovik: one request out of every link, at most
-// three assignment replies read for the one with the request's packet ID.
+// three assignment replies read for the one with the request's packet ID. A
+// run of assignments (BroadcastRun) holds the sockets open and flushed; else
+// they are opened and flushed for this one.
 // Only the camera's replies count: from where its discovery reply came, or
 // from the address it is given. Other datagrams on the reply port (junk,
 // cameras' discovery replies to another PC, another device's answers) take
@@ -7,6 +9,7 @@
 #include <arpa/inet.h>
 
 #include <chrono>
+#include <optional>
 #include <random>
 
 #include "assign_result.h"
@@ -41,9 +44,12 @@ uint8_t CDrovik::Assign(const CameraRecord& record, const char* ipAddr, const ch
     // A camera that took its new address may answer from it; with DHCP there is none yet.
     const in_addr_t assigned = dhcp ? INADDR_ANY : inet_addr(ipAddr);
 
-    const Exchange sockets(*this);
-    if (!sockets.Open()) return kAssignSendError;
-    Flush();  // a late reply to an earlier assignment must not answer this one
+    std::optional<Exchange> sockets;
+    if (!sendSocket.valid() || !recvSocket.valid()) {
+        sockets.emplace(*this);
+        if (!sockets->Open()) return kAssignSendError;
+        Flush();  // a late reply to an earlier assignment must not answer this one
+    }
     if (SendToEveryLink(request, length) == 0) return kAssignSendError;
 
     uint8_t reply[drovik::kAssignReplyBytes];

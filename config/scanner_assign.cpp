@@ -1,12 +1,10 @@
 // CScanner::Assign: an assignment goes by the protocol that found the camera.
-#include <cstring>
-
+#include "broadcast_run.h"
+#include "camera_actions.h"
 #include "debug_trace.h"
 #include "drovik.h"
 #include "mdns.h"
 #include "scanner.h"
-#include "camera_actions.h"
-#include "camera_port_turn.h"
 
 uint8_t CScanner::Assign(int index, const char* ipAddr, const char* subnet, const char* gateway, uint8_t dhcp,
                          uint8_t reboot) {
@@ -19,12 +17,6 @@ uint8_t CScanner::Assign(int index, const char* ipAddr, const char* subnet, cons
         return refused;
     }
     if (!drovik) return kAssignSendError;
-    // The reply comes to the port scans listen on: take turns with them.
-    const platform::CameraPortTurn turn(kTurnBound, [](pid_t holder) {
-        DebugTrace("Assign: waiting for its turn: process %d is scanning or assigning on this PC",
-                   static_cast<int>(holder));
-    });
-    if (!turn.Held())
-        DebugTrace("Assign: no turn (%s); assigning beside the other program", std::strerror(turn.Error()));
-    return drovik->Assign(record, ipAddr, subnet, gateway, dhcp, reboot);
+    BroadcastRun run(*drovik);
+    return run.Assign(record, ipAddr, subnet, gateway, dhcp, reboot);
 }

@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -22,36 +24,57 @@ void Trace(in_addr address, const std::string& way) {
     EmitTrace(line);
 }
 
-}  // namespace
-
-ProbeAnswer ProbeAddress(in_addr address) {
-    ProbeAnswer answer;
-    const int direct = ArpProbe(address, answer);
-    if (direct == 0) {
-        Trace(address, "ARP directly");
-        return answer;
-    }
-    // Without CAP_NET_RAW vantrel-nethelper sends the same probes.
-    if (direct == EPERM) {
+// Without CAP_NET_RAW vantrel-nethelper sends the same probes, a batch a run.
+// Returns how many addresses from the first it answered; `why` tells why it stopped short.
+std::size_t ProbeByHelper(const std::vector<in_addr>& addresses, std::vector<ProbeAnswer>& answers, std::string& why) {
+    std::size_t done = 0;
+    while (done < addresses.size()) {
         HelperRequest request;
         request.verb = HelperVerb::ArpProbe;
-        request.address = address;
+        const std::size_t batch = std::min(kMaxProbeAddresses, addresses.size() - done);
+        request.probed.assign(addresses.begin() + static_cast<std::ptrdiff_t>(done),
+                              addresses.begin() + static_cast<std::ptrdiff_t>(done + batch));
         const HelperRun run = RunNetHelper(request);
-        const HelperAnswer::Kind kind = run.answer.kind;
-        if (run.ran && (kind == HelperAnswer::Answered || kind == HelperAnswer::Silent)) {
-            answer.method = ProbeMethod::ArpOnEveryLink;
-            answer.answered = kind == HelperAnswer::Answered;
-            std::memcpy(answer.hwAddr, run.answer.hwAddr, sizeof answer.hwAddr);
-            Trace(address, "ARP by " + run.path);
-            return answer;
+        if (!run.ran || run.probes.size() != batch) {
+            why = run.path.empty()      ? "no CAP_NET_RAW and no vantrel-nethelper"
+                  : !run.barred.empty() ? run.path + ": " + run.barred
+                                        : run.path + " could not probe";
+            return done;
         }
-        Trace(address, run.path.empty()      ? "no CAP_NET_RAW and no vantrel-nethelper: the kernel's neighbour table"
-                       : !run.barred.empty() ? run.path + ": " + run.barred + ": the kernel's neighbour table"
-                                             : run.path + " could not probe: the kernel's neighbour table");
-    } else {
-        Trace(address, std::string("no packet socket (") + std::strerror(direct) + "): the kernel's neighbour table");
+        for (std::size_t i = 0; i < batch; ++i, ++done) {
+            answers[done].method = ProbeMethod::ArpOnEveryLink;
+            answers[done].answered = run.probes[i].kind == HelperAnswer::Answered;
+            std::memcpy(answers[done].hwAddr, run.probes[i].hwAddr, sizeof answers[done].hwAddr);
+            Trace(addresses[done], "ARP by " + run.path);
+        }
     }
-    return ProbeByKernelNeighbour(address);
+    return done;
 }
+
+}  // namespace
+
+std::vector<ProbeAnswer> ProbeAddresses(const std::vector<in_addr>& addresses) {
+    std::vector<ProbeAnswer> answers(addresses.size());
+    if (addresses.empty()) return answers;
+    const int direct = ArpProbe(addresses, answers);
+    if (direct == 0) {
+        for (const in_addr address : addresses) Trace(address, "ARP directly");
+        return answers;
+    }
+    std::string why;
+    std::size_t done = 0;
+    if (direct == EPERM)
+        done = ProbeByHelper(addresses, answers, why);
+    else
+        why = std::string("no packet socket (") + std::strerror(direct) + ")";
+    // The kernel resolves one address at a time, each with its own wait.
+    for (; done < addresses.size(); ++done) {
+        Trace(addresses[done], why + ": the kernel's neighbour table");
+        answers[done] = ProbeByKernelNeighbour(addresses[done]);
+    }
+    return answers;
+}
+
+ProbeAnswer ProbeAddress(in_addr address) { return ProbeAddresses({address})[0]; }
 
 }  // namespace platform

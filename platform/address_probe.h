@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace platform {
 
@@ -26,5 +27,10 @@ inline const char* ProbeMethodName(ProbeMethod method) {
 // Blocks for at most about a second with the ARP probe (about 3 s to say no
 // with the kernel's resolution). `address` in network order.
 ProbeAnswer ProbeAddress(in_addr address);
+
+// Many addresses in one round: every ARP probe is sent, then one wait serves
+// them all (the kernel's resolution still takes each in turn). One answer per
+// address, in their order.
+std::vector<ProbeAnswer> ProbeAddresses(const std::vector<in_addr>& addresses);
 
 }  // namespace platform

@@ -29,25 +29,31 @@ bool UsesArp(const Link& link) {
            link.hwAddrLength == 6;
 }
 
-void SendRound(int fd, const std::vector<Link>& links, in_addr address) {
-    for (const Link& link : links) {
-        const ArpPacket request = MakeArpProbe(link.hwAddr, address);
-        sockaddr_ll to{};
-        to.sll_family = AF_PACKET;
-        to.sll_protocol = htons(ETH_P_ARP);
-        to.sll_ifindex = static_cast<int>(link.index);
-        to.sll_halen = 6;
-        std::memset(to.sll_addr, 0xFF, 6);
-        // A link without carrier, or gone since it was listed, fails on its own; the others still go.
-        (void)sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+// One probe for each address not answered yet, out of every link.
+void SendRound(int fd, const std::vector<Link>& links, const std::vector<in_addr>& addresses,
+               const std::vector<ProbeAnswer>& answers) {
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        if (answers[i].answered) continue;
+        for (const Link& link : links) {
+            const ArpPacket request = MakeArpProbe(link.hwAddr, addresses[i]);
+            sockaddr_ll to{};
+            to.sll_family = AF_PACKET;
+            to.sll_protocol = htons(ETH_P_ARP);
+            to.sll_ifindex = static_cast<int>(link.index);
+            to.sll_halen = 6;
+            std::memset(to.sll_addr, 0xFF, 6);
+            // A link without carrier, or gone since it was listed, fails on its own; the others still go.
+            (void)sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        }
     }
 }
 
-enum class Read { Answered, Drained, Failed };
+enum class Read { Drained, Failed };
 
-// Reads every queued frame: the socket hears all ARP on every link.
-Read ReadQueued(int fd, in_addr address, uint8_t hwAddr[6]) {
-    for (;;) {
+// Reads every queued frame (the socket hears all ARP on every link); an
+// address's first reply is its answer. `left` counts the addresses unanswered.
+Read ReadQueued(int fd, const std::vector<in_addr>& addresses, std::vector<ProbeAnswer>& answers, std::size_t& left) {
+    while (left > 0) {
         uint8_t packet[1600];
         sockaddr_ll from{};
         socklen_t fromLength = sizeof from;
@@ -58,45 +64,50 @@ Read ReadQueued(int fd, in_addr address, uint8_t hwAddr[6]) {
             return errno == EAGAIN || errno == EWOULDBLOCK ? Read::Drained : Read::Failed;
         }
         if (from.sll_pkttype == PACKET_OUTGOING) continue;  // this PC's own frames
-        if (ReadArpReply(packet, static_cast<size_t>(n), address, hwAddr)) return Read::Answered;
+        for (std::size_t i = 0; i < addresses.size(); ++i) {
+            if (answers[i].answered) continue;
+            if (ReadArpReply(packet, static_cast<size_t>(n), addresses[i], answers[i].hwAddr)) {
+                answers[i].answered = true;  // and any repeat of the address further on
+                --left;
+            }
+        }
     }
+    return Read::Drained;
 }
 
-ProbeAnswer ProbeOnEveryLink(int fd, in_addr address) {
-    ProbeAnswer answer;
-    answer.method = ProbeMethod::ArpOnEveryLink;
+std::vector<ProbeAnswer> ProbeOnEveryLink(int fd, const std::vector<in_addr>& addresses) {
+    std::vector<ProbeAnswer> answers(addresses.size());
+    for (ProbeAnswer& answer : answers) answer.method = ProbeMethod::ArpOnEveryLink;
     std::vector<Link> links = ListLinks();
     std::erase_if(links, [](const Link& link) { return !UsesArp(link); });
-    if (links.empty()) return answer;
+    if (links.empty()) return answers;
 
+    std::size_t left = addresses.size();
     const Clock::time_point start = Clock::now();
     int rounds = 0;
-    for (;;) {
+    while (left > 0) {
         const Clock::time_point now = Clock::now();
         if (rounds < kArpRounds && now >= start + rounds * kArpWait / kArpRounds) {
-            SendRound(fd, links, address);
+            SendRound(fd, links, addresses, answers);
             ++rounds;
             continue;
         }
         const Clock::time_point until = rounds < kArpRounds ? start + rounds * kArpWait / kArpRounds : start + kArpWait;
-        if (now >= until) return answer;  // the wait after the last round is over
+        if (now >= until) break;  // the wait after the last round is over
         const Waited waited = WaitReadable(fd, until);
-        if (waited == Waited::Failed) return answer;
+        if (waited == Waited::Failed) break;
         if (waited == Waited::TimedOut) continue;
-        switch (ReadQueued(fd, address, answer.hwAddr)) {
-        case Read::Answered: answer.answered = true; return answer;
-        case Read::Failed: return answer;
-        case Read::Drained: break;
-        }
+        if (ReadQueued(fd, addresses, answers, left) == Read::Failed) break;
     }
+    return answers;
 }
 
 }  // namespace
 
-int ArpProbe(in_addr address, ProbeAnswer& answer) {
+int ArpProbe(const std::vector<in_addr>& addresses, std::vector<ProbeAnswer>& answers) {
     OwnedFd fd(socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP)));
     if (fd.get() < 0) return errno;
-    answer = ProbeOnEveryLink(fd.get(), address);
+    answers = ProbeOnEveryLink(fd.get(), addresses);
     return 0;
 }
 

@@ -88,4 +88,18 @@ HelperAnswer ReadHelperAnswer(std::string_view text) {
     return answer;
 }
 
+std::vector<HelperAnswer> ReadProbeAnswers(std::string_view text, std::size_t count) {
+    std::vector<HelperAnswer> answers;
+    while (!text.empty() && answers.size() < count) {
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos) return {};
+        answers.push_back(ReadHelperAnswer(text.substr(0, end + 1)));
+        const HelperAnswer::Kind kind = answers.back().kind;
+        if (kind != HelperAnswer::Answered && kind != HelperAnswer::Silent) return {};
+        text.remove_prefix(end + 1);
+    }
+    if (!text.empty() || answers.size() != count) return {};
+    return answers;
+}
+
 }  // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
-// vantrel-nethelper's answer: one line on standard output.
+// vantrel-nethelper's answer: one line on standard output (a probe: one
+// line for each address, in their order, unless the whole probe failed).
 //   ok                        the route was added or deleted
 //   exists                    the table has that route already: nothing was added
 //   error N                   the kernel refused with errno N
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -26,5 +28,12 @@ inline constexpr std::size_t kReasonLength = 200;
 
 // Reads what the helper printed; anything but one well-formed line is Garbled.
 HelperAnswer ReadHelperAnswer(std::string_view text);
+
+// Reads the answer to a probe of `count` addresses: one answer each when the
+// text is `count` lines, each "answered ..." or "silent"; else empty.
+std::vector<HelperAnswer> ReadProbeAnswers(std::string_view text, std::size_t count);
+
+// The most a caller reads of an answer: a probe's every line fits.
+inline constexpr std::size_t kMaxAnswerBytes = 8192;
 
 }  // namespace platform

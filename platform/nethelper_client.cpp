@@ -24,7 +24,7 @@
 namespace platform {
 namespace {
 
-// A route is answered at once and a probe within about a second.
+// A route is answered at once and a probe (of all its addresses) within about a second.
 constexpr std::chrono::milliseconds kHelperTime{5000};
 
 std::string OwnFolder() {
@@ -47,7 +47,7 @@ bool ReadAll(int fd, std::string& text) {
         const ssize_t n = read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return n == 0;
-        if (text.size() < 1024) text.append(chunk, static_cast<size_t>(n));
+        if (text.size() < kMaxAnswerBytes) text.append(chunk, static_cast<size_t>(n));
     }
 }
 
@@ -131,6 +131,7 @@ HelperRun RunNetHelper(const HelperRequest& request) {
     }
     run.ran = ended && WIFEXITED(status);
     run.answer = ReadHelperAnswer(text);
+    if (request.verb == HelperVerb::ArpProbe) run.probes = ReadProbeAnswers(text, request.probed.size());
     return run;
 }
 

@@ -2,6 +2,7 @@
 // Runs vantrel-nethelper, the small program that alone carries CAP_NET_ADMIN
 // and CAP_NET_RAW, for a program that holds neither.
 #include <string>
+#include <vector>
 
 #include "nethelper_answer.h"
 #include "nethelper_request.h"
@@ -9,10 +10,11 @@
 namespace platform {
 
 struct HelperRun {
-    bool ran = false;    // the helper was found, started and ended within its time
-    std::string path;    // where it was found
-    std::string barred;  // found but this user may not run it: why ("not in group vantrel")
-    HelperAnswer answer;
+    bool ran = false;                  // the helper was found, started and ended within its time
+    std::string path;                  // where it was found
+    std::string barred;                // found but this user may not run it: why ("not in group vantrel")
+    HelperAnswer answer;               // its one line
+    std::vector<HelperAnswer> probes;  // arp-probe: one answer per address, else empty
 };
 
 // Where the helper lies: beside this program, in ../libexec/vantrel/ from it,

@@ -2,7 +2,7 @@
 // (set when the package is installed; only group vantrel may run it), so that
 // the window and vantrel-cli never need them. It does five things and nothing
 // else: adds a host route, deletes it, adds and deletes the link-local route,
-// sends an ARP probe; every route request passes the same rules as the
+// sends ARP probes; every route request passes the same rules as the
 // program's own (route_guard.h). It reads only its arguments, checks each,
 // ignores the environment and runs nothing.
 #include <linux/capability.h>
@@ -48,20 +48,28 @@ HelperHost ThisPc() {
     return host;
 }
 
-HelperAnswer Carry(const HelperRequest& request) {
+// The route's answer, or the probe's: one line for each address, or one "error N".
+std::string Carry(const HelperRequest& request, HelperAnswer& answer) {
     if (request.verb != HelperVerb::ArpProbe) {
         KeepOnly(CAP_NET_ADMIN);
         // The route is held by the program that ran the helper, whatever it says.
-        return CarryRouteRequest(request, static_cast<uint32_t>(getppid()));
+        answer = CarryRouteRequest(request, static_cast<uint32_t>(getppid()));
+        return FormatHelperAnswer(answer);
     }
     KeepOnly(CAP_NET_RAW);
-    ProbeAnswer probe;
-    const int result = ArpProbe(request.address, probe);
-    HelperAnswer answer;
-    answer.kind = result != 0 ? HelperAnswer::Error : probe.answered ? HelperAnswer::Answered : HelperAnswer::Silent;
-    answer.error = result;
-    std::memcpy(answer.hwAddr, probe.hwAddr, sizeof answer.hwAddr);
-    return answer;
+    std::vector<ProbeAnswer> probes;
+    answer.error = ArpProbe(request.probed, probes);
+    answer.kind = HelperAnswer::Error;
+    if (answer.error != 0) return FormatHelperAnswer(answer);
+    std::string lines;
+    for (const ProbeAnswer& probe : probes) {
+        HelperAnswer line;
+        line.kind = probe.answered ? HelperAnswer::Answered : HelperAnswer::Silent;
+        std::memcpy(line.hwAddr, probe.hwAddr, sizeof line.hwAddr);
+        lines += FormatHelperAnswer(line);
+    }
+    answer.kind = HelperAnswer::Ok;  // the exit status; the lines tell what answered
+    return lines;
 }
 
 }  // namespace
@@ -80,8 +88,9 @@ int main(int argc, char** argv) {
         std::fputs(FormatHelperAnswer(refused).c_str(), stdout);
         return 2;
     }
-    const HelperAnswer answer = Carry(request);
+    HelperAnswer answer;
+    const std::string lines = Carry(request, answer);
     if (answer.kind == HelperAnswer::Refused) std::fprintf(stderr, "vantrel-nethelper: %s\n", answer.reason.c_str());
-    std::fputs(FormatHelperAnswer(answer).c_str(), stdout);
+    std::fputs(lines.c_str(), stdout);
     return answer.kind == HelperAnswer::Error ? 1 : answer.kind == HelperAnswer::Refused ? 2 : 0;
 }

@@ -49,6 +49,18 @@ std::string CheckSource(const std::string& text, const HelperHost& host, HelperR
     return {};
 }
 
+// arp-probe's addresses: bounded, so one run's answer stays a few kilobytes.
+std::string ReadProbed(const std::vector<std::string>& arguments, HelperRequest& request) {
+    if (arguments.size() < 2 || arguments.size() > kMaxProbeAddresses + 1)
+        return "arp-probe takes 1 to " + std::to_string(kMaxProbeAddresses) + " addresses";
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        in_addr address{};
+        if (std::string fault = CheckAddress(arguments[i], "address", address); !fault.empty()) return fault;
+        request.probed.push_back(address);
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string ReadHelperRequest(const std::vector<std::string>& arguments, const HelperHost& host,
@@ -59,10 +71,11 @@ std::string ReadHelperRequest(const std::vector<std::string>& arguments, const H
     for (int i = 0; i < static_cast<int>(kVerbCount); ++i)
         if (arguments[0] == kVerbs[i]) verb = i;
     if (verb < 0) return "unknown request \"" + arguments[0] + "\"";
+    request.verb = static_cast<HelperVerb>(verb);
+    if (request.verb == HelperVerb::ArpProbe) return ReadProbed(arguments, request);
     if (arguments.size() != kArgumentCounts[verb])
         return std::string(kVerbs[verb]) + " takes " + std::to_string(kArgumentCounts[verb] - 1) +
                (kArgumentCounts[verb] == 2 ? " argument" : " arguments");
-    request.verb = static_cast<HelperVerb>(verb);
 
     std::string fault;
     switch (request.verb) {
@@ -80,7 +93,7 @@ std::string ReadHelperRequest(const std::vector<std::string>& arguments, const H
         if (fault.empty()) fault = CheckSource(arguments[2], host, request);
         break;
     case HelperVerb::DeleteLinkLocalRoute: fault = CheckInterface(arguments[1], host, request); break;
-    case HelperVerb::ArpProbe: fault = CheckAddress(arguments[1], "address", request.address); break;
+    case HelperVerb::ArpProbe: break;  // read above
     }
     return fault;
 }
@@ -103,7 +116,9 @@ std::vector<std::string> HelperArguments(const HelperRequest& request) {
         arguments.insert(arguments.end(), {request.interface, dotted(request.source)});
         break;
     case HelperVerb::DeleteLinkLocalRoute: arguments.push_back(request.interface); break;
-    case HelperVerb::ArpProbe: arguments.push_back(dotted(request.address)); break;
+    case HelperVerb::ArpProbe:
+        for (const in_addr address : request.probed) arguments.push_back(dotted(address));
+        break;
     }
     return arguments;
 }

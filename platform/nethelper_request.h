@@ -4,6 +4,7 @@
 // about the PC's links come in through HelperHost.
 #include <netinet/in.h>
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,14 +16,17 @@ namespace platform {
 //   delete-host-route ADDRESS INTERFACE
 //   add-link-local-route INTERFACE SOURCE
 //   delete-link-local-route INTERFACE
-//   arp-probe ADDRESS
+//   arp-probe ADDRESS [ADDRESS...]   (at most kMaxProbeAddresses, probed together)
 // The route rules (route_rules.h) are judged after these argument checks.
+inline constexpr std::size_t kMaxProbeAddresses = 256;
+
 enum class HelperVerb { AddHostRoute, DeleteHostRoute, AddLinkLocalRoute, DeleteLinkLocalRoute, ArpProbe };
 
 struct HelperRequest {
     HelperVerb verb = HelperVerb::ArpProbe;
-    in_addr address{};      // the host route's destination, or the probed address
-    std::string interface;  // the link, by name
+    in_addr address{};            // the host route's destination
+    std::vector<in_addr> probed;  // arp-probe: 1 to kMaxProbeAddresses addresses
+    std::string interface;        // the link, by name
     unsigned linkIndex = 0;
     in_addr source{};  // the route's preferred source: an address the link holds
 };

@@ -10,13 +10,18 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 
+#include "bounded_jobs.h"
+#include "broadcast_run.h"
 #include "camera_actions.h"
 #include "camera_settings.h"
 #include "camera_waits.h"
-#include "scanner.h"
+#include "drovik.h"
 #include "interrupt_watch.h"
+#include "plan_probes.h"
+#include "scanner.h"
 #include "provision_report.h"
 #include "scan_notes.h"
 #include "visible_text.h"
@@ -71,6 +76,9 @@ void PrintFaults(const std::string& planName, const PlanFaults& faults) {
     std::cerr.flush();
 }
 
+// HTTP assignments and name writes to this many cameras at once.
+constexpr std::size_t kOverlap = 16;
+
 enum class Stage {
     Settled,   // the outcome is final
     Assigned,  // new address sent: seen (and named) after the wait
@@ -98,15 +106,6 @@ const CameraRecord* SeenAtPlan(const CScanner& scanner, const PlanRow& row) {
     for (int i = 0; i < scanner.Count(); ++i)
         if (SameHw(scanner.RecordAt(i), row) && AtPlannedAddress(scanner.RecordAt(i), row)) return &scanner.RecordAt(i);
     return nullptr;
-}
-
-// "xx-xx-..." of a device other than `camera` answering at the row's address; empty when none does.
-std::string OtherDeviceAt(const PlanRow& row, const CameraRecord& camera) {
-    in_addr address{};
-    address.s_addr = inet_addr(row.ip.c_str());
-    const platform::ProbeAnswer probe = camera_actions::ProbeNewAddress(address);
-    if (!probe.answered || std::memcmp(probe.hwAddr, camera.hwAddr, 6) == 0) return {};
-    return camera_actions::HwAddrText(probe.hwAddr, '-');
 }
 
 // Writes the camera name at the record's address; empty on success, else why not.
@@ -155,6 +154,8 @@ public:
             PrintFaults(planName, faults);
             return kExitBadPlan;
         }
+        probes = ProbePlan(rows, cameras);
+        runs.reserve(rows.size());  // the jobs hold on to their rows
         // A signal is taken at each step's end: nothing after it is sent.
         for (std::size_t i = 0; i < rows.size(); ++i) {
             if (interrupt.Interrupted()) return Finish();
@@ -165,8 +166,10 @@ public:
             if (cameras[i]) out.before = StateOf(*cameras[i]);
             out.after = StateAfter(row, cameras[i]);
             runs.push_back({&row, out});
-            RunRow(runs.back());
+            RunRow(runs.back(), i);
         }
+        jobs.Drain();
+        broadcasts.reset();  // the port and its turn are the scans' again
         if (options.dryRun) return Finish();
         if (assigned) {
             // Nothing to poll: the camera is given the time the window gives it.
@@ -176,6 +179,7 @@ public:
             // Once a signal came, the scan still tells; no name is written.
             for (RowRun& run : runs)
                 if (run.stage == Stage::Assigned) NameMoved(run, !interrupt.Interrupted());
+            jobs.Drain();
         }
         bool named = false;
         for (const RowRun& run : runs) named = named || run.stage == Stage::Named;
@@ -197,7 +201,7 @@ private:
         run.stage = Stage::Settled;
     }
 
-    void RunRow(RowRun& run) {
+    void RunRow(RowRun& run, std::size_t at) {
         const PlanRow& row = *run.row;
         const int index = FindCamera(scanner, row);
         if (index < 0) return Settle(run, outcome_code::kNotFound, "not found");
@@ -208,16 +212,11 @@ private:
             // The name alone: written now, at the address the camera has, without a wait.
             run.out.changed = options.dryRun;
             if (options.dryRun) return Settle(run, 0, "would name it " + row.name);
-            const std::string failure = WriteName(camera, row.name);
-            if (!failure.empty()) return Settle(run, outcome_code::kNameNotSet, "name not set: " + failure);
-            run.out.changed = true;
-            run.out.result = "named";
-            run.stage = Stage::Named;
-            return;
+            return WriteNameAside(run, camera, "named");
         }
-        // As the Assign IP dialog: a changed fixed address is probed first.
+        // As the Assign IP dialog: nothing goes to an address another device answered for.
         if (camera_actions::ProbeDue(camera, row.dhcp, row.ip)) {
-            const std::string other = OtherDeviceAt(row, camera);
+            const std::string other = OtherDeviceAt(at, camera);
             if (!other.empty()) return Settle(run, outcome_code::kAddressInUse, "address in use by " + other);
         }
         const std::string path = camera.foundByDrovik ? "broadcast" : "HTTP";
@@ -229,14 +228,64 @@ private:
             return Settle(run, 0, "would assign by " + path + (nameDue ? ", then name it " + row.name : ""));
         const camera_actions::AddressTexts texts =
             camera_actions::AssignmentTexts(camera, row.dhcp, {row.ip, row.subnet, row.gateway});
-        const uint8_t result = scanner.Assign(index, texts.ip.c_str(), texts.subnet.c_str(), texts.gateway.c_str(),
-                                              row.dhcp ? 1 : 0, options.reboot ? 1 : 0);
+        const uint8_t dhcp = row.dhcp ? 1 : 0, reboot = options.reboot ? 1 : 0;
+        if (!camera.foundByDrovik) {
+            // Over HTTP each camera waits on its own: beside the rows that follow.
+            return jobs.Add([this, &run, index, texts, dhcp, reboot, path] {
+                const uint8_t result =
+                    scanner.Assign(index, texts.ip.c_str(), texts.subnet.c_str(), texts.gateway.c_str(), dhcp, reboot);
+                return std::function<void()>([this, &run, result, path] { TakeAssignment(run, result, path); });
+            });
+        }
+        if (!broadcasts) broadcasts.emplace(drovik);
+        TakeAssignment(
+            run,
+            broadcasts->Assign(camera, texts.ip.c_str(), texts.subnet.c_str(), texts.gateway.c_str(), dhcp, reboot),
+            path);
+    }
+
+    void TakeAssignment(RowRun& run, uint8_t result, const std::string& path) {
         if (result != 0) return Settle(run, result, CScanner::ResultText(result));
         run.out.changed = true;
         run.out.result = "assigned by " + path;
         run.stage = Stage::Assigned;
         assigned = true;
         restarting = restarting || options.reboot;
+    }
+
+    // Writes the row's name beside the rows that follow; `result` is the row's
+    // result once it is written ("named", "assigned by broadcast, named").
+    void WriteNameAside(RowRun& run, const CameraRecord& camera, const std::string& result) {
+        jobs.Add([this, &run, camera, result] {
+            const std::string failure = WriteName(camera, run.row->name);
+            return std::function<void()>([this, &run, failure, result] {
+                if (!failure.empty()) return Settle(run, outcome_code::kNameNotSet, "name not set: " + failure);
+                run.out.changed = true;
+                run.out.result = result;
+                run.stage = Stage::Named;
+            });
+        });
+    }
+
+    // "xx-xx-..." of a device other than `camera` answering at row `at`'s
+    // address; empty when none does. The round's answer stands unless a camera
+    // this run has moved since gave it: then the address is asked again.
+    std::string OtherDeviceAt(std::size_t at, const CameraRecord& camera) {
+        platform::ProbeAnswer probe = probes[at].value_or(platform::ProbeAnswer{});
+        if (probe.answered) jobs.Drain();  // the assignments sent so far are known
+        if (probe.answered && MovedAway(probe.hwAddr)) {
+            in_addr address{};
+            address.s_addr = inet_addr(rows[at].ip.c_str());
+            probe = camera_actions::ProbeNewAddress(address);
+        }
+        if (!probe.answered || std::memcmp(probe.hwAddr, camera.hwAddr, 6) == 0) return {};
+        return camera_actions::HwAddrText(probe.hwAddr, '-');
+    }
+
+    bool MovedAway(const uint8_t hwAddr[6]) const {
+        for (const RowRun& run : runs)
+            if (run.stage == Stage::Assigned && std::memcmp(run.row->hwAddr, hwAddr, 6) == 0) return true;
+        return false;
     }
 
     // After the wait: the camera at its new address gets its name there,
@@ -246,10 +295,8 @@ private:
         if (!seen) return Settle(run, outcome_code::kNotSeen, "not seen at its new address");
         if (!NameDue(*seen, *run.row)) return Settle(run, 0, "verified", true);
         if (!mayWrite) return;
-        const std::string failure = WriteName(*seen, run.row->name);
-        if (!failure.empty()) return Settle(run, outcome_code::kNameNotSet, "name not set: " + failure);
-        run.out.result += ", named";  // what an interrupted run reports; the verification has the last word
-        run.stage = Stage::Named;
+        // ", named": what an interrupted run reports; the verification has the last word.
+        WriteNameAside(run, *seen, run.out.result + ", named");
     }
 
     void Verify(RowRun& run) {
@@ -261,6 +308,7 @@ private:
 
     // Rows are left undone only when a signal stopped the run: then its status.
     int Finish() {
+        jobs.Drain();  // a row begun ends with what it got
         std::vector<RowOutcome> outcomes;
         bool good = true;
         bool undone = runs.size() < rows.size();
@@ -279,7 +327,11 @@ private:
     const ProvisionOptions& options;
     InterruptWatch interrupt;  // before the scanner: its threads inherit the mask
     CScanner scanner;
+    std::vector<std::optional<platform::ProbeAnswer>> probes;  // the plan's one round, by row
+    CDrovik drovik;                                            // the broadcast assignments'
+    std::optional<BroadcastRun> broadcasts;                    // open from the first until the last row
     std::vector<RowRun> runs;
+    BoundedJobs jobs{kOverlap};  // after the rows: it ends first
     bool assigned = false;
     bool restarting = false;
 };

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <future>
 #include <string>
+#include <vector>
 
 #include "camera_lan.h"
 #include "address_probe.h"
@@ -97,6 +98,22 @@ TEST_F(ProbeLan, ArpOnEveryLinkFindsEachDeviceAndSaysNoWithinASecond) {
         EXPECT_FALSE(absent.answer.answered);
         EXPECT_GE(absent.took, 900ms);
         EXPECT_LT(absent.took, 1500ms);
+
+        // All in one round, with absent ones among them: each address its own answer.
+        std::vector<in_addr> all;
+        std::vector<std::string> expected;
+        for (const auto& [address, hw] : present) {
+            all.push_back(in_addr{inet_addr(address)});
+            expected.push_back(hw);
+            all.push_back(in_addr{inet_addr(("10.77.0." + std::to_string(90 + all.size())).c_str())});
+            expected.push_back("");
+        }
+        const std::vector<platform::ProbeAnswer> answers = platform::ProbeAddresses(all);
+        ASSERT_EQ(answers.size(), all.size());
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            EXPECT_EQ(answers[i].method, ProbeMethod::ArpOnEveryLink);
+            EXPECT_EQ(Probed{answers[i]}.HwAddr(), expected[i]) << inet_ntoa(all[i]);
+        }
     }));
     // Sent from 0.0.0.0, the probe taught the device nothing about the pc.
     std::string cached;

@@ -58,6 +58,9 @@ TEST(NetHelperRequest, RefusesEveryMalformedArgument) {
         // no single device: this network, loopback, multicast, reserved, broadcast
         {"arp-probe", "0.0.0.0"},
         {"arp-probe", "127.0.0.1"},
+        // a batch: one bad address spoils it, and it has a bound
+        {"arp-probe", "10.77.0.9", "10.77.0.10", "10.77.0.256"},
+        {"arp-probe", "10.77.0.9", "127.0.0.1"},
         {"add-host-route", "224.0.0.251", "eth0", "10.77.0.2"},
         {"delete-host-route", "240.0.0.1", "eth0"},
         {"delete-host-route", "255.255.255.255", "eth0"},
@@ -82,6 +85,12 @@ TEST(NetHelperRequest, RefusesEveryMalformedArgument) {
     }
     EXPECT_EQ(Fault({"arp-probe", "10.77.0.256"}), "address \"10.77.0.256\" is no dotted IPv4 address");
     EXPECT_EQ(Fault({"add-link-local-route", "eth0", "10.77.0.3"}), "interface eth0 holds no 10.77.0.3");
+    std::vector<std::string> tooMany = {"arp-probe"};
+    for (std::size_t i = 0; i <= platform::kMaxProbeAddresses; ++i)
+        tooMany.push_back("10.77." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1));
+    EXPECT_EQ(Fault(tooMany), "arp-probe takes 1 to 256 addresses");
+    tooMany.pop_back();
+    EXPECT_EQ(Fault(tooMany), "");
 }
 
 TEST(NetHelperRequest, SoundRequestsReadBackAsTheyWereWritten) {
@@ -91,6 +100,7 @@ TEST(NetHelperRequest, SoundRequestsReadBackAsTheyWereWritten) {
         {"add-link-local-route", "eth0", "10.77.0.2"},
         {"delete-link-local-route", "eth0"},
         {"arp-probe", "10.77.0.9"},
+        {"arp-probe", "10.77.0.9", "192.168.60.50", "10.77.0.9"},
     };
     for (const std::vector<std::string>& arguments : sound) {
         HelperRequest request;
@@ -128,6 +138,30 @@ TEST(NetHelperAnswer, ReadsOnlyTheFixedLines) {
           "answered 00:1a:2b:fe:0d\n", "answered 00:1A:2b:fe:0d:99\n", "answered 00-1a-2b-fe-0d-99\n",
           "answered 00:1a:2b:fe:0d:99 \n", "silent ok\n", "exists now\n", "refused \n", "refused \x1b]0;owned\x07\n"})
         EXPECT_EQ(platform::ReadHelperAnswer(garbled).kind, HelperAnswer::Garbled) << garbled;
+}
+
+// A probe of many addresses is answered a line each, in their order; anything
+// else (a line short or over, a failure line, a stray byte) is no answer at all.
+TEST(NetHelperAnswer, ReadsAProbesLinesOnlyWhenEveryAddressHasOne) {
+    const std::string three = "silent\nanswered 02:e5:a1:00:06:08\nsilent\n";
+    const std::vector<HelperAnswer> answers = platform::ReadProbeAnswers(three, 3);
+    ASSERT_EQ(answers.size(), 3u);
+    EXPECT_EQ(answers[0].kind, HelperAnswer::Silent);
+    EXPECT_EQ(answers[1].kind, HelperAnswer::Answered);
+    EXPECT_EQ(answers[1].hwAddr[5], 0x08);
+    EXPECT_EQ(answers[2].kind, HelperAnswer::Silent);
+    EXPECT_EQ(platform::ReadProbeAnswers("silent\n", 1).size(), 1u);
+    for (const std::pair<std::string, std::size_t>& wrong :
+         std::vector<std::pair<std::string, std::size_t>>{{three, 2},
+                                                          {three, 4},
+                                                          {three + "silent\n", 3},
+                                                          {"silent\nsilent", 2},
+                                                          {"silent\n\nsilent\n", 2},
+                                                          {"error 1\n", 1},
+                                                          {"refused arp-probe takes 1 to 256 addresses\n", 2},
+                                                          {"silent\nok\n", 2},
+                                                          {"", 1}})
+        EXPECT_TRUE(platform::ReadProbeAnswers(wrong.first, wrong.second).empty()) << wrong.first;
 }
 
 }  // namespace
