@@ -158,15 +158,12 @@ int MemoryChild(int argc, char** argv, int cameras, const std::vector<CameraReco
     return 0;
 }
 
-// Runs argv, whose words hold no quote, to its end; its standard output in `out`.
+// Runs argv to its end, without a shell; its standard output in `out`.
 void RunCapture(const std::vector<std::string>& argv, std::string& out) {
-    std::string command;
-    for (const std::string& word : argv) command += "'" + word + "' ";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    pclose(pipe);
+    auto process = Start(argv, Launch{});
+    if (!process) return;
+    process->Wait(std::chrono::minutes(5));
+    out = process->Output();
 }
 
 // A real scan of `cameras` in a namespace LAN; or, with `records`, that many

@@ -73,12 +73,12 @@ int RemoveLinkAddress(unsigned ifindex, const Ipv4& addr) {
 int KeepSecondaries(unsigned ifindex) {
     Request request(RTM_SETLINK, 0, sizeof(ifinfomsg));
     request.body<ifinfomsg>().ifi_index = static_cast<int>(ifindex);
-    const std::size_t spec = request.Add(IFLA_AF_SPEC);
+    const std::size_t perFamily = request.Add(IFLA_AF_SPEC);
     const std::size_t inet = request.Add(AF_INET);
     const std::size_t conf = request.Add(IFLA_INET_CONF);
     const std::uint32_t on = 1;
     request.Add(IPV4_DEVCONF_PROMOTE_SECONDARIES, &on, sizeof(on));
-    for (std::size_t at : {conf, inet, spec}) request.Close(at);
+    for (std::size_t at : {conf, inet, perFamily}) request.Close(at);
     return platform::netlink::Transact(request.header());
 }
 
