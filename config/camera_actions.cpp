@@ -97,6 +97,29 @@ std::vector<platform::ProbeAnswer> ProbeNewAddresses(const std::vector<in_addr>&
     return answers;
 }
 
+bool ReachableWhereItIs(const CScanner& scanner, int index) {
+    const CameraRecord& record = scanner.RecordAt(index);
+    const in_addr address = record.answeredFrom;
+    if (!AnsweredFromOwnAddress(record) || address.s_addr == 0) return false;
+    platform::Ipv4Interface ifaces[64];
+    const int count = platform::ListIpv4Interfaces(ifaces, 64);
+    bool onLink = false;
+    for (int i = 0; i < count; ++i) {
+        const uint32_t mask = ifaces[i].netmask.s_addr;
+        if (ifaces[i].address.s_addr == address.s_addr) return false;
+        const uint32_t host = address.s_addr & ~mask;
+        onLink = onLink || (mask != 0 && (address.s_addr & mask) == (ifaces[i].address.s_addr & mask) && host != 0 &&
+                            host != ~mask);
+    }
+    for (int i = 0; onLink && i < scanner.Count(); ++i) {
+        const CameraRecord& other = scanner.RecordAt(i);
+        if (std::memcmp(other.hwAddr, record.hwAddr, 6) != 0 &&
+            std::strncmp(other.ipAddrText, record.ipAddrText, sizeof record.ipAddrText) == 0)
+            return false;
+    }
+    return onLink;
+}
+
 unsigned AddRouteToCamera(const CameraRecord& record, const char* purpose) {
     const in_addr iface = record.ifaceAddr.sin_addr;
     char ifaceText[INET_ADDRSTRLEN] = "";

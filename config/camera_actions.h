@@ -56,6 +56,11 @@ platform::ProbeAnswer ProbeNewAddress(in_addr address);
 // address, in their order.
 std::vector<platform::ProbeAnswer> ProbeNewAddresses(const std::vector<in_addr>& addresses);
 
+// Whether the camera can be written to where it is now: it answered from the
+// address its record names, one of the PC's subnets holds that address (it
+// is none of the PC's own), and no other device of the scan claims it.
+bool ReachableWhereItIs(const CScanner& scanner, int index);
+
 // A /32 toward a camera heard by multicast DNS, through the link that holds
 // the interface address it answered on. Only toward the address the answer
 // came from, and only where the PC has no /32 of its own: then nothing is

@@ -18,6 +18,7 @@
 #include "camera_actions.h"
 #include "camera_settings.h"
 #include "camera_waits.h"
+#include "debug_trace.h"
 #include "drovik.h"
 #include "interrupt_watch.h"
 #include "plan_probes.h"
@@ -81,14 +82,16 @@ constexpr std::size_t kOverlap = 16;
 
 enum class Stage {
     Settled,   // the outcome is final
-    Assigned,  // new address sent: seen (and named) after the wait
-    Named,     // at its address with the name written: the last scan tells
+    Assigned,  // new address sent: seen (and named, unless it was already) after the wait
+    Named,     // the name written, at an address the camera keeps: the next scan tells
 };
 
 struct RowRun {
     const PlanRow* row;
     RowOutcome out;
     Stage stage = Stage::Settled;
+    bool begun = false;       // something was done or decided for it: it is reported
+    bool namedFirst = false;  // its name went to the address it had, before its move
 };
 
 bool SameHw(const CameraRecord& r, const PlanRow& row) { return std::memcmp(r.hwAddr, row.hwAddr, 6) == 0; }
@@ -156,17 +159,19 @@ public:
         }
         probes = ProbePlan(rows, cameras);
         runs.reserve(rows.size());  // the jobs hold on to their rows
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            RowOutcome out;
+            out.hwAddrText = rows[i].hwAddrText;
+            out.planned = rows[i].dhcp ? "dhcp" : rows[i].ip;
+            if (cameras[i]) out.before = StateOf(*cameras[i]);
+            out.after = StateAfter(rows[i], cameras[i]);
+            runs.push_back({&rows[i], out});
+        }
         // A signal is taken at each step's end: nothing after it is sent.
+        if (!options.dryRun) NameBeforeMoves();
         for (std::size_t i = 0; i < rows.size(); ++i) {
             if (interrupt.Interrupted()) return Finish();
-            const PlanRow& row = rows[i];
-            RowOutcome out;
-            out.hwAddrText = row.hwAddrText;
-            out.planned = row.dhcp ? "dhcp" : row.ip;
-            if (cameras[i]) out.before = StateOf(*cameras[i]);
-            out.after = StateAfter(row, cameras[i]);
-            runs.push_back({&row, out});
-            RunRow(runs.back(), i);
+            RunRow(runs[i], i);
         }
         jobs.Drain();
         broadcasts.reset();  // the port and its turn are the scans' again
@@ -177,8 +182,10 @@ public:
             if (interrupt.WaitFor(std::chrono::milliseconds(waitMs))) return Finish();
             scanner.Scan();
             // Once a signal came, the scan still tells; no name is written.
-            for (RowRun& run : runs)
+            for (RowRun& run : runs) {
+                if (run.stage == Stage::Named) Verify(run);
                 if (run.stage == Stage::Assigned) NameMoved(run, !interrupt.Interrupted());
+            }
             jobs.Drain();
         }
         bool named = false;
@@ -201,12 +208,46 @@ private:
         run.stage = Stage::Settled;
     }
 
+    // Names the cameras about to move at the addresses they have, where they
+    // can be reached there, sixteen at a time: then the scan after the wait
+    // sees them named and no third scan is needed. A camera that does not take
+    // it here is named at its new address, as one that cannot be reached.
+    void NameBeforeMoves() {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const PlanRow& row = rows[i];
+            const int index = FindCamera(scanner, row);
+            if (index < 0) continue;
+            const CameraRecord& camera = scanner.RecordAt(index);
+            // Only where the assignment will be sent: nothing goes to a row whose address another device answered for.
+            if (AtPlannedAddress(camera, row) || !NameDue(camera, row) ||
+                probes[i].value_or(platform::ProbeAnswer{}).answered || camera_actions::AssignRefusal(camera) != 0 ||
+                !camera_actions::ReachableWhereItIs(scanner, index))
+                continue;
+            RowRun& run = runs[i];
+            jobs.Add([this, &run, camera] {
+                const std::string failure = WriteName(camera, run.row->name);
+                return std::function<void()>([this, &run, failure] {
+                    if (!failure.empty()) {
+                        DebugTrace("Provision: %s not named before its move: %s", run.out.hwAddrText.c_str(),
+                                   platform::VisibleText(failure).c_str());
+                        return;
+                    }
+                    run.begun = run.namedFirst = run.out.changed = true;
+                    run.out.result = "named";
+                    run.stage = Stage::Named;
+                });
+            });
+        }
+        jobs.Drain();
+    }
+
     void RunRow(RowRun& run, std::size_t at) {
         const PlanRow& row = *run.row;
+        run.begun = true;
         const int index = FindCamera(scanner, row);
         if (index < 0) return Settle(run, outcome_code::kNotFound, "not found");
         const CameraRecord camera = scanner.RecordAt(index);
-        const bool nameDue = NameDue(camera, row);
+        const bool nameDue = NameDue(camera, row) && !run.namedFirst;
         if (AtPlannedAddress(camera, row)) {
             if (!nameDue) return Settle(run, 0, "unchanged", true);
             // The name alone: written now, at the address the camera has, without a wait.
@@ -247,7 +288,7 @@ private:
     void TakeAssignment(RowRun& run, uint8_t result, const std::string& path) {
         if (result != 0) return Settle(run, result, CScanner::ResultText(result));
         run.out.changed = true;
-        run.out.result = "assigned by " + path;
+        run.out.result = "assigned by " + path + (run.namedFirst ? ", named" : "");
         run.stage = Stage::Assigned;
         assigned = true;
         restarting = restarting || options.reboot;
@@ -311,8 +352,10 @@ private:
         jobs.Drain();  // a row begun ends with what it got
         std::vector<RowOutcome> outcomes;
         bool good = true;
-        bool undone = runs.size() < rows.size();
+        bool undone = false;
         for (const RowRun& run : runs) {
+            undone = undone || !run.begun;
+            if (!run.begun) continue;
             outcomes.push_back(run.out);
             good = good && (options.dryRun ? run.out.code == 0 : run.out.verified);
             undone = undone || run.stage != Stage::Settled;

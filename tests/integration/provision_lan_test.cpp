@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -26,9 +27,17 @@ using nlohmann::json;
 
 using ProvisionLan = CameraLan;
 
-// Mast's OID service follows it to 10.77.0.150: the cams host holds that
-// address already but answers no ARP for it (it is not on eth0), so the probe
-// finds it free while the pc reaches it by a fixed neighbour entry.
+// Mast answers at 192.168.0.23, an address outside the pc's subnet, so it can
+// be named only where it goes. Its OID service follows it to 10.77.0.150: the
+// cams host holds that address already but answers no ARP for it (it is not
+// on eth0), so the probe finds it free while the pc reaches it by a fixed
+// neighbour entry.
+EmulatedCamera Mast() {
+    EmulatedCamera mast = Cam("Mast", "02:e5:a1:00:06:03", "192.168.0.23");
+    mast.extra = {{"zorvo", true}};
+    return mast;
+}
+
 void HoldMastsNewAddress(TestLan& lan, const std::string& camsHwAddr) {
     lan.Run("cams", {"ip", "addr", "add", "10.77.0.150/32", "dev", "lo"});
     lan.Run("cams", {"sysctl", "-qw", "net.ipv4.conf.eth0.arp_ignore=1"});
@@ -37,8 +46,8 @@ void HoldMastsNewAddress(TestLan& lan, const std::string& camsHwAddr) {
 
 // Every kind of camera a site brings: broadcast-only ones at old addresses,
 // one without an address, one going to DHCP, one that is also renamed at its
-// new address, three found by multicast DNS only (one link-local) and one that
-// only gets a name.
+// new address, three found by multicast DNS only (one link-local, one renamed
+// before it moves) and one that only gets a name.
 std::vector<Row> SitePlan() {
     std::vector<Row> rows;
     auto fixed = [&](EmulatedCamera c, const std::string& ip, const std::string& name = "") {
@@ -54,10 +63,8 @@ std::vector<Row> SitePlan() {
         fixed(Cam("Cam" + n, "02:e5:a1:00:06:1" + std::string(1, "0123456789abcdef"[i]), "10.77.0.1" + n),
               "10.77.0.2" + n);
     }
-    EmulatedCamera mast = Cam("Mast", "02:e5:a1:00:06:03", "10.77.0.23");
-    mast.extra = {{"zorvo", true}};
-    fixed(mast, "10.77.0.150", "Mast-North");
-    fixed(WebCam("Web1", "02:e5:a1:00:06:04", "10.77.0.20"), "10.77.0.160");
+    fixed(Mast(), "10.77.0.150", "Mast-North");
+    fixed(WebCam("Web1", "02:e5:a1:00:06:04", "10.77.0.20"), "10.77.0.160", "Web1_Gate");
     fixed(WebCam("Web2", "02:e5:a1:00:06:05", "10.77.0.21"), "10.77.0.161");
     EmulatedCamera link = WebCam("Link", "02:e5:a1:00:06:06", "169.254.7.7");
     link.subnet = "255.255.0.0";
@@ -101,7 +108,7 @@ protected:
         if (IsSkipped()) return;
         ASSERT_EQ(site.size(), 20u);
         withBlocked.insert(withBlocked.begin() + 8, BlockedRow());
-        lan.AddBasic({"10.77.0.20/24", "10.77.0.21/24", "10.77.0.22/24", "10.77.0.23/24", "169.254.7.7/16"});
+        lan.AddBasic({"10.77.0.20/24", "10.77.0.21/24", "10.77.0.22/24", "192.168.0.23/24", "169.254.7.7/16"});
         lan.AddHost("near", "lan", "eth0", {"10.77.0.50/24"});
         ASSERT_TRUE(lan.Ok());
         HoldMastsNewAddress(lan, HwAddr("cams"));
@@ -159,15 +166,17 @@ TEST_F(SiteLan, DryRunTellsWhatItWouldDoAndSendsNothing) {
     EXPECT_EQ(results.size(), 21u);
     EXPECT_EQ(results["02:e5:a1:00:06:01"], "would assign by broadcast");
     EXPECT_EQ(results["02:e5:a1:00:06:03"], "would assign by broadcast, then name it Mast-North");
+    EXPECT_EQ(results["02:e5:a1:00:06:04"], "would assign by HTTP, then name it Web1_Gate");
     EXPECT_EQ(results["02:e5:a1:00:06:06"], "would assign by HTTP");
     EXPECT_EQ(results["02:e5:a1:00:06:07"], "would name it Hall_2");
     EXPECT_EQ(results["02:e5:a1:00:06:08"], blockedBy);
     EXPECT_EQ(run->Sent(), "");
     // Each camera as found and as the plan would leave it: what is kept stays as found.
     std::map<std::string, json> rows = ByHwAddr(outcomes);
-    EXPECT_EQ(rows["02:e5:a1:00:06:03"]["before"], State("10.77.0.23", "255.255.255.0", "10.77.0.1", false, "Mast"));
+    EXPECT_EQ(rows["02:e5:a1:00:06:03"]["before"], State("192.168.0.23", "255.255.255.0", "10.77.0.1", false, "Mast"));
     EXPECT_EQ(rows["02:e5:a1:00:06:03"]["after"],
               State("10.77.0.150", "255.255.255.0", "10.77.0.1", false, "Mast-North"));
+    EXPECT_EQ(rows["02:e5:a1:00:06:04"]["after"]["name"], "Web1_Gate");
     EXPECT_EQ(rows["02:e5:a1:00:06:02"]["after"], State("", "", "", true, "Dyn"));
     json hall = rows["02:e5:a1:00:06:07"]["before"];  // found by multicast DNS: its mask as that tells it
     EXPECT_EQ(hall["name"], "Hall");
@@ -189,12 +198,22 @@ TEST_F(SiteLan, InterruptedPlanResumesSkipsTheBlockedRowAndRepeatsUnchanged) {
     EXPECT_EQ(interrupted->Wait(60s), 130);
     json outcomes = json::parse(interrupted->Output(), nullptr, false);
     ASSERT_TRUE(outcomes.is_array()) << interrupted->Output();
-    EXPECT_GE(outcomes.size(), 1u);
+    EXPECT_GE(outcomes.size(), 2u);
     EXPECT_LT(outcomes.size(), 20u);
     EXPECT_EQ(outcomes[0]["result"], "assigned by broadcast");
     EXPECT_EQ(outcomes[0]["verified"], false);
-    const std::size_t doneBefore = outcomes.size();
-    run->Sent();
+    // Web1 was named where it was before the first move, and is reported with
+    // what it got, after the rows begun in plan order.
+    const json& web1 = outcomes.back();
+    EXPECT_EQ(web1["hwAddrText"], "02:e5:a1:00:06:04");
+    EXPECT_EQ(web1["result"], "named");
+    EXPECT_EQ(web1["changed"], true);
+    EXPECT_EQ(web1["verified"], false);
+    std::set<std::string> moved;
+    for (const json& o : outcomes)
+        if (o["result"].get<std::string>().starts_with("assigned by")) moved.insert(o["hwAddrText"]);
+    const std::string sentFirst = run->Sent();
+    EXPECT_NE(sentFirst.find("http 10.77.0.20:8080 GET /set.oid?OidTB2.4=Web1_Gate"), std::string::npos) << sentFirst;
 
     EXPECT_EQ(Provision(planB, {}, outcomes), 1);
     ASSERT_EQ(outcomes.size(), 21u);
@@ -208,15 +227,17 @@ TEST_F(SiteLan, InterruptedPlanResumesSkipsTheBlockedRowAndRepeatsUnchanged) {
             EXPECT_EQ(o["verified"], false);
             EXPECT_EQ(o["changed"], false);
         } else {
-            EXPECT_EQ(o["result"], i < doneBefore ? "unchanged" : "verified") << o.dump();
+            const bool done = moved.count(o["hwAddrText"]) > 0;
+            EXPECT_EQ(o["result"], done ? "unchanged" : "verified") << o.dump();
             EXPECT_EQ(o["verified"], true) << o.dump();
-            EXPECT_EQ(o["changed"], i >= doneBefore) << o.dump();
+            EXPECT_EQ(o["changed"], !done) << o.dump();
         }
     }
     const std::string sent = run->Sent();
     EXPECT_EQ(sent.find("02:e5:a1:00:06:01"), std::string::npos) << sent;               // done before
     EXPECT_EQ(sent.find("02:e5:a1:00:06:08"), std::string::npos) << sent;               // blocked
     EXPECT_NE(sent.find("set 10.77.0.150 2.4=Mast-North"), std::string::npos) << sent;  // named where it went
+    EXPECT_EQ(sent.find("Web1_Gate"), std::string::npos) << sent;                       // named already
     EXPECT_NE(sent.find("set 10.77.0.22 2.4=Hall_2"), std::string::npos) << sent;
     EXPECT_NE(sent.find("http 169.254.7.7:8080 GET /set.oid?"), std::string::npos) << sent;
 
@@ -250,14 +271,12 @@ TEST_F(SiteLan, InterruptedPlanResumesSkipsTheBlockedRowAndRepeatsUnchanged) {
 // the name due at the new address is not written, and the exit status says
 // a row was left undone. A host on the LAN tells when that scan begins.
 TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
-    lan.AddBasic(BasicRange(23, 23));
+    lan.AddBasic({"192.168.0.23/24"});
     lan.AddHost("watch", "lan", "eth0", {"10.77.0.98/24"});
     ASSERT_TRUE(lan.Ok());
     HoldMastsNewAddress(lan, HwAddr("cams"));
-    EmulatedCamera mast = Cam("Mast", "02:e5:a1:00:06:03", "10.77.0.23");
-    mast.extra = {{"zorvo", true}};
     const std::vector<Row> rows = {
-        {mast, "10.77.0.150", "255.255.255.0", "10.77.0.1", "Mast-North"},
+        {Mast(), "10.77.0.150", "255.255.255.0", "10.77.0.1", "Mast-North"},
         {Cam("Plain", "02:e5:a1:00:06:09", "10.77.0.30"), "10.77.0.201", "255.255.255.0", "10.77.0.1", ""}};
     auto cams = StartCameras("cams", {rows[0].camera, rows[1].camera});
     ASSERT_TRUE(cams);
@@ -297,7 +316,8 @@ TEST_F(ProvisionLan, InterruptedRightAfterTheWait) {
               "assign 02:e5:a1:00:06:09 dhcp=0 reboot=0 ip=10.77.0.201\n");
 }
 
-// The round trip the README shows: a scan's CSV, edited, is a plan; unedited it changes nothing.
+// The round trip the README shows: a scan's CSV, edited, is a plan; unedited
+// it changes nothing; edited, it moves and renames the camera.
 TEST_F(ProvisionLan, ScanCsvIsAPlan) {
     ASSERT_TRUE(lan.AddBasic(BasicRange(20, 20)));
     EmulatedCamera both = WebCam("Both", "02:e5:a1:00:07:01", "10.77.0.20");
@@ -315,6 +335,24 @@ TEST_F(ProvisionLan, ScanCsvIsAPlan) {
     std::string out;
     EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "provision", plan}, &out), 0) << out;
     EXPECT_EQ(run.Sent(), "");
+
+    // Moved and renamed: named first where it answers, so the scan after the
+    // wait verifies both and no third scan runs.
+    std::ofstream(plan)
+        << "hwaddr,ip,subnet,gateway,name\n02:e5:a1:00:07:01,10.77.0.40,255.255.255.0,10.77.0.1,Both_2\n";
+    std::string traces;
+    EXPECT_EQ(lan.Run("pc", {VANTREL_CLI, "--trace", "provision", plan}, &out, {}, 120s, &traces), 0) << out;
+    EXPECT_EQ(out, "Hardware Address\tPlanned Address\tResult\n02:e5:a1:00:07:01\t10.77.0.40\tverified\n");
+    EXPECT_EQ(run.Sent(),
+              "http 10.77.0.20:8080 GET /set.oid?OidTB2.4=Both_2\n"  // the Digest challenge
+              "http 10.77.0.20:8080 GET /set.oid?OidTB2.4=Both_2\n"
+              "set 10.77.0.20 2.4=Both_2\n"
+              "assign 02:e5:a1:00:07:01 dhcp=0 reboot=0 ip=10.77.0.40\n");
+    std::size_t scans = 0;
+    for (std::size_t at = traces.find("drovik replies"); at != std::string::npos;
+         at = traces.find("drovik replies", at + 1))
+        ++scans;
+    EXPECT_EQ(scans, 2u) << traces;
 
     // A malformed edit is refused whole, before anything is sent.
     std::ofstream(plan) << csv << "02:e5:a1:00:07:02,10.77.0.40,255.255.255.0,10.77.0.1,Fresh,,\n";  // twice

@@ -1,6 +1,7 @@
 // Sorting and the result texts of the scanner, and the rules of acting on its cameras.
 #include "scanner.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -189,4 +190,28 @@ TEST(CameraActions, TheCameraIsItsBroadcastRecordUnlessAProtocolIsNamed) {
     std::strcpy(own.ipAddrText, "10.0.0.4@evil.example");
     EXPECT_EQ(camera_actions::WebPageUrl(own), "");
     EXPECT_FALSE(camera_actions::RouteBeforeWebPage(own));  // a broadcast record needs no route
+}
+
+// Where a camera may be written to before it moves: only at the address it
+// answered from, inside a subnet of the PC (loopback's 127/8 stands in for a
+// LAN here), not one of the PC's own, and claimed by no other device.
+TEST(CameraActions, ReachableWhereItIsOnlyAtItsOwnUnclaimedOnLinkAddress) {
+    auto from = [](const char* hw, const char* ip, const char* sender) {
+        CameraRecord r = Heard(hw, ip, true);
+        inet_pton(AF_INET, sender, &r.answeredFrom);
+        return r;
+    };
+    FilledScanner s;
+    s.Fill({from("02:e5:a1:00:00:01", "127.0.0.5", "127.0.0.5"), from("02:e5:a1:00:00:02", "127.0.0.6", "127.0.0.7"),
+            from("02:e5:a1:00:00:03", "203.0.113.5", "203.0.113.5"), from("02:e5:a1:00:00:04", "0.0.0.0", "0.0.0.0"),
+            from("02:e5:a1:00:00:05", "127.0.0.1", "127.0.0.1"), from("02:e5:a1:00:00:06", "127.0.0.8", "127.0.0.8"),
+            from("02:e5:a1:00:00:07", "127.0.0.8", "127.0.0.9"),
+            from("02:e5:a1:00:00:08", "127.255.255.255", "127.255.255.255"),
+            from("02:e5:a1:00:00:01", "127.0.0.5", "127.0.0.5")});
+    std::vector<bool> reachable;
+    for (int i = 0; i < s.Count(); ++i) reachable.push_back(camera_actions::ReachableWhereItIs(s.scanner(), i));
+    // On link; names another address than it answered from; off every link; no
+    // address; the PC's own; an address another device claims (twice); the
+    // subnet's broadcast; the first camera's second record.
+    EXPECT_EQ(reachable, std::vector<bool>({true, false, false, false, false, false, false, false, true}));
 }
