@@ -127,14 +127,23 @@ inline double Median(std::vector<double> v) {
 
 enum class Answer { Range, Every, Mdns };
 
+// What the cameras are there for: to be found, or also to be provisioned.
+// Provisioned, every camera's address is on its host, where its settings
+// answer (over UDP, and over HTTP for the multicast DNS ones, which are
+// assigned that way), and a camera given a new address takes it there.
+enum class Role { Found, Provisioned };
+
 // A pc with `interfaces` links eth0, eth1, ..., each on a LAN of its own with
 // a camera host and its emulator; camera i is on LAN i % interfaces. Broadcast
-// cameras carry their address in their replies only; multicast DNS cameras
-// answer from their own address, which is therefore on their host.
+// cameras carry their address in their replies only (unless provisioned);
+// multicast DNS cameras answer from their own address, which is therefore on
+// their host.
 class CameraLan {
 public:
     // `cameras` answer as `answer` says; `mdnsCameras` more beside them answer multicast DNS only.
-    CameraLan(int cameras, int interfaces, Answer answer, int mdnsCameras = 0) {
+    CameraLan(int cameras, int interfaces, Answer answer, int mdnsCameras = 0, Role role = Role::Found) {
+        const bool provisioned = role == Role::Provisioned;
+        this->cameras.resize(static_cast<std::size_t>(cameras + mdnsCameras));
         for (int k = 0; k < interfaces; ++k) {
             const std::string n = std::to_string(k), net = "10." + std::to_string(80 + k) + ".";
             lan.AddLan("lan" + n);
@@ -151,17 +160,21 @@ public:
                     .name = "Bench" + std::to_string(i), .hwAddr = hw, .ip = ip, .everyPass = answer == Answer::Every};
                 c.drovik = !mdnsOnly;
                 c.mdns = mdnsOnly;
+                if (provisioned) c.extra = {{"zorvo", true}, {"http", mdnsOnly}};
                 json camera = c.Json();
                 if (c.mdns) {
                     // Responders wait 20-120 ms before answering a query for a shared record.
                     camera["mdnsDelayMs"] = 20 + (i * 37) % 101;
-                    addresses.push_back(std::string(ip) + "/16");
                 }
+                if (c.mdns || provisioned) addresses.push_back(std::string(ip) + "/16");
                 list.push_back(camera);
+                this->cameras[static_cast<std::size_t>(i)] = std::move(c);
             }
             lan.AddHost("cams" + n, "lan" + n, "eth0", addresses);
             if (!lan.Ok()) break;
-            camsims_.push_back(StartCamsim(list, &lan, "cams" + n, 1800));
+            std::vector<std::string> options;
+            if (provisioned) options.push_back("--take-addresses");
+            camsims_.push_back(StartCamsim(list, &lan, "cams" + n, 1800, options));
             if (!camsims_.back()) break;
         }
         ready_ = lan.Ok() && static_cast<int>(camsims_.size()) == interfaces && !camsims_.empty() && camsims_.back();
@@ -170,6 +183,7 @@ public:
     bool Ready() const { return ready_; }
 
     TestLan lan;
+    std::vector<EmulatedCamera> cameras;  // camera i as it started
 
 private:
     std::vector<std::unique_ptr<LanProcess>> camsims_;

@@ -1,7 +1,9 @@
 #!/bin/sh
 # Builds the benchmarks and runs them all (root: namespace LANs, port 80),
 # 5 runs of each figure; writes one JSON object a line into bench/results/
-# and redraws the plots docs/bench-*.svg. Takes about 17 minutes once built.
+# and redraws the plots docs/bench-*.svg. Takes about 40 minutes once built,
+# most of it the 18 provisioning figures (3 kinds of camera, with and without
+# names, 10 to 100 cameras) of about 17.5 s a run.
 #   sh bench/run.sh                  everything
 #   BENCH_RUNS=1 sh bench/run.sh     a quick look (one run each)
 # A figure is never taken while ctest or a compiler runs (the benchmarks wait

@@ -3,7 +3,9 @@
 // namespace), and vantrel-cli's first streamed camera and peak memory.
 //   vantrel-bench-scan [--runs N] [--out FILE] [--cameras 1,10,100,500] [--interfaces 1,2,4,8]
 //                      [--unprivileged] [--rmem-max BYTES] [broadcast] [mdns] [first] [memory] [site]
-// Without figure names it takes them all. --unprivileged scans as user 65534;
+// Without figure names it takes them all. `first` streams from a broadcast
+// and from a multicast DNS LAN, of 1 and 500 cameras unless --cameras says
+// otherwise (as for `memory`). --unprivileged scans as user 65534;
 // --rmem-max sets net.core.rmem_max for the run (restored afterwards), e.g.
 // 212992 to measure a stock Debian limit.
 #include <arpa/inet.h>
@@ -18,15 +20,18 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <map>
 #include <sstream>
+#include <string_view>
 
 #include "bench_common.h"
 #include "drovik_wire.h"
+#include "mdns_wire.h"
 #include "scanner.h"
 #include "trace_capture.h"
 
@@ -73,12 +78,33 @@ double RealNow() {
     return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
-// The broadcast replies reaching `ifname`, each camera's first with the
-// kernel's time of arrival. A packet socket: the replies are unicast to the
-// scanner's port, which a second UDP socket there would not be given.
+// The camera's hardware address (lower-case hex) in a reply of `protocol` to
+// the pc, given as its UDP datagram; empty when it is none. A broadcast reply
+// carries it at a fixed place, a multicast DNS answer in its TXT "hw addr=".
+std::string ReplyHwAddr(const uint8_t* udp, std::size_t length, bench::Answer protocol) {
+    const unsigned port = (udp[2] << 8) | udp[3];
+    if (protocol != bench::Answer::Mdns) {
+        if (port != drovik::kReplyPort || length < 8 + drovik::kHwAddrAt + 6) return {};
+        char hw[13];
+        const uint8_t* a = udp + 8 + drovik::kHwAddrAt;
+        std::snprintf(hw, sizeof hw, "%02x%02x%02x%02x%02x%02x", a[0], a[1], a[2], a[3], a[4], a[5]);
+        return hw;
+    }
+    constexpr std::string_view kKey = "hw addr=";
+    const std::string_view payload(reinterpret_cast<const char*>(udp) + 8, length - 8);
+    const std::size_t at = payload.find(kKey);
+    if (port != mdns::kPort || at == std::string_view::npos || payload.size() < at + kKey.size() + 12) return {};
+    std::string hw(payload.substr(at + kKey.size(), 12));
+    for (char& c : hw) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return hw;
+}
+
+// The replies of `protocol` reaching `ifname`, each camera's first with the
+// kernel's time of arrival. A packet socket: broadcast replies are unicast to
+// the scanner's port, which a second UDP socket there would not be given.
 class ReplyWatch {
 public:
-    explicit ReplyWatch(const char* ifname) {
+    ReplyWatch(const char* ifname, bench::Answer protocol) : protocol_(protocol) {
         fd_ = socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_IP));
         sockaddr_ll at{};
         at.sll_family = AF_PACKET;
@@ -119,10 +145,9 @@ private:
             const ssize_t n = recvmsg(fd_, &m, MSG_DONTWAIT);
             if (n < 20 || (packet[0] >> 4) != 4 || packet[9] != IPPROTO_UDP) continue;
             const std::size_t ihl = (packet[0] & 15u) * 4u;
-            const uint8_t* udp = packet + ihl;
-            if (static_cast<std::size_t>(n) < ihl + 8 + drovik::kHwAddrAt + 6 ||
-                ((udp[2] << 8) | udp[3]) != drovik::kReplyPort)
-                continue;
+            if (static_cast<std::size_t>(n) < ihl + 8) continue;
+            const std::string hw = ReplyHwAddr(packet + ihl, static_cast<std::size_t>(n) - ihl, protocol_);
+            if (hw.empty()) continue;
             double at = RealNow();
             for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c))
                 if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
@@ -130,12 +155,10 @@ private:
                     std::memcpy(&t, CMSG_DATA(c), sizeof t);
                     at = static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
                 }
-            char hw[13];
-            const uint8_t* a = udp + 8 + drovik::kHwAddrAt;
-            std::snprintf(hw, sizeof hw, "%02x%02x%02x%02x%02x%02x", a[0], a[1], a[2], a[3], a[4], a[5]);
             arrivals_.emplace(hw, at);  // the first reply of each camera stays
         }
     }
+    bench::Answer protocol_;
     int fd_ = -1;
     bool ok_ = false;
     std::atomic<bool> stop_{false};
@@ -162,9 +185,10 @@ pid_t Spawn(const std::vector<const char*>& argv, int& readEnd) {
 }
 
 // vantrel-cli scan --stream from inside the pc: when its first line came, and
-// how long after each camera's reply reached `ifname` its line was printed.
-int ChildFirst(const char* ifname) {
-    ReplyWatch watch(ifname);
+// how long after each camera's reply of `protocol` reached `ifname` its line
+// was printed.
+int ChildFirst(const char* ifname, bench::Answer protocol) {
+    ReplyWatch watch(ifname, protocol);
     if (!watch.Ok()) {
         std::cout << json{{"error", std::string("packet socket: ") + std::strerror(errno)}}.dump() << std::endl;
         return 1;
@@ -223,6 +247,7 @@ struct Options {
     int runs = 5;
     std::vector<int> cameras = {1, 10, 100, 500};
     std::vector<int> interfaces = {1, 2, 4, 8};
+    bool camerasGiven = false;  // else the streaming and memory figures take 1 and 500
     bool unprivileged = false;
     std::string out;
 };
@@ -301,46 +326,57 @@ void Discovery(bench::Results& results, const Options& o, bool broadcast, bool m
     }
 }
 
-// Figures 2a and 4 (vantrel-cli): the first streamed camera, and peak memory.
+// Figure 2a: vantrel-cli scan --stream's first line, and each line's lag
+// after its camera's reply, on a LAN whose cameras answer as `answer` says.
+void First(bench::Results& results, const Options& o, bench::CameraLan& lan, int cameras, bench::Answer answer) {
+    const bool mdns = answer == bench::Answer::Mdns;
+    json figure = bench::Quietly([&] {
+        const std::vector<json> runs = InPc(lan, {"--child-first", "eth0", mdns ? "mdns" : "broadcast"}, o.runs, false);
+        return json{{"lines", Field(runs, "lines")},
+                    {"matched", Field(runs, "matched")},
+                    {"firstLine", Spread(Field(runs, "firstLine"))},
+                    {"firstLag", Spread(Field(runs, "firstLag"))},
+                    {"medianLag", Spread(Field(runs, "medianLag"))},
+                    {"maxLag", Spread(Field(runs, "maxLag"))}};
+    });
+    figure.update({{"figure", "first"},
+                   {"program", "vantrel-cli scan --stream"},
+                   {"protocol", mdns ? "mdns" : "broadcast"},
+                   {"cameras", cameras},
+                   {"answer", mdns ? "-" : "range"}});
+    results.Write(figure);
+    std::printf(
+        "stream, %-9s %3d cameras: first line %s ms after start, %s ms after its reply; every line: "
+        "median lag %s ms, greatest %s ms\n",
+        mdns ? "mdns," : "broadcast,", cameras, Text(figure["firstLine"], 1000, 1).c_str(),
+        Text(figure["firstLag"], 1000, 2).c_str(), Text(figure["medianLag"], 1000, 2).c_str(),
+        Text(figure["maxLag"], 1000, 2).c_str());
+}
+
+// Figures 2a and 4 (vantrel-cli): the first streamed camera, by either
+// protocol, and peak memory (on the broadcast LAN).
 void Cli(bench::Results& results, const Options& o, bool first, bool memory) {
-    for (int cameras : {1, 500}) {
-        bench::CameraLan lan(cameras, 1, bench::Answer::Range);
-        if (!lan.Ready()) continue;
-        if (first) {
-            json figure = bench::Quietly([&] {
-                const std::vector<json> runs = InPc(lan, {"--child-first", "eth0"}, o.runs, false);
-                return json{{"lines", Field(runs, "lines")},
-                            {"matched", Field(runs, "matched")},
-                            {"firstLine", Spread(Field(runs, "firstLine"))},
-                            {"firstLag", Spread(Field(runs, "firstLag"))},
-                            {"medianLag", Spread(Field(runs, "medianLag"))},
-                            {"maxLag", Spread(Field(runs, "maxLag"))}};
-            });
-            figure.update({{"figure", "first"},
-                           {"program", "vantrel-cli scan --stream"},
-                           {"cameras", cameras},
-                           {"answer", "range"}});
-            results.Write(figure);
-            std::printf(
-                "stream, %3d cameras: first line %s ms after start, %s ms after its reply; every line: "
-                "median lag %s ms, greatest %s ms\n",
-                cameras, Text(figure["firstLine"], 1000, 1).c_str(), Text(figure["firstLag"], 1000, 2).c_str(),
-                Text(figure["medianLag"], 1000, 2).c_str(), Text(figure["maxLag"], 1000, 2).c_str());
+    for (int cameras : o.camerasGiven ? o.cameras : std::vector<int>{1, 500})
+        for (bench::Answer answer : {bench::Answer::Range, bench::Answer::Mdns}) {
+            const bool mdns = answer == bench::Answer::Mdns;
+            if (mdns && !first) continue;
+            bench::CameraLan lan(cameras, 1, answer);
+            if (!lan.Ready()) continue;
+            if (first) First(results, o, lan, cameras, answer);
+            if (memory && !mdns) {
+                json figure = bench::Quietly([&] {
+                    const std::vector<json> runs = InPc(lan, {"--child-rss", VANTREL_CLI, "scan"}, o.runs, false);
+                    std::vector<double> listed;
+                    for (double lines : Field(runs, "lines")) listed.push_back(lines - 1);  // less the heading
+                    return json{{"listed", listed}, {"maxRssKb", Spread(Field(runs, "maxRssKb"))}};
+                });
+                figure.update({{"figure", "memory"}, {"program", "vantrel-cli scan"}, {"cameras", cameras}});
+                results.Write(figure);
+                std::printf("vantrel-cli scan, %3d cameras: peak resident memory %s KiB\n", cameras,
+                            Text(figure["maxRssKb"], 1, 0).c_str());
+            }
+            std::fflush(stdout);
         }
-        if (memory) {
-            json figure = bench::Quietly([&] {
-                const std::vector<json> runs = InPc(lan, {"--child-rss", VANTREL_CLI, "scan"}, o.runs, false);
-                std::vector<double> listed;
-                for (double lines : Field(runs, "lines")) listed.push_back(lines - 1);  // less the heading
-                return json{{"listed", listed}, {"maxRssKb", Spread(Field(runs, "maxRssKb"))}};
-            });
-            figure.update({{"figure", "memory"}, {"program", "vantrel-cli scan"}, {"cameras", cameras}});
-            results.Write(figure);
-            std::printf("vantrel-cli scan, %3d cameras: peak resident memory %s KiB\n", cameras,
-                        Text(figure["maxRssKb"], 1, 0).c_str());
-        }
-        std::fflush(stdout);
-    }
 }
 
 // Sites past the old limit of 500: N broadcast cameras (range mode) and 200
@@ -402,15 +438,18 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--child") return ChildScan();
-        if (a == "--child-first" && i + 1 < argc) return ChildFirst(argv[i + 1]);
+        if (a == "--child-first" && i + 2 < argc)
+            return ChildFirst(argv[i + 1],
+                              std::string(argv[i + 2]) == "mdns" ? bench::Answer::Mdns : bench::Answer::Range);
         if (a == "--child-rss" && i + 1 < argc) return ChildRss(std::vector<const char*>(argv + i + 1, argv + argc));
         if (a == "--runs" && i + 1 < argc)
             o.runs = std::stoi(argv[++i]);
         else if (a == "--out" && i + 1 < argc)
             o.out = argv[++i];
-        else if (a == "--cameras" && i + 1 < argc)
+        else if (a == "--cameras" && i + 1 < argc) {
             o.cameras = Numbers(argv[++i]);
-        else if (a == "--interfaces" && i + 1 < argc)
+            o.camerasGiven = true;
+        } else if (a == "--interfaces" && i + 1 < argc)
             o.interfaces = Numbers(argv[++i]);
         else if (a == "--rmem-max" && i + 1 < argc)
             rmemMax = argv[++i];

@@ -42,14 +42,14 @@ bool WriteCamsimConfig(const std::string& path, const nlohmann::json& cameras) {
 }
 
 std::unique_ptr<LanProcess> StartCamsim(const nlohmann::json& cameras, TestLan* lan, const std::string& host,
-                                        int seconds) {
+                                        int seconds, const std::vector<std::string>& options) {
     static std::atomic<int> started{0};
     const std::string config =
         "/tmp/vantrel-camsim-" + std::to_string(getpid()) + "-" + std::to_string(started++) + ".json";
     std::unique_ptr<LanProcess> camsim;
     if (WriteCamsimConfig(config, cameras)) {
-        const std::vector<std::string> argv = {VANTREL_CAMSIM, "--config", config, "--duration-s",
-                                               std::to_string(seconds)};
+        std::vector<std::string> argv = {VANTREL_CAMSIM, "--config", config, "--duration-s", std::to_string(seconds)};
+        argv.insert(argv.end(), options.begin(), options.end());
         camsim = lan ? lan->Start(host, argv) : StartHere(argv);
         if (camsim && !camsim->WaitForLine("ready", std::chrono::seconds(20))) {
             std::fprintf(stderr, "vantrel-camsim did not start%s%s:\n%s\n", host.empty() ? "" : " in ", host.c_str(),

@@ -99,9 +99,11 @@ EmulatedCamera Naming(EmulatedCamera camera, const std::string& named);
 bool WriteCamsimConfig(const std::string& path, const nlohmann::json& cameras);
 
 // vantrel-camsim playing `cameras` (their Json()s) for `seconds`, in `host` of
-// `lan`, or here without one (on loopback addresses). Null unless it said
-// "ready" within 20 s; its configuration is gone once it has read it.
+// `lan`, or here without one (on loopback addresses), with further `options`
+// (e.g. "--take-addresses"). Null unless it said "ready" within 20 s; its
+// configuration is gone once it has read it.
 std::unique_ptr<LanProcess> StartCamsim(const nlohmann::json& cameras, TestLan* lan = nullptr,
-                                        const std::string& host = {}, int seconds = 300);
+                                        const std::string& host = {}, int seconds = 300,
+                                        const std::vector<std::string>& options = {});
 std::unique_ptr<LanProcess> StartCamsim(const std::vector<EmulatedCamera>& cameras, TestLan* lan = nullptr,
                                         const std::string& host = {}, int seconds = 300);
