@@ -179,7 +179,24 @@ public:
         }
         ready_ = lan.Ok() && static_cast<int>(camsims_.size()) == interfaces && !camsims_.empty() && camsims_.back();
         if (!ready_) std::cerr << "test LAN or emulator failed\n";
+        // Provisioned cameras print a line for every request they get: read
+        // all along, or the pipe fills and the emulator stalls mid-run.
+        if (ready_ && provisioned)
+            drainer_ = std::thread([this] {
+                while (!stop_) {
+                    const auto start = std::chrono::steady_clock::now();
+                    for (const auto& camsim : camsims_) camsim->WaitForLine("\x01", std::chrono::milliseconds(50));
+                    // Back at once from every one: their pipes are closed.
+                    if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(1)) break;
+                }
+            });
     }
+    ~CameraLan() {
+        stop_ = true;
+        if (drainer_.joinable()) drainer_.join();
+    }
+    CameraLan(const CameraLan&) = delete;
+    CameraLan& operator=(const CameraLan&) = delete;
     bool Ready() const { return ready_; }
 
     TestLan lan;
@@ -188,6 +205,8 @@ public:
 private:
     std::vector<std::unique_ptr<LanProcess>> camsims_;
     bool ready_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread drainer_;
 };
 
 // This program's own path, for running it again inside a namespace.
