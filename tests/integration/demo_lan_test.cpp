@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "camera_lan.h"
 
@@ -32,26 +35,38 @@ TEST(DemoLan, ProvisionedCamerasAnswerAtTheirNewAddresses) {
          "Rack_Room"},
         {Cam("Parking_L2", "02:e5:a1:6a:07:49", "10.77.0.14"), "dhcp", "", "", ""},
     });
-    // One run of the demo, so every check sees the cameras as provisioning left them;
-    // the command's own exit status (3) must be the script's.
-    const std::string command = R"sh(
-        "$0" provision "$1" --json; echo "provision exit $?"
-        for ip in 10.77.0.50 10.77.0.51 10.77.0.52 10.77.0.100 10.77.0.11 10.77.0.10; do
-            echo "get $ip $("$0" get $ip 2.4 2>/dev/null || echo failed)"
-        done
-        exit 3)sh";
+    // One run of the demo, so every check sees the cameras as provisioning
+    // left them: provision, then the name at each address; the command's own
+    // exit status (3) must be the script's.
+    const std::vector<std::string> addresses = {"10.77.0.50",  "10.77.0.51", "10.77.0.52",
+                                                "10.77.0.100", "10.77.0.11", "10.77.0.10"};
     // The command runs as root, also under sudo (where the demo runs it as the user who called sudo).
-    auto demo = Start({"env", "-u", "SUDO_UID", "QT_QPA_PLATFORM=offscreen", "VANTREL_BUILD=" VANTREL_BUILD_DIR, "sh",
-                       VANTREL_DEMO_SCRIPT, "sh", "-c", command, VANTREL_CLI, plan},
-                      Launch{});
+    std::vector<std::string> argv = {"env",
+                                     "-u",
+                                     "SUDO_UID",
+                                     "QT_QPA_PLATFORM=offscreen",
+                                     "VANTREL_BUILD=" VANTREL_BUILD_DIR,
+                                     "sh",
+                                     VANTREL_DEMO_SCRIPT,
+                                     VANTREL_TEST_STEPS,
+                                     "3",
+                                     VANTREL_CLI,
+                                     "provision",
+                                     plan,
+                                     "--json"};
+    for (const std::string& ip : addresses) argv.insert(argv.end(), {";", VANTREL_CLI, "get", ip, "2.4"});
+    auto demo = Start(argv, Launch{});
     ASSERT_TRUE(demo);
     ASSERT_EQ(demo->Wait(std::chrono::seconds(240)), 3) << demo->Output();
     const std::string out = demo->Output();
+    // Each step's output, and its exit status after "== exit ".
+    std::vector<std::pair<std::string, int>> steps;
+    for (std::size_t at = 0, end; (end = out.find("== exit ", at)) != std::string::npos; at = out.find('\n', end) + 1)
+        steps.emplace_back(out.substr(at, end - at), std::atoi(out.c_str() + end + 8));
+    ASSERT_EQ(steps.size(), 1 + addresses.size()) << out;
 
-    const std::size_t end = out.find("provision exit ");
-    ASSERT_NE(end, std::string::npos) << out;
-    EXPECT_EQ(out.substr(end, 17), "provision exit 0\n") << out;
-    const json rows = json::parse(out.substr(0, end), nullptr, false);
+    EXPECT_EQ(steps[0].second, 0) << out;
+    const json rows = json::parse(steps[0].first, nullptr, false);
     ASSERT_TRUE(rows.is_array()) << out;
     std::map<std::string, std::string> results;
     for (const json& row : rows) results[row.value("hwAddrText", "")] = row.value("result", "");
@@ -61,11 +76,15 @@ TEST(DemoLan, ProvisionedCamerasAnswerAtTheirNewAddresses) {
                                                          {"02:e5:a1:6a:07:49", "verified"}};
     EXPECT_EQ(results, verified) << out;
 
-    // The pool's first address goes to the camera set to DHCP.
-    for (const char* line : {"get 10.77.0.50 Lobby_East\n", "get 10.77.0.51 Dock_East\n", "get 10.77.0.52 Rack_Room\n",
-                             "get 10.77.0.100 Parking_L2\n", "get 10.77.0.11 Reception\n", "get 10.77.0.10 failed\n"}) {
-        EXPECT_NE(out.find(line), std::string::npos) << line << out;
+    // The pool's first address goes to the camera set to DHCP; the old address no longer answers.
+    const std::vector<std::string> names = {"Lobby_East\n", "Dock_East\n", "Rack_Room\n", "Parking_L2\n",
+                                            "Reception\n"};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(steps[1 + i].first, names[i]) << addresses[i] << out;
+        EXPECT_EQ(steps[1 + i].second, 0) << addresses[i] << out;
     }
+    EXPECT_EQ(steps.back().first, "") << out;
+    EXPECT_NE(steps.back().second, 0) << out;
 }
 
 }  // namespace
