@@ -97,8 +97,7 @@ std::vector<platform::ProbeAnswer> ProbeNewAddresses(const std::vector<in_addr>&
     return answers;
 }
 
-bool ReachableWhereItIs(const CScanner& scanner, int index) {
-    const CameraRecord& record = scanner.RecordAt(index);
+bool ReachableWhereItIs(const CScanner& scanner, const CameraRecord& record) {
     const in_addr address = record.answeredFrom;
     if (!AnsweredFromOwnAddress(record) || address.s_addr == 0) return false;
     platform::Ipv4Interface ifaces[64];

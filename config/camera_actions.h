@@ -59,7 +59,7 @@ std::vector<platform::ProbeAnswer> ProbeNewAddresses(const std::vector<in_addr>&
 // Whether the camera can be written to where it is now: it answered from the
 // address its record names, one of the PC's subnets holds that address (it
 // is none of the PC's own), and no other device of the scan claims it.
-bool ReachableWhereItIs(const CScanner& scanner, int index);
+bool ReachableWhereItIs(const CScanner& scanner, const CameraRecord& record);
 
 // A /32 toward a camera heard by multicast DNS, through the link that holds
 // the interface address it answered on. Only toward the address the answer

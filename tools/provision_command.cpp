@@ -168,7 +168,7 @@ public:
             runs.push_back({&rows[i], out});
         }
         // A signal is taken at each step's end: nothing after it is sent.
-        if (!options.dryRun) NameBeforeMoves();
+        if (!options.dryRun) NameBeforeMoves(cameras);
         for (std::size_t i = 0; i < rows.size(); ++i) {
             if (interrupt.Interrupted()) return Finish();
             RunRow(runs[i], i);
@@ -212,16 +212,15 @@ private:
     // can be reached there, sixteen at a time: then the scan after the wait
     // sees them named and no third scan is needed. A camera that does not take
     // it here is named at its new address, as one that cannot be reached.
-    void NameBeforeMoves() {
+    void NameBeforeMoves(const std::vector<const CameraRecord*>& cameras) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const PlanRow& row = rows[i];
-            const int index = FindCamera(scanner, row);
-            if (index < 0) continue;
-            const CameraRecord& camera = scanner.RecordAt(index);
+            if (!cameras[i]) continue;
+            const CameraRecord& camera = *cameras[i];
             // Only where the assignment will be sent: nothing goes to a row whose address another device answered for.
             if (AtPlannedAddress(camera, row) || !NameDue(camera, row) ||
                 probes[i].value_or(platform::ProbeAnswer{}).answered || camera_actions::AssignRefusal(camera) != 0 ||
-                !camera_actions::ReachableWhereItIs(scanner, index))
+                !camera_actions::ReachableWhereItIs(scanner, camera))
                 continue;
             RowRun& run = runs[i];
             jobs.Add([this, &run, camera] {

@@ -209,7 +209,8 @@ TEST(CameraActions, ReachableWhereItIsOnlyAtItsOwnUnclaimedOnLinkAddress) {
             from("02:e5:a1:00:00:08", "127.255.255.255", "127.255.255.255"),
             from("02:e5:a1:00:00:01", "127.0.0.5", "127.0.0.5")});
     std::vector<bool> reachable;
-    for (int i = 0; i < s.Count(); ++i) reachable.push_back(camera_actions::ReachableWhereItIs(s.scanner(), i));
+    for (int i = 0; i < s.Count(); ++i)
+        reachable.push_back(camera_actions::ReachableWhereItIs(s.scanner(), s.RecordAt(i)));
     // On link; names another address than it answered from; off every link; no
     // address; the PC's own; an address another device claims (twice); the
     // subnet's broadcast; the first camera's second record.
